@@ -1,0 +1,75 @@
+// The plug-in's application object: settings, host callback, engine, message handler.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "engine/orvella_engine.h"
+#include "host/host_callback.h"
+
+namespace orvella {
+
+/// Profile section of every setting the plug-in keeps in the host's profile.
+inline constexpr wchar_t kProfileSection[] = L"OrvellaPlugIn";
+
+/// Message codes of rvtPlugInMsgHandler.
+enum PluginMessage : uintptr_t {
+  kMsgIdentify = 1,
+  kMsgVersion = 2,
+  kMsgSetCallback = 3,
+  kMsgConfigure = 5,
+  kMsgSaveSettings = 6,
+  kMsgLoadSettings = 7,
+  kMsgSettingsChanged = 8,
+  kMsgStart = 9,
+  kMsgStop = 10,
+  kMsgHostFlavour = 28,
+  kMsgEnable = 40,
+};
+
+/// Host flavour code of the Kavex host; every other value means Rovanta.
+inline constexpr int32_t kHostFlavourKavex = 1;
+
+class COrvellaApp {
+ public:
+  COrvellaApp();
+  ~COrvellaApp();
+  COrvellaApp(const COrvellaApp&) = delete;
+  COrvellaApp& operator=(const COrvellaApp&) = delete;
+
+  /// Handles one host message and returns its result (0 for unknown codes).
+  /// Called on the host's thread.
+  intptr_t HandleMessage(uintptr_t code, uintptr_t a, uintptr_t b);
+
+  /// Profile helpers: one host callback each. Reads return the default when no
+  /// callback is registered. Called on the host's thread.
+  int32_t ReadHostInt(const wchar_t* section, const wchar_t* key, int32_t defaultValue);
+  std::wstring ReadHostString(const wchar_t* section, const wchar_t* key,
+                              const wchar_t* defaultValue);
+  void WriteHostInt(const wchar_t* section, const wchar_t* key, int32_t value);
+  void WriteHostString(const wchar_t* section, const wchar_t* key, const std::wstring& value);
+
+  /// Message 7: loads settings, account and feeds. Returns 1.
+  intptr_t LoadSettings();
+  /// Message 6: saves settings, account and feeds. Returns 1.
+  intptr_t SaveSettings();
+  /// Message 2: writes the version text into `buffer`. Returns 1.
+  intptr_t ReportVersion(wchar_t* buffer);
+
+  /// Calls the host callback, if one is registered. Any thread.
+  void CallHost(uint32_t op, uintptr_t a, uintptr_t b);
+
+  int32_t Enabled = 0;
+  int32_t settingsChanged = 0;
+  int32_t minAgeCheck = 0;
+  int32_t minAgeDays = 0;
+  int32_t minAgeHours = 0;
+  int32_t tmUpdate = 0;
+  std::wstring ImgFolder;
+  int32_t hostFlavour = 0;
+  COrvellaEngine engine;
+  std::atomic<HostCallback> hostCallback{nullptr};
+};
+
+}  // namespace orvella
