@@ -26,10 +26,10 @@ class COrvellaEngine : public COrvellaConfig {
   /// Guards feeds, token, user and the settings the worker reads. Never held across
   /// network I/O or a call of the host callback.
   std::mutex lock;
-  COrvellaItemList queue;                  // download queue, worker thread only
-  CFileMap files;                          // local files by URL, worker thread only
-  int32_t modified = 0;                    // files gained entries since the list was written
-  int32_t downloading = 0;                 // an item was taken since the queue was last empty
+  COrvellaItemList queue;   // download queue, worker thread only
+  CFileMap files;           // local files by URL, worker thread only
+  int32_t modified = 0;     // files gained entries since the list was written
+  int32_t downloading = 0;  // an item was taken since the queue was last empty
   /// Incremented whenever the host's thread replaces the feed array.
   uint64_t feedsGeneration = 0;
 

@@ -7,7 +7,6 @@ namespace orvella {
 COrvellaFeed::COrvellaFeed(int32_t type, int32_t maxP, std::wstring tags)
     : Type(type), Tags(std::move(tags)), MaxP(maxP) {}
 
-
 COrvellaFeed& COrvellaFeed::operator=(const COrvellaFeed& other) {
   if (this == &other) return *this;
   Type = other.Type;

@@ -46,8 +46,8 @@ class COrvellaFeed {
   int32_t MaxP = 500;
   uint32_t Flg = kFeedEnabled;
   COrvellaItemList items;
-  uint32_t lastTm = 0;   // tick count of the last successful query; 0: never queried
-  int32_t retries = 0;   // failed queries since the last success
+  uint32_t lastTm = 0;  // tick count of the last successful query; 0: never queried
+  int32_t retries = 0;  // failed queries since the last success
 };
 
 /// Growable array of feeds with the copy rules the dialog's copy and copy-back rely on.

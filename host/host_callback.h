@@ -25,11 +25,11 @@ enum ProfileKind : int32_t { kProfileString = 0, kProfileInt = 1 };
 struct ProfileRequest {
   const wchar_t* section;  // "OrvellaPlugIn"
   const wchar_t* key;
-  int32_t kind;            // ProfileKind
+  int32_t kind;  // ProfileKind
   int32_t reserved1;
-  intptr_t value;          // int write: value; string write/read: text address; int read: result
-  intptr_t defaultValue;   // reads only: int default, or address of the default text
-  int32_t capacity;        // 1023 for a string read, else 0
+  intptr_t value;         // int write: value; string write/read: text address; int read: result
+  intptr_t defaultValue;  // reads only: int default, or address of the default text
+  int32_t capacity;       // 1023 for a string read, else 0
   int32_t reserved2;
 };
 

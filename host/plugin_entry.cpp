@@ -9,7 +9,7 @@ orvella::COrvellaApp theApp;
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) intptr_t rvtPlugInMsgHandler(uintptr_t code,
-                                                                              uintptr_t a,
-                                                                              uintptr_t b) {
+                                                                               uintptr_t a,
+                                                                               uintptr_t b) {
   return theApp.HandleMessage(code, a, b);
 }

@@ -70,10 +70,11 @@ template <class T>
 FormatArg MakeFormatArg(const T& value) {
   if constexpr (KindOf<T>() == ArgKind::kInt) {
     return {ArgKind::kInt, static_cast<int32_t>(value), {}};
-  } else if constexpr (std::is_convertible_v<const T&, std::wstring_view>) {
-    return {ArgKind::kText, 0, std::wstring_view(value)};
-  } else {
+  } else if constexpr (std::is_pointer_v<std::decay_t<T>>) {
+    // A null text prints as nothing rather than crashing a diagnostic line.
     return {ArgKind::kText, 0, value ? std::wstring_view(value) : std::wstring_view()};
+  } else {
+    return {ArgKind::kText, 0, std::wstring_view(value)};
   }
 }
 

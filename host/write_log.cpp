@@ -7,9 +7,13 @@ namespace {
 std::atomic<HostCallback> g_logCallback{nullptr};
 }
 
-void SetLogCallback(HostCallback callback) { g_logCallback.store(callback); }
+void SetLogCallback(HostCallback callback) {
+  g_logCallback.store(callback);
+}
 
-HostCallback GetLogCallback() { return g_logCallback.load(); }
+HostCallback GetLogCallback() {
+  return g_logCallback.load();
+}
 
 void WriteLogArgs(std::wstring_view format, const FormatArg* args, std::size_t count) noexcept {
   const HostCallback callback = g_logCallback.load();

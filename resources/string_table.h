@@ -7,9 +7,9 @@ namespace orvella {
 
 enum StringId : unsigned {
   kIdsNotAuthenticated = 28,
-  kIdsAuthenticated = 29,         // "%s": the user name
+  kIdsAuthenticated = 29,  // "%s": the user name
   kIdsAuthorizationDenied = 31,
-  kIdsConnectionFailed = 34,      // "%d": the transport's result code
+  kIdsConnectionFailed = 34,  // "%d": the transport's result code
   kIdsFolderEmpty = 148,
   kIdsFolderMissing = 150,
   kIdsSelectFolder = 282,
@@ -17,31 +17,27 @@ enum StringId : unsigned {
   kIdsForgetAccount = 289,
 };
 
-
 // Texts of the table, usable as checked format literals (Format(kTextConnectionFailed, code)).
 inline constexpr wchar_t kTextNotAuthenticated[] =
     L"Orvella Plugin is currently not authenticated, please click on the Authorize button to "
-     L"log in and allow this plugin to access your account";
-inline constexpr wchar_t kTextAuthenticated[] =
-    L"Orvella Plugin is currently authenticated\n%s";
-inline constexpr wchar_t kTextAuthorizationDenied[] =
-    L"Authorization has been denied";
+    L"log in and allow this plugin to access your account";
+inline constexpr wchar_t kTextAuthenticated[] = L"Orvella Plugin is currently authenticated\n%s";
+inline constexpr wchar_t kTextAuthorizationDenied[] = L"Authorization has been denied";
 inline constexpr wchar_t kTextConnectionFailed[] =
     L"Connection to Orvella server failed with error %d";
 inline constexpr wchar_t kTextFolderEmpty[] =
     L"Destination folder for downloaded item is empty. Please enter the name of an existing "
-     L"folder complete with path name.";
+    L"folder complete with path name.";
 inline constexpr wchar_t kTextFolderMissing[] =
     L"Configured folder doesn't exist, please enter the name of an existing folder";
-inline constexpr wchar_t kTextSelectFolder[] =
-    L"Select Folder";
+inline constexpr wchar_t kTextSelectFolder[] = L"Select Folder";
 inline constexpr wchar_t kTextShortInterval[] =
     L"You set polling time to a rather short value, this may cause a heavy load on the web "
-     L"server. If the feed doesn't change so often think about using an update time longer "
-     L"than 60 minutes.";
+    L"server. If the feed doesn't change so often think about using an update time longer "
+    L"than 60 minutes.";
 inline constexpr wchar_t kTextForgetAccount[] =
     L"Orvella is currently authenticated, do you wish to forget current data and login with "
-     L"another user ?";
+    L"another user ?";
 
 /// Returns the text of string `id`, or null when the table has no such entry. Any thread.
 const wchar_t* FindString(unsigned id);

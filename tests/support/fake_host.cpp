@@ -7,14 +7,18 @@ namespace {
 std::atomic<FakeHost*> g_active{nullptr};
 }
 
-FakeHost::FakeHost() { g_active.store(this); }
+FakeHost::FakeHost() {
+  g_active.store(this);
+}
 
 FakeHost::~FakeHost() {
   FakeHost* self = this;
   g_active.compare_exchange_strong(self, nullptr);
 }
 
-HostCallback FakeHost::callback() { return &FakeHost::Dispatch; }
+HostCallback FakeHost::callback() {
+  return &FakeHost::Dispatch;
+}
 
 intptr_t FakeHost::Dispatch(uint32_t op, uintptr_t a, uintptr_t b) {
   FakeHost* self = g_active.load();
@@ -48,14 +52,15 @@ void FakeHost::OnProfile(uint32_t op, ProfileRequest& request) {
   } else if (request.kind == kProfileInt) {
     call.number = static_cast<int32_t>(request.defaultValue);
     const auto it = ints_.find(key);
-    request.value = static_cast<intptr_t>(
-        static_cast<uint32_t>(it != ints_.end() ? it->second : call.number));
+    request.value =
+        static_cast<intptr_t>(static_cast<uint32_t>(it != ints_.end() ? it->second : call.number));
   } else {
     call.text = reinterpret_cast<const wchar_t*>(request.defaultValue);
     const auto it = strings_.find(key);
     const std::wstring value = it != strings_.end() ? it->second : call.text;
     auto* buffer = reinterpret_cast<wchar_t*>(request.value);
-    const std::size_t n = std::min<std::size_t>(value.size(), static_cast<std::size_t>(request.capacity));
+    const std::size_t n =
+        std::min<std::size_t>(value.size(), static_cast<std::size_t>(request.capacity));
     std::wmemcpy(buffer, value.data(), n);
     buffer[n] = L'\0';
   }

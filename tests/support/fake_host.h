@@ -13,11 +13,11 @@
 namespace orvella::test {
 
 struct ProfileCall {
-  uint32_t op;          // 5 write, 6 read
+  uint32_t op;  // 5 write, 6 read
   std::wstring key;
   int32_t kind;
-  std::wstring text;    // string write: the text; string read: the default
-  int32_t number;       // int write: the value; int read: the default
+  std::wstring text;  // string write: the text; string read: the default
+  int32_t number;     // int write: the value; int read: the default
   int32_t capacity;
 };
 

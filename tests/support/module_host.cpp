@@ -6,7 +6,9 @@
 
 namespace orvella::test {
 
-std::string ModulePath() { return ORVELLA_MODULE_PATH; }
+std::string ModulePath() {
+  return ORVELLA_MODULE_PATH;
+}
 
 LoadedModule::LoadedModule() {
   handle_ = ::dlopen(ModulePath().c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -16,7 +18,9 @@ LoadedModule::LoadedModule() {
   if (handler_ == nullptr) throw std::runtime_error("no rvtPlugInMsgHandler");
 }
 
-LoadedModule::~LoadedModule() { Unload(); }
+LoadedModule::~LoadedModule() {
+  Unload();
+}
 
 intptr_t LoadedModule::Send(uintptr_t code, uintptr_t a, uintptr_t b) const {
   return handler_(code, a, b);

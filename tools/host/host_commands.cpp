@@ -10,7 +10,8 @@ int CommandVersion(HostSession& session) {
   wchar_t text[128] = {};
   const intptr_t identity = session.Send(1);
   session.Send(2, reinterpret_cast<uintptr_t>(text));
-  std::printf("%s (message 1 answers %ld)\n", WideToUtf8(text).c_str(), static_cast<long>(identity));
+  std::printf("%s (message 1 answers %ld)\n", WideToUtf8(text).c_str(),
+              static_cast<long>(identity));
   return 0;
 }
 

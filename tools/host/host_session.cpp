@@ -15,7 +15,8 @@ std::atomic<HostSession*> g_session{nullptr};
 std::string TimeStamp() {
   const auto now = std::chrono::system_clock::now();
   const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
   std::tm local{};
   localtime_r(&seconds, &local);
   char text[32];
@@ -28,7 +29,9 @@ HostSession::HostSession(HostOptions options)
     : options_(std::move(options)),
       profile_(options_.profilePath.empty() ? DefaultProfilePath() : options_.profilePath) {}
 
-HostSession::~HostSession() { Close(); }
+HostSession::~HostSession() {
+  Close();
+}
 
 bool HostSession::Open() {
   const std::string path = options_.modulePath.empty() ? DefaultModulePath() : options_.modulePath;
@@ -80,7 +83,8 @@ intptr_t HostSession::Callback(uint32_t op, uintptr_t a, uintptr_t b) {
       self->notifications_.fetch_add(1);
       if (!self->options_.quiet) {
         std::fprintf(stderr, "%s [host] operation 9 (%lu, %lu): the image folder changed\n",
-                     TimeStamp().c_str(), static_cast<unsigned long>(a), static_cast<unsigned long>(b));
+                     TimeStamp().c_str(), static_cast<unsigned long>(a),
+                     static_cast<unsigned long>(b));
       }
       break;
     default:
@@ -92,8 +96,8 @@ intptr_t HostSession::Callback(uint32_t op, uintptr_t a, uintptr_t b) {
 void HostSession::OnLog(const wchar_t* source, const wchar_t* line) {
   const std::wstring text = line ? line : L"";
   if (!options_.quiet) {
-    std::fprintf(stderr, "%s %s %s\n", TimeStamp().c_str(), WideToUtf8(source ? source : L"").c_str(),
-                 WideToUtf8(text).c_str());
+    std::fprintf(stderr, "%s %s %s\n", TimeStamp().c_str(),
+                 WideToUtf8(source ? source : L"").c_str(), WideToUtf8(text).c_str());
   }
   if (observer_) observer_(text);
 }

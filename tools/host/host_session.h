@@ -33,7 +33,9 @@ class HostSession {
   /// settings (messages 3, 28, 7). Returns false with a message on stderr on failure.
   bool Open();
   /// Sends one message to the module.
-  intptr_t Send(uintptr_t code, uintptr_t a = 0, uintptr_t b = 0) { return module_.Send(code, a, b); }
+  intptr_t Send(uintptr_t code, uintptr_t a = 0, uintptr_t b = 0) {
+    return module_.Send(code, a, b);
+  }
   /// Stops a worker (message 10) and unloads the module.
   void Close();
 
@@ -43,7 +45,9 @@ class HostSession {
   /// How many times the plug-in sent operation 9.
   int notifications() const { return notifications_.load(); }
   /// Called for every diagnostic line (after it was printed), from any thread.
-  void SetLogObserver(std::function<void(const std::wstring&)> observer) { observer_ = std::move(observer); }
+  void SetLogObserver(std::function<void(const std::wstring&)> observer) {
+    observer_ = std::move(observer);
+  }
 
  private:
   static intptr_t Callback(uint32_t op, uintptr_t a, uintptr_t b);

@@ -14,7 +14,9 @@ IniProfile::IniProfile(std::string path) : path_(std::move(path)), file_(g_key_f
   g_key_file_load_from_file(file_, path_.c_str(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
 }
 
-IniProfile::~IniProfile() { g_key_file_free(file_); }
+IniProfile::~IniProfile() {
+  g_key_file_free(file_);
+}
 
 void IniProfile::Read(ProfileRequest& request) {
   std::lock_guard<std::mutex> guard(mutex_);
@@ -42,7 +44,8 @@ void IniProfile::Read(ProfileRequest& request) {
   }
   auto* buffer = reinterpret_cast<wchar_t*>(request.value);
   if (buffer != nullptr && request.capacity > 0) {
-    const std::size_t n = std::min<std::size_t>(lastText_.size(), static_cast<std::size_t>(request.capacity));
+    const std::size_t n =
+        std::min<std::size_t>(lastText_.size(), static_cast<std::size_t>(request.capacity));
     std::wmemcpy(buffer, lastText_.data(), n);
     buffer[n] = L'\0';
   } else {

@@ -22,7 +22,9 @@ class PluginModule {
   /// Unloads the module (the module stops its worker first). Safe when not loaded.
   void Unload();
   /// Sends one message; returns its result. Requires a loaded module.
-  intptr_t Send(uintptr_t code, uintptr_t a = 0, uintptr_t b = 0) const { return handler_(code, a, b); }
+  intptr_t Send(uintptr_t code, uintptr_t a = 0, uintptr_t b = 0) const {
+    return handler_(code, a, b);
+  }
   bool loaded() const { return handle_ != nullptr; }
 
  private:

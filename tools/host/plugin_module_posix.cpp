@@ -7,7 +7,9 @@
 
 namespace orvella::host {
 
-PluginModule::~PluginModule() { Unload(); }
+PluginModule::~PluginModule() {
+  Unload();
+}
 
 bool PluginModule::Load(const std::string& path, std::string& error) {
   Unload();
