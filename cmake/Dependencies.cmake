@@ -4,6 +4,12 @@ find_package(jsoncpp CONFIG QUIET)
 if(TARGET jsoncpp_lib AND NOT TARGET JsonCpp::JsonCpp)
   add_library(JsonCpp::JsonCpp ALIAS jsoncpp_lib)
 endif()
+if(WIN32)
+  # Windows: system libraries only (WinINet, the registry, Win32 dialogs); JsonCpp when
+  # the machine has it, else its API subset over nlohmann-json (see cmake/Windows.cmake).
+  include(${CMAKE_CURRENT_LIST_DIR}/Windows.cmake)
+  return()
+endif()
 if(NOT TARGET JsonCpp::JsonCpp)
   pkg_check_modules(JSONCPP REQUIRED IMPORTED_TARGET jsoncpp)
   add_library(JsonCpp::JsonCpp ALIAS PkgConfig::JSONCPP)

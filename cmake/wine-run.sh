@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine with a private prefix and no Wine debug output.
+# WINEPREFIX may be set by the caller; otherwise a prefix in the temporary folder is
+# made once per user and reused (creating one takes several seconds).
+set -euo pipefail
+wine=""
+for candidate in "${ORVELLA_WINE:-}" /usr/lib/wine/wine64 wine64 wine; do
+  [ -n "$candidate" ] && command -v "$candidate" > /dev/null 2>&1 && { wine="$candidate"; break; }
+done
+[ -n "$wine" ] || { echo "wine-run.sh: no wine64 found (apt-get install wine64)" >&2; exit 127; }
+export WINEPREFIX="${WINEPREFIX:-${TMPDIR:-/tmp}/orvella-wine-$(id -u)}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  # Serialise the first start: concurrent tests would each try to build the prefix.
+  mkdir -p "$WINEPREFIX"
+  exec 9> "$WINEPREFIX.lock"
+  flock 9
+  [ -f "$WINEPREFIX/system.reg" ] || "$wine" cmd /c exit > /dev/null 2>&1 || true
+  flock -u 9
+fi
+exec "$wine" "$@"
