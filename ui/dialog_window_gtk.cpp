@@ -20,12 +20,19 @@ bool IsPushButton(GtkWidget* widget) {
   return widget != nullptr && GTK_IS_BUTTON(widget) && !GTK_IS_TOGGLE_BUTTON(widget);
 }
 
+// A label rectangle of this many dialog units or more holds two lines of text.
+constexpr int kTwoLineHeight = 16;
+
 GtkWidget* CreateLabel(const ControlTemplate& control) {
   GtkWidget* label = gtk_label_new(Utf8(control.text).c_str());
   const bool centred = (control.style & kSsCenter) != 0;
-  // Static text wraps at word boundaries inside its rectangle.
-  gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
-  gtk_label_set_line_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD_CHAR);
+  // Text of several lines wraps at word boundaries inside its rectangle. A one-line label
+  // keeps its line whole: the substitute font may be wider than the template's, and the
+  // templates leave room to the right of every such label.
+  if (control.rect.cy >= kTwoLineHeight) {
+    gtk_label_set_line_wrap(GTK_LABEL(label), TRUE);
+    gtk_label_set_line_wrap_mode(GTK_LABEL(label), PANGO_WRAP_WORD);
+  }
   gtk_label_set_justify(GTK_LABEL(label), centred ? GTK_JUSTIFY_CENTER : GTK_JUSTIFY_LEFT);
   gtk_label_set_xalign(GTK_LABEL(label), centred ? 0.5f : 0.0f);
   gtk_label_set_yalign(GTK_LABEL(label), 0.0f);
