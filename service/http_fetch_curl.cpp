@@ -1,0 +1,191 @@
+// The service fetch over libcurl.
+#include <curl/curl.h>
+
+#include <string_view>
+
+#include "host/write_log.h"
+#include "service/body_buffer.h"
+#include "service/http_fetch.h"
+#include "service/wire_url.h"
+
+namespace orvella {
+
+struct InternetSession {
+  CURL* easy = nullptr;
+};
+
+namespace {
+
+constexpr char kAgent[] = "Internet Explorer";
+// The platform stack on Windows gives up on a connection or a silent server after about a
+// minute; libcurl waits forever unless told, which would leave a stalled fetch blocking
+// the worker (or the sign-in dialog) for good.
+constexpr long kConnectTimeoutSeconds = 60;
+constexpr long kStallSeconds = 60;
+constexpr long kReadChunkBytes = 64 * 1024;
+
+// libcurl's process-wide set-up, done once for the module's lifetime. It is deliberately
+// never undone: curl_global_cleanup must not run while any other thread (the host's own
+// included) may be using libcurl, and an unload cannot know that. The set-up holds no
+// pointer into this module, so unloading the module leaves nothing dangling.
+CURLcode GlobalInit() {
+  static const CURLcode result = curl_global_init(CURL_GLOBAL_DEFAULT);
+  return result;
+}
+
+bool StartsWithNoCase(const std::wstring& text, std::wstring_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    wchar_t c = text[i];
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+bool IsHttpUrl(const std::wstring& url) {
+  return StartsWithNoCase(url, L"http:") || StartsWithNoCase(url, L"https:");
+}
+
+bool IsAcceptedStatus(long status) {
+  return status == 200 || status == 301 || status == 302;
+}
+
+// What one request saw while libcurl ran it.
+struct Transfer {
+  CURL* easy = nullptr;
+  bool headersDone = false;  // the final response's header block has ended
+  bool statusChecked = false;
+  int32_t statusFailure = 0;  // non-zero: the status test refused the response
+  bool growFailed = false;
+  BodyBuffer body;
+};
+
+// The status test, once the final response's headers are in. Returns 0 when the body may
+// be read, else the code the request ends with (the status, or the error of the query).
+int32_t CheckStatus(Transfer& t) {
+  t.statusChecked = true;
+  long status = 0;
+  const CURLcode query = curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &status);
+  if (query == CURLE_OK && IsAcceptedStatus(status)) return 0;
+  if (status != 0) {
+    WriteLog(L"HttpQueryInfo()  error returned by server: %d", status);
+    return static_cast<int32_t>(status);
+  }
+  // No status to be had. A code of 0 would read as success, so a failed query that left
+  // no error code is reported as a reply the stack could not use.
+  const int32_t error = query != CURLE_OK ? query : CURLE_WEIRD_SERVER_REPLY;
+  WriteLog(L"HttpQueryInfo() failed, error %d", error);
+  return error;
+}
+
+size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
+  auto& t = *static_cast<Transfer*>(user);
+  const std::string_view line(data, size * count);
+  if (line.starts_with("HTTP/")) {
+    t.headersDone = false;  // a new response begins (after an interim 1xx, say)
+  } else if (line == "\r\n" || line == "\n") {
+    long status = 0;
+    curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &status);
+    t.headersDone = status >= 200;
+  }
+  return size * count;
+}
+
+size_t OnBodyBytes(char* data, size_t size, size_t count, void* user) {
+  auto& t = *static_cast<Transfer*>(user);
+  if (!t.statusChecked) {
+    t.statusFailure = CheckStatus(t);
+    if (t.statusFailure != 0) return 0;  // the body of a refused response is not read
+  }
+  if (!t.body.Append(data, size * count)) {
+    t.growFailed = true;
+    return 0;
+  }
+  return size * count;
+}
+
+void SetRequestOptions(CURL* easy, const std::string& wireUrl, curl_slist* headers,
+                       Transfer& transfer) {
+  curl_easy_setopt(easy, CURLOPT_URL, wireUrl.c_str());
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_USERAGENT, kAgent);
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+  curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReadChunkBytes);
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeaderLine);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBodyBytes);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+}
+
+}  // namespace
+
+int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url, char*& block,
+                              uint32_t& length) {
+  block = nullptr;
+  length = 0;
+  // Only http and https are fetched. libcurl is limited to them, but it would guess a
+  // scheme for a URL that names none, which must fail as well.
+  if (!IsHttpUrl(url)) {
+    WriteLog(L"InternetOpenUrl() failed, error %d", CURLE_UNSUPPORTED_PROTOCOL);
+    return kFetchOpenFailed;
+  }
+
+  const std::string wireUrl = WireUrl(url);
+  curl_slist* headers = curl_slist_append(nullptr, "Pragma: no-cache");
+  if (headers == nullptr) {
+    WriteLog(L"InternetOpenUrl() failed, error %d", CURLE_OUT_OF_MEMORY);
+    return kFetchOpenFailed;
+  }
+  Transfer transfer;
+  transfer.easy = session.easy;
+  SetRequestOptions(session.easy, wireUrl, headers, transfer);
+  const CURLcode result = curl_easy_perform(session.easy);
+  curl_easy_reset(session.easy);  // drops the options that point at this frame
+  curl_slist_free_all(headers);
+
+  if (transfer.statusFailure != 0) return transfer.statusFailure;
+  if (transfer.growFailed) {
+    WriteLog(L"InternetReadWholeFile: realloc failed");
+    return kFetchGrowFailed;
+  }
+  if (result != CURLE_OK && !transfer.headersDone) {
+    WriteLog(L"InternetOpenUrl() failed, error %d", result);
+    return kFetchOpenFailed;
+  }
+  // The response was opened: its status decides before anything read of its body counts.
+  if (!transfer.statusChecked) {
+    if (const int32_t refused = CheckStatus(transfer); refused != 0) return refused;
+  }
+  if (result != CURLE_OK) {
+    transfer.body.Discard();
+    WriteLog(L"InternetReadWholeFile: error %d returned by InternetReadFile", result);
+    return kFetchReadFailed;
+  }
+  length = transfer.body.length();
+  block = transfer.body.Release();
+  return kFetchOk;
+}
+
+int32_t FetchUrl(const std::wstring& url, char*& block, uint32_t& length) {
+  block = nullptr;
+  length = 0;
+  const CURLcode init = GlobalInit();
+  InternetSession session;
+  if (init == CURLE_OK) session.easy = curl_easy_init();
+  if (session.easy == nullptr) {
+    WriteLog(L"InternetOpen() failed, error: %d", init != CURLE_OK ? init : CURLE_FAILED_INIT);
+    return kFetchOpenFailed;
+  }
+  const int32_t result = InternetReadWholeFile(session, url, block, length);
+  curl_easy_cleanup(session.easy);
+  return result;
+}
+
+}  // namespace orvella
