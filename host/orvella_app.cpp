@@ -5,6 +5,7 @@
 #include "host/config_store.h"
 #include "host/module_version.h"
 #include "host/write_log.h"
+#include "ui/configure_message.h"
 
 namespace orvella {
 
@@ -106,6 +107,11 @@ intptr_t COrvellaApp::SaveSettings() {
   return 1;
 }
 
+intptr_t COrvellaApp::Configure(uintptr_t ownerWindow) {
+  if (!dialogPlatform) dialogPlatform = CreateDialogPlatform();
+  return RunConfigureMessage(*this, ownerWindow, *dialogPlatform, ServiceAuthorizer());
+}
+
 intptr_t COrvellaApp::ReportVersion(wchar_t* buffer) {
   CModuleVersion version;
   const bool valid = version.ReadModuleVersion();
@@ -124,6 +130,8 @@ intptr_t COrvellaApp::HandleMessage(uintptr_t code, uintptr_t a, uintptr_t b) {
       hostCallback.store(reinterpret_cast<HostCallback>(a));
       SetLogCallback(reinterpret_cast<HostCallback>(a));
       return 1;
+    case kMsgConfigure:
+      return Configure(a);
     case kMsgSaveSettings:
       return SaveSettings();
     case kMsgLoadSettings:

@@ -3,12 +3,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/orvella_engine.h"
 #include "host/host_callback.h"
 
 namespace orvella {
+
+class CDialogPlatform;
 
 /// Profile section of every setting the plug-in keeps in the host's profile.
 inline constexpr wchar_t kProfileSection[] = L"OrvellaPlugIn";
@@ -54,6 +57,9 @@ class COrvellaApp {
   intptr_t LoadSettings();
   /// Message 6: saves settings, account and feeds. Returns 1.
   intptr_t SaveSettings();
+  /// Message 5: runs the configuration dialog owned by the host window `ownerWindow`.
+  /// Returns 1 after OK (settings copied back, settingsChanged 1), else 0. Host's thread.
+  intptr_t Configure(uintptr_t ownerWindow);
   /// Message 2: writes the version text into `buffer`. Returns 1.
   intptr_t ReportVersion(wchar_t* buffer);
 
@@ -70,6 +76,8 @@ class COrvellaApp {
   int32_t hostFlavour = 0;
   COrvellaEngine engine;
   std::atomic<HostCallback> hostCallback{nullptr};
+  /// The dialog toolkit, made by message 5 on first use; tests may put their own here.
+  std::unique_ptr<CDialogPlatform> dialogPlatform;
 };
 
 }  // namespace orvella

@@ -2,12 +2,17 @@
 // controls where the template puts them, closes through OK and Cancel, and leaves a
 // screenshot in build-dir/ui-screenshots/.
 #include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
 // Xlib's macros (None, Bool, Status) must come after GoogleTest's templates.
 #include <gdk/gdkkeysyms.h>
 #include <gdk/gdkx.h>
 
 #include "host/text_utf8.h"
 #include "resources/string_table.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/module_host.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/gtk_driver.h"
 #include "tests/ui/scripted_dialogs.h"
@@ -19,6 +24,94 @@
 
 namespace orvella::test {
 namespace {
+
+std::string ControlText(GtkWidget* window, int id) {
+  GtkWidget* widget = FindControlWidget(window, id);
+  if (widget == nullptr) return "<missing>";
+  if (GTK_IS_ENTRY(widget)) return gtk_entry_get_text(GTK_ENTRY(widget));
+  if (GTK_IS_LABEL(widget)) return gtk_label_get_text(GTK_LABEL(widget));
+  return gtk_button_get_label(GTK_BUTTON(widget));
+}
+
+void ClickControl(GtkWidget* window, int id) {
+  gtk_button_clicked(GTK_BUTTON(FindControlWidget(window, id)));
+}
+
+void TypeInto(GtkWidget* window, int id, const char* text) {
+  gtk_entry_set_text(GTK_ENTRY(FindControlWidget(window, id)), text);
+}
+
+// Runs first, before anything in this process has opened GTK: the module does, on the
+// host's thread, without touching the host's locale, and its dialog belongs to the host's
+// window (here a plain X window, as another toolkit's would be).
+TEST(GtkModule, Message5OpensGtkItselfAndIsOwnedByTheHostWindow) {
+  Display* xdisplay = XOpenDisplay(nullptr);
+  if (xdisplay == nullptr) GTEST_SKIP() << "no display (CTest runs this under xvfb-run)";
+  const Window hostWindow =
+      XCreateSimpleWindow(xdisplay, DefaultRootWindow(xdisplay), 0, 0, 300, 200, 0, 0, 0);
+  XMapWindow(xdisplay, hostWindow);
+  XSync(xdisplay, False);
+  ::setenv("LC_ALL", "C.UTF-8", 1);  // what GTK would switch the process to
+  const std::string localeBefore = std::setlocale(LC_ALL, nullptr);
+
+  ScopedConfigHome home;
+  FakeHost host;
+  TempDir folder;
+  host.SetInt(L"Enabled", 1);
+  host.SetInt(L"tmUpdate", 120);
+  host.SetString(L"ImgFolder", FromFsPath(folder.path()));
+  LoadedModule module;
+  module.Send(3, FakeHost::callbackArg());
+  module.Send(7);
+
+  GtkDriver driver;
+  driver
+      .Then([&] {
+        GtkWidget* window = FindMappedWindow("Orvella PlugIn 1.0");
+        if (window == nullptr) return false;
+        Window owner = 0;
+        XGetTransientForHint(xdisplay, gdk_x11_window_get_xid(gtk_widget_get_window(window)),
+                             &owner);
+        EXPECT_EQ(owner, hostWindow);
+        EXPECT_EQ(ControlText(window, kIdcHours), "2");
+        TypeInto(window, kIdcFolder, "");
+        ClickControl(window, kIdOk);
+        return true;
+      })
+      .Then([] {
+        // Message boxes carry the module's name.
+        GtkWidget* box = FindMappedWindow("Orvella", GTK_TYPE_MESSAGE_DIALOG);
+        if (box == nullptr) return false;
+        gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+        return true;
+      })
+      .Then([] {
+        GtkWidget* window = FindMappedWindow("Orvella PlugIn 1.0");
+        if (window == nullptr) return false;
+        ClickControl(window, kIdCancel);
+        return true;
+      });
+  EXPECT_EQ(module.Send(5, hostWindow), 0);
+  EXPECT_TRUE(driver.finished());
+  EXPECT_EQ(module.Send(8), 0);
+  EXPECT_EQ(std::setlocale(LC_ALL, nullptr), localeBefore);
+
+  GtkDriver ok;
+  ok.Then([] {
+    GtkWidget* window = FindMappedWindow("Orvella PlugIn 1.0");
+    if (window == nullptr) return false;
+    TypeInto(window, kIdcMinutes, "15");
+    ClickControl(window, kIdOk);
+    return true;
+  });
+  EXPECT_EQ(module.Send(5, hostWindow), 1);
+  EXPECT_EQ(module.Send(8), 1);
+  module.Send(6);
+  EXPECT_EQ(host.Int(L"tmUpdate"), 135);
+  ::unsetenv("LC_ALL");
+  XDestroyWindow(xdisplay, hostWindow);
+  XCloseDisplay(xdisplay);
+}
 
 class GtkSmoke : public ::testing::Test {
  protected:
@@ -32,19 +125,9 @@ class GtkSmoke : public ::testing::Test {
     dialog.user = L"Ada Lovelace";
   }
 
-  static std::string Text(GtkWidget* window, int id) {
-    GtkWidget* widget = FindControlWidget(window, id);
-    if (widget == nullptr) return "<missing>";
-    if (GTK_IS_ENTRY(widget)) return gtk_entry_get_text(GTK_ENTRY(widget));
-    if (GTK_IS_LABEL(widget)) return gtk_label_get_text(GTK_LABEL(widget));
-    return gtk_button_get_label(GTK_BUTTON(widget));
-  }
-  static void Click(GtkWidget* window, int id) {
-    gtk_button_clicked(GTK_BUTTON(FindControlWidget(window, id)));
-  }
-  static void Type(GtkWidget* window, int id, const char* text) {
-    gtk_entry_set_text(GTK_ENTRY(FindControlWidget(window, id)), text);
-  }
+  static std::string Text(GtkWidget* window, int id) { return ControlText(window, id); }
+  static void Click(GtkWidget* window, int id) { ClickControl(window, id); }
+  static void Type(GtkWidget* window, int id, const char* text) { TypeInto(window, id, text); }
 
   /// Every control exists in template order and got its template rectangle in pixels;
   /// only a one-line label may run past its right edge, and then into no other control.
