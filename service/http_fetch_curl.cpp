@@ -124,6 +124,31 @@ void SetRequestOptions(CURL* easy, const std::string& wireUrl, curl_slist* heade
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
 }
 
+// Turns what the transfer saw into the result code, handing the body out on success.
+int32_t Conclude(Transfer& transfer, CURLcode result, char*& block, uint32_t& length) {
+  if (transfer.statusFailure != 0) return transfer.statusFailure;
+  if (transfer.growFailed) {
+    WriteLog(L"InternetReadWholeFile: realloc failed");
+    return kFetchGrowFailed;
+  }
+  if (result != CURLE_OK && !transfer.headersDone) {
+    WriteLog(L"InternetOpenUrl() failed, error %d", result);
+    return kFetchOpenFailed;
+  }
+  // The response was opened: its status decides before anything read of its body counts.
+  if (!transfer.statusChecked) {
+    if (const int32_t refused = CheckStatus(transfer); refused != 0) return refused;
+  }
+  if (result != CURLE_OK) {
+    transfer.body.Discard();
+    WriteLog(L"InternetReadWholeFile: error %d returned by InternetReadFile", result);
+    return kFetchReadFailed;
+  }
+  length = transfer.body.length();
+  block = transfer.body.Release();
+  return kFetchOk;
+}
+
 }  // namespace
 
 int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url, char*& block,
@@ -147,30 +172,10 @@ int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url,
   transfer.easy = session.easy;
   SetRequestOptions(session.easy, wireUrl, headers, transfer);
   const CURLcode result = curl_easy_perform(session.easy);
+  const int32_t code = Conclude(transfer, result, block, length);
   curl_easy_reset(session.easy);  // drops the options that point at this frame
   curl_slist_free_all(headers);
-
-  if (transfer.statusFailure != 0) return transfer.statusFailure;
-  if (transfer.growFailed) {
-    WriteLog(L"InternetReadWholeFile: realloc failed");
-    return kFetchGrowFailed;
-  }
-  if (result != CURLE_OK && !transfer.headersDone) {
-    WriteLog(L"InternetOpenUrl() failed, error %d", result);
-    return kFetchOpenFailed;
-  }
-  // The response was opened: its status decides before anything read of its body counts.
-  if (!transfer.statusChecked) {
-    if (const int32_t refused = CheckStatus(transfer); refused != 0) return refused;
-  }
-  if (result != CURLE_OK) {
-    transfer.body.Discard();
-    WriteLog(L"InternetReadWholeFile: error %d returned by InternetReadFile", result);
-    return kFetchReadFailed;
-  }
-  length = transfer.body.length();
-  block = transfer.body.Release();
-  return kFetchOk;
+  return code;
 }
 
 int32_t FetchUrl(const std::wstring& url, char*& block, uint32_t& length) {

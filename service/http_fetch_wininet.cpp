@@ -70,8 +70,8 @@ int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url,
     WriteLog(L"InternetOpenUrl() failed, error %d", ERROR_INTERNET_UNRECOGNIZED_SCHEME);
     return kFetchOpenFailed;
   }
-  HINTERNET request = ::InternetOpenUrlW(session.root, url.c_str(), nullptr,
-                                         static_cast<DWORD>(-1), kOpenUrlFlags, 0);
+  HINTERNET request = ::InternetOpenUrlW(session.root, url.c_str(), nullptr, static_cast<DWORD>(-1),
+                                         kOpenUrlFlags, 0);
   if (request == nullptr) {
     const DWORD error = ::GetLastError();
     WriteLog(L"InternetOpenUrl() failed, error %d", error);

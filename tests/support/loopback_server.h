@@ -25,10 +25,19 @@ namespace orvella::test {
 
 /// What a route answers.
 struct Reply {
+  using Headers = std::vector<std::pair<std::string, std::string>>;
+  Reply() = default;
+  Reply(int status, std::string body, std::string contentType = "application/json",
+        Headers headers = {})
+      : status(status),
+        body(std::move(body)),
+        contentType(std::move(contentType)),
+        headers(std::move(headers)) {}
+
   int status = 200;
   std::string body;
   std::string contentType = "application/json";
-  std::vector<std::pair<std::string, std::string>> headers;
+  Headers headers;
   /// Wait this long before answering at all (ended early by Stop()).
   std::chrono::milliseconds delay{0};
   /// Announce the whole body, send only this many bytes of it, then drop the connection.
