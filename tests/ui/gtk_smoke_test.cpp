@@ -16,6 +16,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/ui/gtk_driver.h"
 #include "tests/ui/scripted_dialogs.h"
+#include "tools/host/configure_command.h"
 #include "ui/authorize_dlg.h"
 #include "ui/dialogs_gtk.h"
 #include "ui/module_file.h"
@@ -111,6 +112,69 @@ TEST(GtkModule, Message5OpensGtkItselfAndIsOwnedByTheHostWindow) {
   ::unsetenv("LC_ALL");
   XDestroyWindow(xdisplay, hostWindow);
   XCloseDisplay(xdisplay);
+}
+
+// orvella-host configure: the reference host's command edits, validates and saves.
+TEST(GtkHostCommand, ConfigureSavesTheProfileOnlyAfterOk) {
+  if (!CreateDialogPlatform()->Open()) GTEST_SKIP() << "no display";
+  ScopedConfigHome home;
+  TempDir dir;
+  const std::string profile = (dir / "profile.ini").string();
+  host::HostOptions options;
+  options.modulePath = ModulePath();
+  options.profilePath = profile;
+  options.quiet = true;
+  host::HostSession session(options);
+  ASSERT_TRUE(session.Open());
+
+  GtkDriver cancel;
+  cancel.Then([] {
+    GtkWidget* window = FindMappedWindow("Orvella PlugIn 1.0");
+    if (window == nullptr) return false;
+    TypeInto(window, kIdcHours, "3");
+    ClickControl(window, kIdCancel);
+    return true;
+  });
+  EXPECT_EQ(host::CommandConfigure(session), 0);
+  EXPECT_FALSE(std::filesystem::exists(profile));
+
+  const std::string folder = WideToUtf8(FromFsPath(dir.path()));
+  GtkDriver ok;
+  ok.Then([&] {
+      GtkWidget* window = FindMappedWindow("Orvella PlugIn 1.0");
+      if (window == nullptr) return false;
+      ClickControl(window, kIdcEnabled);
+      TypeInto(window, kIdcFolder, (folder + "/missing").c_str());
+      TypeInto(window, kIdcHours, "3");
+      ClickControl(window, kIdcClocks);
+      ClickControl(window, kIdOk);  // the folder does not exist: the dialog stays
+      return true;
+    })
+      .Then([] {
+        GtkWidget* box = FindMappedWindow("Orvella", GTK_TYPE_MESSAGE_DIALOG);
+        if (box == nullptr) return false;
+        gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+        return true;
+      })
+      .Then([&] {
+        GtkWidget* window = FindMappedWindow("Orvella PlugIn 1.0");
+        if (window == nullptr) return false;
+        TypeInto(window, kIdcFolder, folder.c_str());
+        ClickControl(window, kIdOk);
+        return true;
+      });
+  EXPECT_EQ(host::CommandConfigure(session), 0);
+  EXPECT_TRUE(ok.finished());
+  GKeyFile* saved = g_key_file_new();
+  ASSERT_TRUE(g_key_file_load_from_file(saved, profile.c_str(), G_KEY_FILE_NONE, nullptr));
+  EXPECT_EQ(g_key_file_get_integer(saved, "OrvellaPlugIn", "Enabled", nullptr), 1);
+  EXPECT_EQ(g_key_file_get_integer(saved, "OrvellaPlugIn", "tmUpdate", nullptr), 180);
+  EXPECT_EQ(g_key_file_get_integer(saved, "OrvellaPlugIn", "nFeeds", nullptr), 1);
+  EXPECT_EQ(g_key_file_get_integer(saved, "OrvellaPlugIn", "Feed0_Type", nullptr), 2);
+  gchar* savedFolder = g_key_file_get_string(saved, "OrvellaPlugIn", "ImgFolder", nullptr);
+  EXPECT_EQ(std::string(savedFolder != nullptr ? savedFolder : ""), folder);
+  g_free(savedFolder);
+  g_key_file_free(saved);
 }
 
 class GtkSmoke : public ::testing::Test {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "tools/host/configure_command.h"
 #include "tools/host/host_commands.h"
 
 namespace {
@@ -19,6 +20,7 @@ void PrintHelp() {
       "  show           print the settings as the plug-in loads them\n"
       "  enable         enable the plug-in and save the settings\n"
       "  disable        disable the plug-in and save the settings\n"
+      "  configure      show the plug-in's settings dialog; save when it changed them\n"
       "\n"
       "options:\n"
       "  --module PATH   plug-in module (default: Orvella.rpl beside this program)\n"
@@ -69,12 +71,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   orvella::host::HostSession session(options);
-  if (command != "version" && command != "show" && command != "enable" && command != "disable") {
+  if (command != "version" && command != "show" && command != "enable" && command != "disable" &&
+      command != "configure") {
     std::fprintf(stderr, "orvella-host: unknown command '%s' (see --help)\n", command.c_str());
     return 2;
   }
   if (!session.Open()) return 1;
   if (command == "version") return orvella::host::CommandVersion(session);
   if (command == "show") return orvella::host::CommandShow(session);
+  if (command == "configure") return orvella::host::CommandConfigure(session);
   return orvella::host::CommandSetEnabled(session, command == "enable");
 }
