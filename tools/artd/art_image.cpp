@@ -1,12 +1,13 @@
 #include "tools/artd/art_image.h"
 
-// jpeglib.h needs FILE and size_t declared first.
+// clang-format off
+#include <cstdio>  // jpeglib.h needs FILE and size_t declared first
 #include <jpeglib.h>
+// clang-format on
 
 #include <cmath>
 #include <csetjmp>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 #include <vector>
