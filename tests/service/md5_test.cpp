@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "tests/service/service_fixture.h"
 
@@ -87,21 +88,27 @@ TEST(Md5, RandomInputsInRandomPiecesMatchOpenSsl) {
 }
 
 TEST(Md5, LengthsBeyondTheLowCountWordCarryIntoTheHighWord) {
-  // 2^29 bytes and more overflow the low word of the bit count; both the carry and the
-  // bits shifted out of one long update must reach the high word. calloc's zero pages
-  // cost no memory until written.
+  // 2^29 bytes and more overflow the 32-bit low word of the bit count. Both ways into the
+  // high word must work: the carry of an addition that wraps, and the bits shifted out of
+  // one long update. calloc's zero pages cost no memory until written.
   const std::size_t size = (std::size_t{1} << 29) + 100;
   std::unique_ptr<unsigned char, decltype(&std::free)> zeros(
       static_cast<unsigned char*>(std::calloc(size, 1)), &std::free);
   ASSERT_NE(zeros, nullptr);
-  cMD5 md5;
-  md5.Init();
-  md5.Update(zeros.get(), 3);
-  md5.Update(zeros.get(), static_cast<uint32_t>(size - 3));
-  unsigned char digest[16];
-  md5.Final(digest);
-  const std::string hex = Hex(digest);
-  EXPECT_EQ(hex, OpenSslMd5Hex(std::string_view(reinterpret_cast<const char*>(zeros.get()), size)));
+  const std::string expected =
+      OpenSslMd5Hex(std::string_view(reinterpret_cast<const char*>(zeros.get()), size));
+  const std::vector<std::vector<uint32_t>> splits = {
+      {3, (1u << 29) - 4, 101},  // the low word reaches 2^32 - 8 bits, then wraps
+      {static_cast<uint32_t>(size)},
+  };
+  for (const std::vector<uint32_t>& pieces : splits) {
+    cMD5 md5;
+    md5.Init();
+    for (uint32_t piece : pieces) md5.Update(zeros.get(), piece);
+    unsigned char digest[16];
+    md5.Final(digest);
+    EXPECT_EQ(Hex(digest), expected) << pieces.size() << " pieces";
+  }
 }
 
 }  // namespace
