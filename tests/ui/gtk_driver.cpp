@@ -90,6 +90,16 @@ void PressKey(GtkWidget* window, guint keyval) {
   event->key.send_event = TRUE;
   event->key.time = GDK_CURRENT_TIME;
   event->key.keyval = keyval;
+  // Key bindings (Tab's focus move among them) look keys up by their hardware code.
+  GdkKeymapKey* keys = nullptr;
+  gint count = 0;
+  if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gtk_widget_get_display(window)),
+                                        keyval, &keys, &count) &&
+      count > 0) {
+    event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
+    event->key.group = static_cast<guint8>(keys[0].group);
+  }
+  g_free(keys);
   GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(window));
   gdk_event_set_device(event, gdk_seat_get_keyboard(seat));
   gtk_widget_event(window, event);

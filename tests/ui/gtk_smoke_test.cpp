@@ -265,6 +265,27 @@ TEST_F(GtkSmoke, SettingsDialogShowsTemplateAndSavesOnOk) {
   EXPECT_EQ(dialog.feeds.GetSize(), 2);
 }
 
+TEST_F(GtkSmoke, TabWalksTheTabStopsInTemplateOrder) {
+  dialog.feeds.Add(COrvellaFeed(2, 5, L""));  // both groups enabled: every tab stop is live
+  GtkDriver driver;
+  std::vector<int> visited;
+  driver.Then([&] {
+    GtkWidget* window = FindMappedWindow("Orvella PlugIn 1.0");
+    if (window == nullptr) return false;
+    for (std::size_t i = 0; i < OrvellaDialogTemplate().TabOrder().size(); ++i) {
+      GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
+      visited.push_back(focus != nullptr
+                            ? GPOINTER_TO_INT(g_object_get_data(G_OBJECT(focus), kControlIdKey))
+                            : 0);
+      PressKey(window, GDK_KEY_Tab);
+    }
+    Click(window, kIdCancel);
+    return true;
+  });
+  EXPECT_EQ(dialog.DoModal(), kResultCancel);
+  EXPECT_EQ(visited, OrvellaDialogTemplate().TabOrder());
+}
+
 TEST_F(GtkSmoke, SettingsDialogCancelsOnEscapeCloseBoxAndCancelButton) {
   for (int way = 0; way < 3; ++way) {
     GtkDriver driver;
