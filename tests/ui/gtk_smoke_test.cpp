@@ -5,6 +5,7 @@
 
 #include <clocale>
 #include <cstdlib>
+#include <fstream>
 // Xlib's macros (None, Bool, Status) must come after GoogleTest's templates.
 #include <gdk/gdkkeysyms.h>
 #include <gdk/gdkx.h>
@@ -16,6 +17,7 @@
 #include "tests/support/temp_dir.h"
 #include "tests/ui/gtk_driver.h"
 #include "tests/ui/scripted_dialogs.h"
+#include "tools/artd/art_service.h"
 #include "tools/host/configure_command.h"
 #include "ui/authorize_dlg.h"
 #include "ui/dialogs_gtk.h"
@@ -114,7 +116,13 @@ TEST(GtkModule, Message5OpensGtkItselfAndIsOwnedByTheHostWindow) {
   XCloseDisplay(xdisplay);
 }
 
-// orvella-host configure: the reference host's command edits, validates and saves.
+std::string ReadAll(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// orvella-host configure: the reference host's command edits, validates, signs in against
+// the local art service and saves.
 TEST(GtkHostCommand, ConfigureSavesTheProfileOnlyAfterOk) {
   if (!CreateDialogPlatform()->Open()) GTEST_SKIP() << "no display";
   ScopedConfigHome home;
@@ -138,18 +146,40 @@ TEST(GtkHostCommand, ConfigureSavesTheProfileOnlyAfterOk) {
   EXPECT_EQ(host::CommandConfigure(session), 0);
   EXPECT_FALSE(std::filesystem::exists(profile));
 
+  // Signing in goes to the local art service through the module's own client.
+  artd::ArtService service;
+  service.Start();
+  ::setenv("ORVELLA_SERVER_URL", service.BaseUrl().c_str(), 1);
+  const artd::Account demo = artd::CompleteAccount(artd::DemoAccount());
+
   const std::string folder = WideToUtf8(FromFsPath(dir.path()));
   GtkDriver ok;
   ok.Then([&] {
       GtkWidget* window = FindMappedWindow("Orvella PlugIn 1.0");
       if (window == nullptr) return false;
       ClickControl(window, kIdcEnabled);
-      TypeInto(window, kIdcFolder, (folder + "/missing").c_str());
-      TypeInto(window, kIdcHours, "3");
-      ClickControl(window, kIdcClocks);
-      ClickControl(window, kIdOk);  // the folder does not exist: the dialog stays
+      ClickControl(window, kIdcAuthorize);  // no account yet: straight to the sign-in
       return true;
     })
+      .Then([&] {
+        GtkWidget* signIn = FindMappedWindow("Authorize");
+        if (signIn == nullptr) return false;
+        TypeInto(signIn, kIdcEmail, demo.email.c_str());
+        TypeInto(signIn, kIdcPassword, demo.password.c_str());
+        ClickControl(signIn, kIdOk);
+        return true;
+      })
+      .Then([&] {
+        GtkWidget* window = FindMappedWindow("Orvella PlugIn 1.0");
+        if (window == nullptr) return false;
+        EXPECT_EQ(ControlText(window, kIdcStatus),
+                  "Orvella Plugin is currently authenticated\n" + demo.userName);
+        TypeInto(window, kIdcFolder, (folder + "/missing").c_str());
+        TypeInto(window, kIdcHours, "3");
+        ClickControl(window, kIdcClocks);
+        ClickControl(window, kIdOk);  // the folder does not exist: the dialog stays
+        return true;
+      })
       .Then([] {
         GtkWidget* box = FindMappedWindow("Orvella", GTK_TYPE_MESSAGE_DIALOG);
         if (box == nullptr) return false;
@@ -175,6 +205,9 @@ TEST(GtkHostCommand, ConfigureSavesTheProfileOnlyAfterOk) {
   EXPECT_EQ(std::string(savedFolder != nullptr ? savedFolder : ""), folder);
   g_free(savedFolder);
   g_key_file_free(saved);
+  EXPECT_EQ(ReadAll(home.path() / "Halvenworks" / "OrvellaPlugin" / "TokenRVT"), demo.token);
+  EXPECT_EQ(ReadAll(home.path() / "Halvenworks" / "OrvellaPlugin" / "UserRVT"), demo.userName);
+  ::unsetenv("ORVELLA_SERVER_URL");
 }
 
 class GtkSmoke : public ::testing::Test {
