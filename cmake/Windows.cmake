@@ -38,9 +38,18 @@ if(ORVELLA_BUILD_TESTS AND NOT TARGET GTest::gtest)
     set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
     add_subdirectory(${ORVELLA_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
     foreach(lib gtest gtest_main gmock gmock_main)
-      add_library(GTest::${lib} ALIAS ${lib})
+      if(NOT TARGET GTest::${lib})
+        add_library(GTest::${lib} ALIAS ${lib})
+      endif()
     endforeach()
   endif()
+endif()
+
+# The tests' loopback server is written against cpp-httplib, which has no mingw build in
+# Debian either: its server API subset over Winsock stands in.
+if(ORVELLA_BUILD_TESTS AND NOT TARGET PkgConfig::HTTPLIB)
+  add_subdirectory(${CMAKE_SOURCE_DIR}/compat/httplib_win ${CMAKE_BINARY_DIR}/compat/httplib_win)
+  add_library(PkgConfig::HTTPLIB ALIAS orvella_httplib_win)
 endif()
 
 # Win32 libraries the platform layer uses (all system DLLs).

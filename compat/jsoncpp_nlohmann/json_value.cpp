@@ -162,7 +162,7 @@ Value& Value::operator[](const char* key) {
 Value& Value::operator[](const String& key) {
   const ValueType t = type();
   if (t != nullValue && t != objectValue) {
-    ThrowLogicError("in Json::Value::resolveReference(): requires objectValue");
+    ThrowLogicError("in Json::Value::resolveReference(key, end): requires objectValue");
   }
   if (t == nullValue) {
     ForgetViews();
