@@ -1,62 +1,49 @@
-// The one description of templates 1000 and 1001 that every view builds from.
+// The one description of templates 1000 and 1001, its conversion to pixels, and the
+// reading of numeric fields.
 #include "resources/dialog_templates.h"
 
 #include <gtest/gtest.h>
 
 #include "ui/dialog_units.h"
+#include "ui/integer_field.h"
+#include "ui/module_file.h"
 
 namespace orvella::test {
 namespace {
 
-TEST(DialogTemplates, TabOrderIsTheSettingsDialogsOwn) {
-  const DialogTemplate& settings = OrvellaDialogTemplate();
-  EXPECT_EQ(settings.TabOrder(),
+TEST(DialogTemplates, TabOrderAndDefaultButtonAndMaskedPassword) {
+  EXPECT_EQ(OrvellaDialogTemplate().TabOrder(),
             (std::vector<int>{1000, 1032, 1033, 1007, 1012, 1014, 1008, 1016, 1017, 1006, 1003,
                               kIdOk, kIdCancel, 1002, 1009}));
   EXPECT_EQ(AuthorizeDialogTemplate().TabOrder(), (std::vector<int>{1002, 1003, kIdOk, kIdCancel}));
-  EXPECT_EQ(FindDialogTemplate(1000), &settings);
-  EXPECT_EQ(FindDialogTemplate(1001), &AuthorizeDialogTemplate());
-  EXPECT_EQ(FindDialogTemplate(1002), nullptr);
-}
-
-TEST(DialogTemplates, ControlsHaveUniqueIdsInsideTheDialog) {
   for (const DialogTemplate* dialog : {&OrvellaDialogTemplate(), &AuthorizeDialogTemplate()}) {
-    int defaults = 0;
-    for (const ControlTemplate& control : dialog->controls) {
-      if (control.kind == ControlKind::kDefPushButton) ++defaults;
-      const DialogRect& r = control.rect;
-      EXPECT_LE(r.x + r.cx, dialog->cx) << control.id;
-      EXPECT_LE(r.y + r.cy, dialog->cy) << control.id;
-      if (control.id == kIdcStatic) continue;
-      EXPECT_EQ(dialog->Find(control.id), &control) << "duplicate id " << control.id;
-    }
-    EXPECT_EQ(defaults, 1) << dialog->id;
     EXPECT_EQ(dialog->Find(kIdOk)->kind, ControlKind::kDefPushButton);
-  }
-}
-
-TEST(DialogTemplates, PasswordIsMaskedAndNothingElseIs) {
-  for (const DialogTemplate* dialog : {&OrvellaDialogTemplate(), &AuthorizeDialogTemplate()}) {
     for (const ControlTemplate& control : dialog->controls) {
       const bool password = dialog->id == kIddAuthorize && control.id == kIdcPassword;
-      EXPECT_EQ((control.style & kEsPassword) != 0, password) << dialog->id << "/" << control.id;
+      EXPECT_EQ((control.style & kEsPassword) != 0, password) << control.id;
     }
   }
 }
 
-TEST(DialogUnits, ConvertLikeTheDialogManager) {
-  // Base units 7 x 13: x * 7 / 4 and y * 13 / 8, rounded to nearest.
+TEST(DialogTemplates, DialogUnitsConvertLikeTheDialogManager) {
+  // Base units 7 x 13: x * 7 / 4 and y * 13 / 8, rounded to nearest, halves up.
   const PixelRect r = MapDialogRect({7, 7, 83, 10}, {7, 13});
-  EXPECT_EQ(r.x, 12);                                    // 12.25
-  EXPECT_EQ(r.y, 11);                                    // 11.375
-  EXPECT_EQ(r.cx, 145);                                  // 145.25
-  EXPECT_EQ(r.cy, 16);                                   // 16.25
-  EXPECT_EQ(MapDialogRect({2, 4, 0, 0}, {6, 13}).x, 3);  // 3 exactly
-  EXPECT_EQ(MapDialogRect({1, 4, 0, 0}, {6, 13}).y, 7);  // 6.5 rounds up
-  // Average width of the 52 letters, as the dialog manager rounds it.
-  EXPECT_EQ(AverageCharWidth(312), 6);  // 6.0
-  EXPECT_EQ(AverageCharWidth(338), 7);  // 6.5
-  EXPECT_EQ(AverageCharWidth(335), 6);  // 6.44
+  EXPECT_EQ((std::vector<int>{r.x, r.y, r.cx, r.cy}), (std::vector<int>{12, 11, 145, 16}));
+  EXPECT_EQ(MapDialogRect({1, 4, 0, 0}, {6, 13}).y, 7);  // 6.5
+  EXPECT_EQ(AverageCharWidth(338), 7);                   // 52 letters, 6.5 on average
+  EXPECT_EQ(AverageCharWidth(335), 6);
+}
+
+TEST(IntegerField, ReadsLeadingNumberOfFirst63CharactersWithoutWrapping) {
+  EXPECT_EQ(ReadIntegerField(L" \t+7x"), 7);
+  EXPECT_EQ(ReadIntegerField(L"-2147483648"), INT32_MIN);
+  EXPECT_EQ(ReadIntegerField(std::wstring(60, L' ') + L"1234"), 123);
+  for (const wchar_t* bad : {L"-", L"+ 1", L"2147483648", L"4294967297"}) {
+    EXPECT_FALSE(ReadIntegerField(bad).has_value()) << bad;
+  }
+  EXPECT_EQ(FormatRangePrompt(-5, 0), L"Enter an integer between -5 and 0.");
+  EXPECT_EQ(ApplicationTitleOf(L"/opt/host/plugins/Orvella.rpl"), L"Orvella");
+  EXPECT_EQ(HelpFilePathOf(L"/opt/host/plugins/Orvella.rpl"), L"/opt/host/plugins/Orvella.chm");
 }
 
 }  // namespace

@@ -9,67 +9,45 @@
 namespace orvella::test {
 namespace {
 
-std::wstring CurrentDirectory() {
-  return FromFsPath(std::filesystem::current_path());
-}
-
 TEST(DirSelectDlg, StartsAtExistingInitialFolderElseCurrentDirectory) {
   TempDir dir;
-  const std::wstring existing = FromFsPath(dir.path());
-  EXPECT_EQ(ChooserStartFolder(existing.c_str()), existing);
+  const std::wstring current = FromFsPath(std::filesystem::current_path());
   const std::wstring file = FromFsPath(dir.Write("f.txt", "x"));
   EXPECT_EQ(ChooserStartFolder(file.c_str()), file);  // any existing object passes
-  EXPECT_EQ(ChooserStartFolder(nullptr), CurrentDirectory());
-  EXPECT_EQ(ChooserStartFolder(L""), CurrentDirectory());
-  const std::wstring missing = FromFsPath(dir / "missing");
-  EXPECT_EQ(ChooserStartFolder(missing.c_str()), CurrentDirectory());
-
+  EXPECT_EQ(ChooserStartFolder(nullptr), current);
+  EXPECT_EQ(ChooserStartFolder(FromFsPath(dir / "missing").c_str()), current);
   // A folder too long for the chooser's buffer counts as missing, even when it exists.
   std::filesystem::path deep = dir.path();
   while (deep.native().size() < kMaxPathChars) deep /= std::string(40, 'd');
   std::filesystem::create_directories(deep);
-  const std::wstring longFolder = FromFsPath(deep);
-  EXPECT_EQ(ChooserStartFolder(longFolder.c_str()), CurrentDirectory());
+  EXPECT_EQ(ChooserStartFolder(FromFsPath(deep).c_str()), current);
 }
 
-TEST(DirSelectDlg, ResultEndsInExactlyOneSeparatorAndMustFit) {
-  const std::wstring sep(1, kPathSeparator);
-  std::wstring folder = sep + L"pics";
-  ASSERT_TRUE(NormalizeChosenFolder(folder));
-  EXPECT_EQ(folder, sep + L"pics" + sep);
-  ASSERT_TRUE(NormalizeChosenFolder(folder));
-  EXPECT_EQ(folder, sep + L"pics" + sep);
-  std::wstring root = sep;
-  ASSERT_TRUE(NormalizeChosenFolder(root));
-  EXPECT_EQ(root, sep);
-
-  std::wstring fits(kMaxPathChars - 2, L'a');  // 258 + separator + terminator = 260
-  EXPECT_TRUE(NormalizeChosenFolder(fits));
-  EXPECT_EQ(fits.size(), kMaxPathChars - 1);
-  std::wstring tooLong(kMaxPathChars - 1, L'a');  // the terminator would not fit
-  EXPECT_FALSE(NormalizeChosenFolder(tooLong));
-  EXPECT_EQ(tooLong.size(), kMaxPathChars - 1);
-  std::wstring empty;
-  EXPECT_FALSE(NormalizeChosenFolder(empty));
-}
-
-TEST(DirSelectDlg, DoModalReportsOkWithPathOrCancelUnchanged) {
+TEST(DirSelectDlg, ResultEndsInOneSeparatorAndIsRefusedWhenItDoesNotFit) {
   ScriptedPlatform platform;
-  const std::wstring sep(1, kPathSeparator);
   SECDirSelectDlg chooser(L"Select Folder", nullptr, 0, platform);
-  platform.browseAnswer = sep + L"srv" + sep + L"pics";
-  ASSERT_EQ(chooser.DoModal(), kResultOk);
+  const std::wstring sep(1, kPathSeparator);
   std::wstring path;
+  for (const std::wstring& chosen : {sep + L"pics", sep + L"pics" + sep}) {
+    platform.browseAnswer = chosen;
+    ASSERT_EQ(chooser.DoModal(), kResultOk);
+    chooser.GetPath(path);
+    EXPECT_EQ(path, sep + L"pics" + sep);
+  }
+  platform.browseAnswer = sep;  // a root already ends in one
+  ASSERT_EQ(chooser.DoModal(), kResultOk);
   chooser.GetPath(path);
-  EXPECT_EQ(path, sep + L"srv" + sep + L"pics" + sep);
-  EXPECT_EQ(platform.browses.back().title, L"Select Folder");
+  EXPECT_EQ(path, sep);
 
-  platform.browseAnswer = std::wstring(kMaxPathChars - 1, L'x');  // refused, not cut
+  platform.browseAnswer = std::wstring(kMaxPathChars - 2, L'a');  // + separator + zero: fits
+  ASSERT_EQ(chooser.DoModal(), kResultOk);
+  platform.browseAnswer = std::wstring(kMaxPathChars - 1, L'a');  // no room left for the zero
   EXPECT_EQ(chooser.DoModal(), kResultCancel);
-  platform.browseAnswer.clear();
+  platform.browseAnswer.clear();  // Cancel in the browser
   EXPECT_EQ(chooser.DoModal(), kResultCancel);
   chooser.GetPath(path);
-  EXPECT_EQ(path, sep + L"srv" + sep + L"pics" + sep);
+  EXPECT_EQ(path, std::wstring(kMaxPathChars - 2, L'a') + sep);  // unchanged by failures
+  EXPECT_EQ(platform.browses.back().title, L"Select Folder");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "ui/dialogs_gtk.h"
+
 namespace orvella::test {
 
 GtkDriver::GtkDriver() {
@@ -21,6 +23,15 @@ GtkDriver::~GtkDriver() {
 GtkDriver& GtkDriver::Then(Step step) {
   steps_.push_back(std::move(step));
   return *this;
+}
+
+GtkDriver& GtkDriver::When(const std::string& title, std::function<void(GtkWidget*)> act,
+                           GType type) {
+  return Then([=] {
+    GtkWidget* window = FindMappedWindow(title, type);
+    if (window != nullptr) act(window);
+    return window != nullptr;
+  });
 }
 
 gboolean GtkDriver::Tick(gpointer self) {
@@ -67,6 +78,22 @@ GtkWidget* FindMappedWindow(const std::string& title, GType type) {
   }
   g_list_free(windows);
   return found;
+}
+
+std::string ControlText(GtkWidget* window, int id) {
+  GtkWidget* widget = FindControlWidget(window, id);
+  if (widget == nullptr) return "<missing>";
+  if (GTK_IS_ENTRY(widget)) return gtk_entry_get_text(GTK_ENTRY(widget));
+  if (GTK_IS_LABEL(widget)) return gtk_label_get_text(GTK_LABEL(widget));
+  return gtk_button_get_label(GTK_BUTTON(widget));
+}
+
+void ClickControl(GtkWidget* window, int id) {
+  gtk_button_clicked(GTK_BUTTON(FindControlWidget(window, id)));
+}
+
+void TypeInto(GtkWidget* window, int id, const std::string& text) {
+  gtk_entry_set_text(GTK_ENTRY(FindControlWidget(window, id)), text.c_str());
 }
 
 std::string SaveScreenshot(GtkWidget* window, const std::string& name) {

@@ -21,6 +21,10 @@ class GtkDriver {
   GtkDriver& operator=(const GtkDriver&) = delete;
 
   GtkDriver& Then(Step step);
+  /// Waits for the window titled `title` (of `type`, if given; see FindMappedWindow),
+  /// then hands it to `act`.
+  GtkDriver& When(const std::string& title, std::function<void(GtkWidget*)> act,
+                  GType type = G_TYPE_INVALID);
   /// True when every step has run.
   bool finished() const { return steps_.empty(); }
 
@@ -29,6 +33,11 @@ class GtkDriver {
   std::deque<Step> steps_;
   guint source_ = 0;
 };
+
+/// The text, a click and typing on control `id` of a template-built window.
+std::string ControlText(GtkWidget* window, int id);
+void ClickControl(GtkWidget* window, int id);
+void TypeInto(GtkWidget* window, int id, const std::string& text);
 
 /// Returns the top-level window titled `title` (of `type`, if given) once it is mapped and
 /// has been drawn, or null.

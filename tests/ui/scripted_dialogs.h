@@ -70,7 +70,6 @@ class ScriptedPlatform final : public CDialogPlatform {
  public:
   using Script = std::function<void(ScriptedView&)>;
 
-  bool available = true;
   std::deque<Script> scripts;
   /// Owners the dialogs were run with, in order.
   std::vector<uintptr_t> owners;
@@ -79,7 +78,7 @@ class ScriptedPlatform final : public CDialogPlatform {
   std::wstring browseAnswer;
   std::vector<std::wstring> helpOpened;
 
-  bool Open() override { return available; }
+  bool Open() override { return true; }
   int RunModal(CDialogModel& dialog, uintptr_t owner) override;
   bool BrowseForFolder(const FolderBrowseRequest& request, std::wstring& chosen) override;
   void OpenHelp(const std::wstring& path) override { helpOpened.push_back(path); }
