@@ -2,6 +2,10 @@
 
 #include <chrono>
 
+#include "engine/download_image.h"
+#include "host/orvella_app.h"
+#include "host/orvella_thread.h"
+
 namespace orvella {
 
 uint32_t SystemTickCount() {
@@ -9,10 +13,51 @@ uint32_t SystemTickCount() {
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-COrvellaEngine::COrvellaEngine(COrvellaApp& owner) : app(owner), tickCount(&SystemTickCount) {
+COrvellaEngine::COrvellaEngine(COrvellaApp& owner)
+    : app(owner),
+      tickCount(&SystemTickCount),
+      monitors(&ListMonitorRects),
+      imageSessions(&OpenImageSession) {
   files.rehash(17);
 }
 
-COrvellaEngine::~COrvellaEngine() = default;
+// The worker uses the engine and the application's settings: it must be gone before
+// any of them is destroyed, also when the module is unloaded without message 10.
+COrvellaEngine::~COrvellaEngine() {
+  thread.reset();
+}
+
+WorkerSettings COrvellaEngine::SnapshotSettings() {
+  std::lock_guard<std::mutex> guard(lock);
+  return {app.ImgFolder, app.tmUpdate, app.minAgeCheck, app.minAgeDays, app.minAgeHours};
+}
+
+bool COrvellaEngine::AllEnabledFeedsQueried() {
+  std::lock_guard<std::mutex> guard(lock);
+  for (const COrvellaFeed& feed : feeds) {
+    if ((feed.Flg & kFeedEnabled) != 0 && feed.lastTm == 0) return false;
+  }
+  return true;
+}
+
+std::vector<std::wstring> COrvellaEngine::UrlsInUse() const {
+  std::vector<std::wstring> urls;
+  for (const auto& [url, record] : files) {
+    if (record.inUse != 0) urls.push_back(url);
+  }
+  return urls;
+}
+
+void COrvellaEngine::RestoreUseMarks(const std::vector<std::wstring>& urls) {
+  for (const std::wstring& url : urls) {
+    const auto it = files.find(url);
+    if (it != files.end()) it->second.inUse = 1;
+  }
+}
+
+int32_t COrvellaEngine::DownloadImage(const std::wstring& url, const std::wstring& target,
+                                      const std::atomic<int32_t>* stop) {
+  return orvella::DownloadImage(url, target, stop, imageSessions);
+}
 
 }  // namespace orvella

@@ -4,6 +4,7 @@
 
 #include "host/config_store.h"
 #include "host/module_version.h"
+#include "host/orvella_thread.h"
 #include "host/write_log.h"
 #include "ui/configure_message.h"
 
@@ -138,6 +139,20 @@ intptr_t COrvellaApp::HandleMessage(uintptr_t code, uintptr_t a, uintptr_t b) {
       return LoadSettings();
     case kMsgSettingsChanged:
       return settingsChanged;
+    case kMsgStart: {
+      // The worker is started once; after a stop the object stays and a later start
+      // does nothing. A failed thread creation leaves the pointer null for a retry.
+      bool haveFeeds = false;
+      {
+        std::lock_guard<std::mutex> guard(engine.lock);
+        haveFeeds = !engine.feeds.IsEmpty();
+      }
+      if (Enabled != 0 && haveFeeds && !engine.thread) engine.thread = COrvellaThread::Start(engine);
+      return 0;
+    }
+    case kMsgStop:
+      if (b != 0 && engine.thread) engine.thread->Stop();
+      return 0;
     case kMsgHostFlavour:
       hostFlavour = static_cast<int32_t>(static_cast<uint32_t>(a));
       return a == 1 ? 1 : -1;

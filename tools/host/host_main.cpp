@@ -6,6 +6,7 @@
 
 #include "tools/host/configure_command.h"
 #include "tools/host/host_commands.h"
+#include "tools/host/host_sync.h"
 
 namespace {
 
@@ -20,6 +21,11 @@ void PrintHelp() {
       "  show           print the settings as the plug-in loads them\n"
       "  enable         enable the plug-in and save the settings\n"
       "  disable        disable the plug-in and save the settings\n"
+      "  run            start the plug-in's worker and show its diagnostic lines until\n"
+      "                 Ctrl-C, then stop it\n"
+      "  sync           one pass: start the worker (enabled for this run), wait until its\n"
+      "                 first batch of downloads has ended, stop it and report; exit status\n"
+      "                 1 when no feed could be queried\n"
       "  configure      show the plug-in's settings dialog; save when it changed them\n"
       "\n"
       "options:\n"
@@ -72,13 +78,15 @@ int main(int argc, char** argv) {
   }
   orvella::host::HostSession session(options);
   if (command != "version" && command != "show" && command != "enable" && command != "disable" &&
-      command != "configure") {
+      command != "configure" && command != "run" && command != "sync") {
     std::fprintf(stderr, "orvella-host: unknown command '%s' (see --help)\n", command.c_str());
     return 2;
   }
   if (!session.Open()) return 1;
   if (command == "version") return orvella::host::CommandVersion(session);
   if (command == "show") return orvella::host::CommandShow(session);
+  if (command == "run") return orvella::host::CommandRun(session);
+  if (command == "sync") return orvella::host::CommandSync(session);
   if (command == "configure") return orvella::host::CommandConfigure(session);
   return orvella::host::CommandSetEnabled(session, command == "enable");
 }

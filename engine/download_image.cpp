@@ -1,0 +1,127 @@
+#include "engine/download_image.h"
+
+#include <fstream>
+#include <memory>
+#include <system_error>
+
+#include "engine/local_paths.h"
+#include "host/write_log.h"
+
+namespace orvella {
+namespace {
+
+// Writes the body block by block; the stop flag is looked at after each block arrived
+// and before it is written.
+class FileSink final : public ImageSink {
+ public:
+  FileSink(std::ofstream& file, const std::atomic<int32_t>* stop) : file_(file), stop_(stop) {}
+
+  bool Deliver(const char* data, std::size_t size) override {
+    if (stop_ != nullptr && stop_->load() != 0) {
+      stopped_ = true;
+      return false;
+    }
+    file_.write(data, static_cast<std::streamsize>(size));
+    if (!file_) {
+      writeFailed_ = true;
+      return false;
+    }
+    return true;
+  }
+  bool stopped() const { return stopped_; }
+  bool writeFailed() const { return writeFailed_; }
+
+ private:
+  std::ofstream& file_;
+  const std::atomic<int32_t>* stop_;
+  bool stopped_ = false;
+  bool writeFailed_ = false;
+};
+
+void CloseAndRemove(std::ofstream& file, const std::wstring& target) {
+  file.close();
+  std::error_code ignored;
+  std::filesystem::remove(FsPath(target), ignored);
+}
+
+// Closes the finished file; a write that failed only now (a full disk shows at the last
+// flush) is a failure like any other.
+bool CloseWritten(std::ofstream& file) {
+  file.flush();
+  const bool written = static_cast<bool>(file);
+  file.close();
+  return written && !file.fail();
+}
+
+int32_t Finish(const ImageFetchResult& result, const FileSink& sink, std::ofstream& file,
+               const std::wstring& url, const std::wstring& target) {
+  switch (result.outcome) {
+    case ImageFetchOutcome::kComplete:
+      if (CloseWritten(file)) return kDownloadOk;
+      break;
+    case ImageFetchOutcome::kSinkDeclined:
+      if (sink.stopped()) {
+        CloseAndRemove(file, target);
+        return kDownloadStopped;
+      }
+      break;
+    case ImageFetchOutcome::kStopped:
+      CloseAndRemove(file, target);
+      return kDownloadStopped;
+    case ImageFetchOutcome::kOpenRequestFailed:
+      WriteLog(L"DownloadImage(), OpenRequest failed, %s", url);
+      CloseAndRemove(file, target);
+      return kDownloadFailed;
+    case ImageFetchOutcome::kSendFailed:
+      WriteLog(L"DownloadImage(), SendRequest failed, %s", url);
+      CloseAndRemove(file, target);
+      return kDownloadFailed;
+    case ImageFetchOutcome::kHttpStatus:
+      WriteLog(L"DownloadImage(), HTTP Error %d, url=%s", result.status, url);
+      CloseAndRemove(file, target);
+      return kDownloadFailed;
+    case ImageFetchOutcome::kError:
+      WriteLog(L"DownloadImage(), Error %d (%s)", result.errorCode, result.errorText);
+      CloseAndRemove(file, target);
+      return kDownloadError;
+  }
+  // The body could not be stored completely: keeping part of an image would record a
+  // broken file as downloaded.
+  WriteLog(L"DownloadImage(), can't write file %s", target);
+  CloseAndRemove(file, target);
+  return kDownloadError;
+}
+
+}  // namespace
+
+int32_t DownloadImage(const std::wstring& url, const std::wstring& target,
+                      const std::atomic<int32_t>* stop, ImageSessionOpener open) {
+  const std::unique_ptr<ImageSession> session = open(kDownloadAgent);
+  WriteLog(L"DownloadImage(), %s -> %s", url, target);
+  ParsedUrl parsed;
+  if (!ParseUrl(url, parsed)) {
+    WriteLog(L"DownloadImage(), AfxParseURL failed, %s", url);
+    return kDownloadFailed;
+  }
+  if (parsed.serviceType != kServiceHttp && parsed.serviceType != kServiceHttps) {
+    WriteLog(L"DownloadImage(), Unsupported service type (%d), %s", parsed.serviceType, url);
+    return kDownloadFailed;
+  }
+  std::ofstream file(FsPath(target), std::ios::binary | std::ios::trunc);
+  if (!file.is_open()) {
+    WriteLog(L"DownloadImage(), can't create file %s", target);
+    return kDownloadFailed;
+  }
+  FileSink sink(file, stop);
+  ImageFetchResult result;
+  try {
+    result = session->Get(parsed, stop, sink);
+  } catch (...) {
+    CloseAndRemove(file, target);
+    WriteLog(L"DownloadImage(), Unknown exception");
+    return kDownloadError;
+  }
+  return Finish(result, sink, file, url, target);
+}
+
+}  // namespace orvella
