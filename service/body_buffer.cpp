@@ -36,11 +36,21 @@ bool BodyBuffer::Append(const char* data, std::size_t n) {
     }
     block_ = grown;
     capacity_ = capacity;
+    if (onGrow_ != nullptr) onGrow_(block_, capacity_);
   }
   std::memcpy(block_ + length_, data, n);
   length_ += static_cast<uint32_t>(n);
   block_[length_] = '\0';
   return true;
+}
+
+void BodyBuffer::Reserve(std::size_t total) {
+  if (total > maxLength_ || total + 1 <= capacity_) return;
+  if (char* grown = static_cast<char*>(std::realloc(block_, total + 1))) {
+    block_ = grown;
+    capacity_ = total + 1;
+    if (onGrow_ != nullptr) onGrow_(block_, capacity_);
+  }
 }
 
 char* BodyBuffer::Release() {

@@ -1,5 +1,6 @@
 // The service transport against real loopback servers: result codes, log lines, the
 // body block and the client's error text.
+#include <malloc.h>
 #include <stdlib.h>
 
 #include <cstdlib>
@@ -68,16 +69,26 @@ TEST_F(TransportTest, BlockHoldsTheDataAndExactlyOneNulByte) {
   for (std::size_t size : {std::size_t{1}, std::size_t{1023}, std::size_t{1024}, std::size_t{1025},
                            std::size_t{3} << 20}) {
     SCOPED_TRACE(size);
-    const std::string data = RandomBytes(size, static_cast<unsigned>(size));
-    server.Set("/data", Reply{200, data, "application/octet-stream"});
-    Fetched fetched = Fetch(Url("/data"));
-    ASSERT_EQ(fetched.code, 0);
-    ASSERT_EQ(fetched.length, size);
-    ASSERT_NE(fetched.block, nullptr);
-    EXPECT_EQ(std::memcmp(fetched.block.get(), data.data(), size), 0);
-    // Under AddressSanitizer the block is exactly length + 1 bytes: reading the NUL proves
-    // it is there and inside the block.
-    EXPECT_EQ(fetched.block.get()[size], '\0');
+    // With its length announced (the block is allocated at once) and without (it grows).
+    for (bool chunked : {false, true}) {
+      SCOPED_TRACE(chunked ? "chunked" : "announced");
+      const std::string data = RandomBytes(size, static_cast<unsigned>(size));
+      Reply reply{200, data, "application/octet-stream"};
+      reply.chunked = chunked;
+      server.Set("/data", reply);
+      Fetched fetched = Fetch(Url("/data"));
+      ASSERT_EQ(fetched.code, 0);
+      ASSERT_EQ(fetched.length, size);
+      ASSERT_NE(fetched.block, nullptr);
+      EXPECT_EQ(std::memcmp(fetched.block.get(), data.data(), size), 0);
+      EXPECT_EQ(fetched.block.get()[size], '\0');
+#ifdef __SANITIZE_ADDRESS__
+      // AddressSanitizer's allocator reports the size asked for: the block is exact.
+      EXPECT_EQ(malloc_usable_size(fetched.block.get()), size + 1);
+#else
+      EXPECT_GE(malloc_usable_size(fetched.block.get()), size + 1);
+#endif
+    }
   }
 }
 

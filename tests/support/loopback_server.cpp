@@ -49,6 +49,19 @@ LoopbackServer::LoopbackServer() : server_(std::make_unique<httplib::Server>()) 
     res.status = reply.status;
     for (const auto& [name, value] : reply.headers) res.set_header(name, value);
     const std::optional<std::size_t> cut = reply.stallAfter ? reply.stallAfter : reply.closeAfter;
+    if (reply.chunked && !cut) {
+      auto body = std::make_shared<std::string>(std::move(reply.body));
+      res.set_chunked_content_provider(
+          reply.contentType, [body](std::size_t offset, httplib::DataSink& sink) {
+            constexpr std::size_t kChunk = 50000;
+            if (offset < body->size()) {
+              return sink.write(body->data() + offset, std::min(kChunk, body->size() - offset));
+            }
+            sink.done();
+            return true;
+          });
+      return;
+    }
     if (!cut) {
       res.set_content(reply.body, reply.contentType);
       return;

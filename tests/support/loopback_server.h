@@ -38,6 +38,8 @@ struct Reply {
   std::string body;
   std::string contentType = "application/json";
   Headers headers;
+  /// Send the body with chunked transfer encoding, its length not announced.
+  bool chunked = false;
   /// Wait this long before answering at all (ended early by Stop()).
   std::chrono::milliseconds delay{0};
   /// Announce the whole body, send only this many bytes of it, then drop the connection.
