@@ -36,7 +36,7 @@ void CAuthorizeDlg::OnOK() {
     view().EndDialog(kResultOk);
     return;
   }
-  view().MessageBox(client.errorText, MessageButtons::kOk, MessageIcon::kNone);
+  view().ShowMessage(client.errorText, MessageButtons::kOk, MessageIcon::kNone);
   token.clear();
   view().FocusAndSelectAll(kIdcPassword);
 }

@@ -43,7 +43,7 @@ class CDialogView {
   /// name without its extension) over this dialog. Returns the button pressed: kResultOk,
   /// kResultCancel, kResultYes or kResultNo; closing the box some other way answers
   /// Cancel, No or OK, whichever of them the box has.
-  virtual int MessageBox(const std::wstring& text, MessageButtons buttons, MessageIcon icon) = 0;
+  virtual int ShowMessage(const std::wstring& text, MessageButtons buttons, MessageIcon icon) = 0;
   /// Ends the modal run with `result` once the current handler returns.
   virtual void EndDialog(int result) = 0;
 };

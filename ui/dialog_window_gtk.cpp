@@ -283,9 +283,9 @@ void CGtkDialogWindow::FocusAndSelectAll(int id) {
   }
 }
 
-int CGtkDialogWindow::MessageBox(const std::wstring& text, MessageButtons buttons,
-                                 MessageIcon icon) {
-  return ShowMessageBox(GTK_WINDOW(window_), text, buttons, icon);
+int CGtkDialogWindow::ShowMessage(const std::wstring& text, MessageButtons buttons,
+                                  MessageIcon icon) {
+  return RunMessageBox(GTK_WINDOW(window_), text, buttons, icon);
 }
 
 void CGtkDialogWindow::EndDialog(int result) {

@@ -51,7 +51,7 @@ class CGtkDialogWindow final : public CDialogView {
   void SetChecked(int id, bool checked) override;
   void EnableItem(int id, bool enabled) override;
   void FocusAndSelectAll(int id) override;
-  int MessageBox(const std::wstring& text, MessageButtons buttons, MessageIcon icon) override;
+  int ShowMessage(const std::wstring& text, MessageButtons buttons, MessageIcon icon) override;
   void EndDialog(int result) override;
 
  private:
@@ -81,8 +81,8 @@ class CGtkDialogWindow final : public CDialogView {
 
 /// Shows a modal message box over `parent` (may be null) titled with the application
 /// title. Returns kResultOk, kResultCancel, kResultYes or kResultNo.
-int ShowMessageBox(GtkWindow* parent, const std::wstring& text, MessageButtons buttons,
-                   MessageIcon icon);
+int RunMessageBox(GtkWindow* parent, const std::wstring& text, MessageButtons buttons,
+                  MessageIcon icon);
 
 /// Shows GTK's folder chooser over `parent` (may be null), opened at the request's start
 /// folder. Returns true with the chosen folder's local path; false on Cancel, for an

@@ -5,8 +5,8 @@
 
 namespace orvella {
 
-int ShowMessageBox(GtkWindow* parent, const std::wstring& text, MessageButtons buttons,
-                   MessageIcon icon) {
+int RunMessageBox(GtkWindow* parent, const std::wstring& text, MessageButtons buttons,
+                  MessageIcon icon) {
   const GtkButtonsType set = buttons == MessageButtons::kYesNo      ? GTK_BUTTONS_YES_NO
                              : buttons == MessageButtons::kOkCancel ? GTK_BUTTONS_OK_CANCEL
                                                                     : GTK_BUTTONS_OK;

@@ -104,7 +104,7 @@ void COrvellaDlg::LoadStep() {
 }
 
 void COrvellaDlg::Fail(int id, const std::wstring& text, MessageIcon icon) {
-  view().MessageBox(text, MessageButtons::kOk, icon);
+  view().ShowMessage(text, MessageButtons::kOk, icon);
   view().FocusAndSelectAll(id);
 }
 
@@ -157,8 +157,8 @@ bool COrvellaDlg::SaveStep() {
   tmUpdate = static_cast<int32_t>(interval);
 
   if (tmUpdate < kShortUpdateMinutes &&
-      v.MessageBox(LoadStringById(kIdsShortInterval), MessageButtons::kOkCancel,
-                   MessageIcon::kNone) != kResultOk) {
+      v.ShowMessage(LoadStringById(kIdsShortInterval), MessageButtons::kOkCancel,
+                    MessageIcon::kNone) != kResultOk) {
     v.FocusAndSelectAll(kIdcClocksTags);
     return false;
   }
@@ -232,8 +232,8 @@ void COrvellaDlg::OnHelp() {
 void COrvellaDlg::OnAuthorize() {
   CAuthorizeDlg signIn(platform_, authorizer_);
   if (!token.empty()) {
-    if (view().MessageBox(LoadStringById(kIdsForgetAccount), MessageButtons::kYesNo,
-                          MessageIcon::kNone) != kResultYes) {
+    if (view().ShowMessage(LoadStringById(kIdsForgetAccount), MessageButtons::kYesNo,
+                           MessageIcon::kNone) != kResultYes) {
       return;
     }
     // Forgotten at once: cancelling the sign-in below does not bring the account back.

@@ -47,7 +47,7 @@ void ScriptedView::FocusAndSelectAll(int id) {
   selected_ = id;
 }
 
-int ScriptedView::MessageBox(const std::wstring& text, MessageButtons buttons, MessageIcon icon) {
+int ScriptedView::ShowMessage(const std::wstring& text, MessageButtons buttons, MessageIcon icon) {
   messages_.push_back({text, buttons, icon});
   if (answers.empty()) return kResultOk;
   const int answer = answers.front();

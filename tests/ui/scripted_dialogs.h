@@ -47,7 +47,7 @@ class ScriptedView final : public CDialogView {
   void SetChecked(int id, bool checked) override;
   void EnableItem(int id, bool enabled) override;
   void FocusAndSelectAll(int id) override;
-  int MessageBox(const std::wstring& text, MessageButtons buttons, MessageIcon icon) override;
+  int ShowMessage(const std::wstring& text, MessageButtons buttons, MessageIcon icon) override;
   void EndDialog(int result) override;
 
  private:
