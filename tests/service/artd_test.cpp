@@ -8,6 +8,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 
 #include "service/http_fetch.h"
 #include "service/orvella_client.h"
@@ -218,6 +219,27 @@ TEST_F(ArtdTest, ImagesOutsideTheCurrentCatalogAreNotFound) {
   service->SetCatalog(Catalog{{Item("lava", {"red"}, true, false)}});
   EXPECT_EQ(FetchImage(img + L"wall/sea/10x10/sea-10x10.jpg").code, 404);
   EXPECT_EQ(FetchImage(img + L"wall/lava/10x10/lava-10x10.jpg").code, 0);
+}
+
+TEST(ArtdListen, ServesOnTheCallingThreadUntilStopped) {
+  ArtService service;
+  bool listened = false;
+  std::thread serving([&] { listened = service.Listen("127.0.0.1", 0); });
+  while (service.port() == 0) std::this_thread::yield();
+  ::setenv("ORVELLA_SERVER_URL", service.BaseUrl().c_str(), 1);
+  COrvellaClient client(L"", L"");
+  EXPECT_EQ(client.Authorize(L"demo@orvella.test", L"demo"), 1);  // the default account
+  EXPECT_EQ(client.userName, L"Demo User");
+  COrvellaFeed feed(kFeedTypeClocks, 100, L"");
+  EXPECT_EQ(client.QueryFeed(feed, 10, 10), 1);
+  EXPECT_EQ(feed.items.size(), 8u);  // the demo catalog's clocks
+  service.Stop();
+  serving.join();
+  EXPECT_TRUE(listened);
+  ::unsetenv("ORVELLA_SERVER_URL");
+  // The port is taken by nobody now; a second service can have it.
+  ArtService second;
+  EXPECT_EQ(second.Start("127.0.0.1", service.port()), service.port());
 }
 
 TEST(ArtdImages, PaddingReachesTheAskedSizeAndStaysAValidJpeg) {

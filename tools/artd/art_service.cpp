@@ -225,8 +225,8 @@ struct ArtService::Impl {
       throw std::runtime_error("cannot listen on " + host + ":" + std::to_string(wantedPort));
     }
     boundHost = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-    port = got;
     bound = true;
+    port = got;  // last: a caller that sees the port may stop the service
   }
 
   void Stop() {
