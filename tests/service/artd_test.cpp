@@ -14,7 +14,6 @@
 #include "service/orvella_client.h"
 #include "service/server_address.h"
 #include "tests/service/service_fixture.h"
-#include "tools/artd/art_query.h"
 #include "tools/artd/art_service.h"
 
 namespace orvella::test {
@@ -276,37 +275,6 @@ TEST(ArtdCatalog, FileFormatDefaultsAndFaults) {
                           R"({"items":[{"id":"a","name":"x","types":[]}]})", R"([])", "{"}) {
     EXPECT_THROW(artd::ParseCatalog(bad), std::runtime_error) << bad;
   }
-}
-
-TEST(ArtdCatalog, DemoCatalogIsTheSameOnEveryRun) {
-  const Catalog demo = artd::DemoCatalog();
-  EXPECT_EQ(demo.items.size(), 24u);
-  EXPECT_EQ(
-      std::count_if(demo.items.begin(), demo.items.end(), [](const ArtItem& i) { return i.clock; }),
-      8);
-  EXPECT_EQ(artd::CatalogToJson(demo), artd::CatalogToJson(artd::DemoCatalog()));
-  EXPECT_NO_THROW(artd::ParseCatalog(artd::CatalogToJson(demo)));  // valid ids, unique
-}
-
-TEST(ArtdQuery, PlusSignsStayAndEscapesAreDecoded) {
-  const auto query = artd::QueryParams::FromTarget("/p?email=a+b@x&k=sea%20sky&k=second&n=-12&e");
-  EXPECT_EQ(query.Get("email"), "a+b@x");
-  EXPECT_EQ(query.Get("k"), "sea sky");
-  EXPECT_EQ(query.GetInt("n"), -12);
-  EXPECT_EQ(query.Get("e"), "");
-  EXPECT_EQ(query.Get("missing"), std::nullopt);
-  EXPECT_EQ(query.GetInt("k"), std::nullopt);
-  EXPECT_EQ(artd::PercentDecode("%zz%4"), "%zz%4");
-}
-
-TEST(ArtdAccounts, PasswordDigestIsOverWindows1252BytesInEitherLetterCase) {
-  const Account account = artd::CompleteAccount({"x@y", "\xE2\x82\xAC\xC3\xA9\xC4\x80", "", ""});
-  EXPECT_EQ(account.userName, "x");
-  EXPECT_TRUE(artd::PasswordMatches(account, OpenSslMd5Hex("\x80\xE9?")));
-  std::string lower = OpenSslMd5Hex("\x80\xE9?");
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  EXPECT_TRUE(artd::PasswordMatches(account, lower));
-  EXPECT_FALSE(artd::PasswordMatches(account, OpenSslMd5Hex("\xE2\x82\xAC\xC3\xA9\xC4\x80")));
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include "service/ansi_codepage.h"
 #include "service/body_buffer.h"
 #include "service/server_address.h"
-#include "service/wire_url.h"
 
 namespace orvella::test {
 namespace {
@@ -50,14 +49,6 @@ TEST(BodyBuffer, GrowingPastTheLengthLimitFailsAndReleasesTheData) {
   BodyBuffer fresh(10);
   EXPECT_FALSE(fresh.Append("0123456789A", 11));
   EXPECT_EQ(fresh.length(), 0u);
-}
-
-TEST(WireUrl, EscapesOnlyWhatARequestLineCannotCarry) {
-  EXPECT_EQ(WireUrl(L"http://h/p?email=a+b&c@x.org&k=%41,;/"),
-            "http://h/p?email=a+b&c@x.org&k=%41,;/");
-  EXPECT_EQ(WireUrl(L"http://h/p?k=sea sky\t\r\n\x7F"), "http://h/p?k=sea%20sky%09%0D%0A%7F");
-  EXPECT_EQ(WireUrl(std::wstring(L"a\0b", 3)), "a%00b");
-  EXPECT_EQ(WireUrl(L"http://h/?n=\u00e9\u20ac\u0100"), "http://h/?n=\xE9\x80?");
 }
 
 class ServerAddress : public ::testing::Test {
