@@ -1,5 +1,6 @@
 #include "engine/list_file_text.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "host/text_utf8.h"
@@ -7,42 +8,50 @@
 namespace orvella {
 namespace {
 
-std::wstring DecodeUtf16Le(std::string_view bytes) {
-  std::wstring out;
-  out.reserve(bytes.size() / 2);
+char32_t Utf16Unit(std::string_view bytes, std::size_t at) {
+  return static_cast<unsigned char>(bytes[at]) |
+         (static_cast<char32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8);
+}
+
+// Decodes UTF-16LE units into `out` (replacing its content); an odd last byte is dropped.
+void DecodeUtf16Le(std::string_view bytes, std::wstring& out) {
+  out.resize(bytes.size() / 2);
+  std::size_t n = 0;
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    char32_t unit = static_cast<unsigned char>(bytes[i]) |
-                    (static_cast<char32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8);
+    char32_t unit = Utf16Unit(bytes, i);
     if constexpr (sizeof(wchar_t) == 4) {
       // Pair surrogates into one character where wchar_t holds whole code points.
       if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
-        const char32_t low = static_cast<unsigned char>(bytes[i + 2]) |
-                             (static_cast<char32_t>(static_cast<unsigned char>(bytes[i + 3])) << 8);
+        const char32_t low = Utf16Unit(bytes, i + 2);
         if (low >= 0xDC00 && low <= 0xDFFF) {
           unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
           i += 2;
         }
       }
     }
-    out.push_back(static_cast<wchar_t>(unit));
+    out[n++] = static_cast<wchar_t>(unit);
   }
-  return out;
+  out.resize(n);
 }
 
-std::wstring Decode(std::string_view bytes) {
-  if (bytes.starts_with("\xEF\xBB\xBF")) return Utf8ToWide(bytes.substr(3));
-  if (bytes.starts_with("\xFF\xFE")) return DecodeUtf16Le(bytes.substr(2));
-  return DecodeUtf16Le(bytes);
-}
-
-// Text mode: every CR LF pair reads as LF; a lone CR stays.
-void JoinCrLf(std::wstring& text) {
-  std::size_t out = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') continue;
-    text[out++] = text[i];
+// Decodes UTF-8 into `out` (replacing its content), with a fast path for ASCII, which is
+// what list files mostly hold; other sequences go through the general decoder, which
+// never yields more characters than bytes.
+void DecodeUtf8(std::string_view bytes, std::wstring& out) {
+  out.resize(bytes.size());
+  std::size_t n = 0;
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+      out[n++] = static_cast<wchar_t>(bytes[i++]);
+      continue;
+    }
+    std::size_t end = i;
+    while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) >= 0x80) ++end;
+    for (const wchar_t c : Utf8ToWide(bytes.substr(i, end - i))) out[n++] = c;
+    i = end;
   }
-  text.resize(out);
+  out.resize(n);
 }
 
 int DigitValue(wchar_t c) {
@@ -57,26 +66,84 @@ bool IsBlank(wchar_t c) {
 }
 
 void AppendLine(std::string& out, std::wstring_view line) {
-  out += WideToUtf8(line);
+  const std::size_t at = out.size();
+  out.resize(at + line.size());
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] < 0 || line[i] >= 0x80) {  // not plain ASCII: the general encoder
+      out.resize(at);
+      out += WideToUtf8(line);
+      break;
+    }
+    out[at + i] = static_cast<char>(line[i]);
+  }
   out += "\r\n";
 }
 
 }  // namespace
 
-ListFileLines::ListFileLines(std::string_view bytes) : text_(Decode(bytes)) {
-  JoinCrLf(text_);
+ListFileLines::ListFileLines(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) {
+    bytes_ = bytes.substr(3);
+  } else {
+    utf16_ = true;  // by its mark, or without one
+    bytes_ = bytes.starts_with("\xFF\xFE") ? bytes.substr(2) : bytes;
+  }
+}
+
+// Text mode reads CR LF as LF: the CR right before the LF belongs to the line end.
+bool ListFileLines::NextLine(std::wstring& line, bool& ended) {
+  const std::size_t unit = utf16_ ? 2 : 1;
+  if (pos_ + unit > bytes_.size()) return false;
+  std::size_t lf = pos_;
+  if (utf16_) {
+    while (lf + 1 < bytes_.size() && Utf16Unit(bytes_, lf) != L'\n') lf += 2;
+    if (lf + 1 >= bytes_.size()) lf = bytes_.size();
+  } else {
+    lf = std::min(bytes_.find('\n', pos_), bytes_.size());
+  }
+  ended = lf < bytes_.size();
+  std::size_t end = lf;
+  if (ended && end >= pos_ + unit &&
+      (utf16_ ? Utf16Unit(bytes_, end - 2) == L'\r' : bytes_[end - 1] == '\r')) {
+    end -= unit;
+  }
+  const std::string_view text = bytes_.substr(pos_, end - pos_);
+  if (utf16_) {
+    DecodeUtf16Le(text, line);
+  } else {
+    DecodeUtf8(text, line);
+  }
+  pos_ = ended ? lf + unit : bytes_.size();
+  return true;
+}
+
+// A read takes at most 8191 characters; the LF counts only when it fits. So a line of
+// exactly 8191 characters and its LF come as that line and then an empty one.
+void ListFileLines::Emit(std::wstring& text, bool ended, std::wstring& piece) {
+  if (text.size() > kListLinePieceMax || (text.size() == kListLinePieceMax && ended)) {
+    rest_.assign(text, kListLinePieceMax);
+    restEnded_ = ended;
+    restPending_ = true;
+    text.resize(kListLinePieceMax);
+  }
+  piece.swap(text);
+  const std::size_t nul = piece.find(L'\0');
+  if (nul != std::wstring::npos) piece.erase(nul);
 }
 
 bool ListFileLines::Next(std::wstring& piece) {
-  if (pos_ >= text_.size()) return false;
-  const std::size_t limit = std::min(text_.size(), pos_ + kListLinePieceMax);
-  std::size_t end = pos_;
-  while (end < limit && text_[end] != L'\n') ++end;
-  const bool lineEnd = end < limit;  // the LF fits in this piece
-  piece.assign(text_, pos_, end - pos_);
-  pos_ = lineEnd ? end + 1 : end;
-  const std::size_t nul = piece.find(L'\0');
-  if (nul != std::wstring::npos) piece.erase(nul);
+  bool ended = false;
+  std::wstring text;
+  if (restPending_) {
+    restPending_ = false;
+    text.swap(rest_);
+    ended = restEnded_;
+  } else if (!NextLine(piece, ended)) {
+    return false;
+  } else {
+    text.swap(piece);
+  }
+  Emit(text, ended, piece);
   return true;
 }
 
@@ -107,9 +174,7 @@ int32_t ParseListCount(std::wstring_view text) {
 
 std::string EncodeListFile(const CFileMap& files) {
   std::string out = "\xEF\xBB\xBF";
-  std::size_t size = 64;
-  for (const auto& [url, record] : files) size += url.size() + record.localName.size() + 8;
-  out.reserve(size);
+  out.reserve(64 + files.size() * 160);  // typical URL and name lengths; grows if needed
   AppendLine(out, kListFileHeader);
   out += std::to_string(files.size());
   out += "\r\n";

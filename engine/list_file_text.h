@@ -20,6 +20,7 @@ inline constexpr std::size_t kListLinePieceMax = 8191;
 /// (EF BB BF) or UTF-16LE (FF FE); without a mark they are UTF-16LE. CR LF becomes LF.
 class ListFileLines {
  public:
+  /// `bytes` must outlive the reader.
   explicit ListFileLines(std::string_view bytes);
 
   /// Reads the next piece: the text up to and including the next LF, at most 8191
@@ -28,8 +29,18 @@ class ListFileLines {
   bool Next(std::wstring& piece);
 
  private:
-  std::wstring text_;
+  /// Decodes the next line (without its line end) into `line`; false at the end.
+  bool NextLine(std::wstring& line, bool& ended);
+  /// Hands out `text` as the piece, or its first 8191 characters with the rest kept.
+  void Emit(std::wstring& text, bool ended, std::wstring& piece);
+
+  std::string_view bytes_;  // after the byte order mark
+  bool utf16_ = false;
   std::size_t pos_ = 0;
+  // The rest of a line longer than one piece, handed out by the next calls.
+  bool restPending_ = false;
+  bool restEnded_ = false;
+  std::wstring rest_;
 };
 
 /// Reads an entry count the way strtol with base 0 does: leading blanks, a sign, "0x"

@@ -1,7 +1,6 @@
 // The list file of downloaded files: ReadLocalFileList and WriteLocalFileList.
 #include <climits>
 #include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "engine/list_file_text.h"
@@ -25,11 +24,14 @@ std::size_t BucketsFor(int32_t count) {
 bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) return false;
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in.is_open()) return false;
-  std::ostringstream all;
-  all << in.rdbuf();
-  bytes = std::move(all).str();
+  const std::streamoff size = in.tellg();
+  if (size < 0) return false;
+  bytes.resize(static_cast<std::size_t>(size));
+  in.seekg(0);
+  in.read(bytes.data(), size);
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
   return true;
 }
 
@@ -72,7 +74,7 @@ void COrvellaEngine::ReadLocalFileList() {
     // A name that is not a plain file of the folder would later be deleted as an unused
     // file: an edited or damaged list must never reach outside the image folder.
     if (!IsUsableLocalName(name)) continue;
-    files[url] = CFileData{name, url, {}, 0};
+    files.insert_or_assign(url, CFileData{std::move(name), url, {}, 0});
   }
   WriteLog(L"ReadLocalFileList: file list loaded (%d entries)", files.size());
 }

@@ -1,0 +1,99 @@
+// Benchmarks of the download engine's list file: 100,000 entries written and read back
+// by the engine, against a plain write / getline loop over the same lines.
+// bench/sync_compare.sh runs them and prints the ratio.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/orvella_engine.h"
+#include "host/orvella_app.h"
+#include "host/text_utf8.h"
+
+namespace {
+
+using namespace orvella;
+
+std::filesystem::path BenchFolder() {
+  const auto folder = std::filesystem::temp_directory_path() / "orvella-engine-bench";
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+std::wstring Url(int i) {
+  return L"http://127.0.0.1:8780/img/wall/item-" + std::to_wstring(i) + L"/1920x1080/item-" +
+         std::to_wstring(i) + L"-1920x1080.jpg";
+}
+std::wstring Name(int i) {
+  return L"item-" + std::to_wstring(i) + L"-1920x1080.jpg";
+}
+
+void BM_ListFileEngine(benchmark::State& state) {
+  const int entries = static_cast<int>(state.range(0));
+  COrvellaApp app;
+  app.ImgFolder = Utf8ToWide(BenchFolder().string());
+  COrvellaEngine& engine = app.engine;
+  for (int i = 0; i < entries; ++i) engine.files[Url(i)] = CFileData{Name(i), Url(i), L"", 1};
+  for (auto _ : state) {
+    // Reading replaces the map with what was written: the next round writes it again.
+    if (!engine.WriteLocalFileList()) state.SkipWithError("write failed");
+    engine.ReadLocalFileList();
+    if (engine.files.size() != static_cast<std::size_t>(entries)) {
+      state.SkipWithError("read back less");
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * entries);
+}
+
+void BM_ListFilePlain(benchmark::State& state) {
+  const int entries = static_cast<int>(state.range(0));
+  const auto path = BenchFolder() / "plain.lst";
+  std::vector<std::string> lines;
+  for (int i = 0; i < entries; ++i) {
+    lines.push_back(WideToUtf8(Url(i)));
+    lines.push_back(WideToUtf8(Name(i)));
+  }
+  for (auto _ : state) {
+    {
+      std::ofstream out(path, std::ios::binary | std::ios::trunc);
+      out << "[Rovanta Orvella List]\r\n" << entries << "\r\n";
+      for (const std::string& line : lines) out << line << "\r\n";
+    }
+    std::vector<std::string> read;
+    read.reserve(lines.size() + 2);
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) read.push_back(line);
+    if (read.size() != lines.size() + 2) state.SkipWithError("read back less");
+    benchmark::DoNotOptimize(read);
+  }
+  state.SetItemsProcessed(state.iterations() * entries);
+}
+
+void BM_ListFileEngineWrite(benchmark::State& state) {
+  const int entries = static_cast<int>(state.range(0));
+  COrvellaApp app;
+  app.ImgFolder = Utf8ToWide(BenchFolder().string());
+  for (int i = 0; i < entries; ++i) app.engine.files[Url(i)] = CFileData{Name(i), Url(i), L"", 1};
+  for (auto _ : state) app.engine.WriteLocalFileList();
+}
+
+void BM_ListFileEngineRead(benchmark::State& state) {
+  const int entries = static_cast<int>(state.range(0));
+  COrvellaApp app;
+  app.ImgFolder = Utf8ToWide(BenchFolder().string());
+  for (int i = 0; i < entries; ++i) app.engine.files[Url(i)] = CFileData{Name(i), Url(i), L"", 1};
+  app.engine.WriteLocalFileList();
+  for (auto _ : state) app.engine.ReadLocalFileList();
+}
+
+BENCHMARK(BM_ListFileEngineWrite)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListFileEngineRead)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListFileEngine)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListFilePlain)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
