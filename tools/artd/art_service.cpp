@@ -138,7 +138,8 @@ struct ArtService::Impl {
     const std::string host = HostForUrls(req, boundHost + ":" + std::to_string(port.load()));
 
     Json::Value art(Json::arrayValue);
-    for (const ArtItem& item : Snapshot()->items) {
+    const std::shared_ptr<const Catalog> current = Snapshot();  // kept alive while read
+    for (const ArtItem& item : current->items) {
       if (static_cast<long long>(art.size()) >= *limit) break;
       const bool asWall = wall.wanted && item.wallpaper, asClock = clock.wanted && item.clock;
       if ((!asWall && !asClock) || !MatchesKeyword(item, keyword)) continue;
