@@ -2,11 +2,14 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <cwchar>
 #include <string_view>
 
 #include "host/write_log.h"
+#include "service/ansi_codepage.h"
 #include "service/body_buffer.h"
 #include "service/http_fetch.h"
+#include "service/wire_url.h"
 
 namespace orvella {
 
@@ -59,6 +62,14 @@ int32_t CheckStatus(HINTERNET request) {
   return code;
 }
 
+// The body length the response announces, or -1 when it announces none.
+long long ContentLength(HINTERNET request) {
+  wchar_t text[32] = {};
+  DWORD size = sizeof text;
+  if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return -1;
+  return std::wcstoll(text, nullptr, 10);
+}
+
 }  // namespace
 
 int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url, char*& block,
@@ -70,8 +81,12 @@ int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url,
     WriteLog(L"InternetOpenUrl() failed, error %d", ERROR_INTERNET_UNRECOGNIZED_SCHEME);
     return kFetchOpenFailed;
   }
-  HINTERNET request = ::InternetOpenUrlW(session.root, url.c_str(), nullptr, static_cast<DWORD>(-1),
-                                         kOpenUrlFlags, 0);
+  // WinINet puts the URL into the request line as its code page bytes; what may not
+  // stand there (a blank, a line break typed into the tags) is escaped first, as on the
+  // wire of every platform, so typed text can never add a header line.
+  const std::wstring wire = AnsiToWide(WireUrl(url));
+  HINTERNET request = ::InternetOpenUrlW(session.root, wire.c_str(), nullptr,
+                                         static_cast<DWORD>(-1), kOpenUrlFlags, 0);
   if (request == nullptr) {
     const DWORD error = ::GetLastError();
     WriteLog(L"InternetOpenUrl() failed, error %d", error);
@@ -81,6 +96,7 @@ int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url,
     ::InternetCloseHandle(request);
     return refused;
   }
+  const long long announced = ContentLength(request);
   BodyBuffer body;
   char chunk[kReadChunk];
   for (;;) {
@@ -92,7 +108,18 @@ int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url,
       ::InternetCloseHandle(request);
       return kFetchReadFailed;
     }
-    if (read == 0) break;
+    if (read == 0) {
+      // WinINet ends a body the server cut short like a complete one: the caller would
+      // get part of an answer as if it were all of it.
+      if (announced >= 0 && body.length() < announced) {
+        body.Discard();
+        WriteLog(L"InternetReadWholeFile: error %d returned by InternetReadFile",
+                 ERROR_INTERNET_CONNECTION_RESET);
+        ::InternetCloseHandle(request);
+        return kFetchReadFailed;
+      }
+      break;
+    }
     if (!body.Append(chunk, read)) {
       WriteLog(L"InternetReadWholeFile: realloc failed");
       ::InternetCloseHandle(request);

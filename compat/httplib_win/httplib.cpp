@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <regex>
 
 namespace httplib {
@@ -117,6 +119,29 @@ bool ParseHead(const std::string& head, Request& request) {
   return true;
 }
 
+// Sends the body as chunks until the provider calls done() or gives up.
+void SendChunked(SOCKET s, const ContentProviderWithoutLength& provider) {
+  std::size_t offset = 0;
+  bool done = false;
+  DataSink sink;
+  sink.write = [&](const char* data, std::size_t n) {
+    char size[32];
+    std::snprintf(size, sizeof size, "%zx\r\n", n);
+    if (!SendAll(s, size, std::strlen(size)) || !SendAll(s, data, n) || !SendAll(s, "\r\n", 2)) {
+      return false;
+    }
+    offset += n;
+    return true;
+  };
+  sink.done = [&] {
+    done = true;
+    SendAll(s, "0\r\n\r\n", 5);
+  };
+  while (!done) {
+    if (!provider(offset, sink)) break;
+  }
+}
+
 }  // namespace
 
 bool NoCaseLess::operator()(const std::string& a, const std::string& b) const {
@@ -142,6 +167,13 @@ void Response::set_content_provider(std::size_t length, const std::string& conte
   set_header("Content-Type", contentType);
   providerLength = length;
   provider = std::move(contentProvider);
+}
+
+void Response::set_chunked_content_provider(const std::string& contentType,
+                                            ContentProviderWithoutLength contentProvider) {
+  headers.erase("Content-Type");
+  set_header("Content-Type", contentType);
+  chunkedProvider = std::move(contentProvider);
 }
 
 struct Server::Route {
@@ -186,7 +218,12 @@ bool Server::listen_after_bind() {
   while (!stopping_) {
     const SOCKET s = ::accept(static_cast<SOCKET>(listener_.load()), nullptr, nullptr);
     if (s == INVALID_SOCKET) break;  // stop() closed the listener
+    // A client that sends nothing (a TLS hello to this plain server, say) is dropped.
+    const DWORD timeoutMs = 5000;
+    ::setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs),
+                 sizeof timeoutMs);
     std::lock_guard<std::mutex> lock(mutex_);
+    open_.push_back(static_cast<std::uintptr_t>(s));
     connections_.emplace_back([this, s] { Serve(static_cast<std::uintptr_t>(s)); });
   }
   running_ = false;
@@ -203,6 +240,8 @@ void Server::stop() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     connections.swap(connections_);
+    // Connections still waiting for their client end now.
+    for (const std::uintptr_t open : open_) ::shutdown(static_cast<SOCKET>(open), SD_BOTH);
   }
   for (std::thread& t : connections) t.join();
 }
@@ -231,9 +270,16 @@ void Server::Serve(std::uintptr_t connection) {
     std::string out =
         "HTTP/1.1 " + std::to_string(response.status) + " " + Reason(response.status) + "\r\n";
     for (const auto& [name, value] : response.headers) out += name + ": " + value + "\r\n";
-    out += "Content-Length: " + std::to_string(length) + "\r\nConnection: close\r\n\r\n";
+    if (response.chunkedProvider) {
+      out += "Transfer-Encoding: chunked\r\n";
+    } else {
+      out += "Content-Length: " + std::to_string(length) + "\r\n";
+    }
+    out += "Connection: close\r\n\r\n";
     bool ok = SendAll(s, out.data(), out.size());
-    if (ok && !response.provider) {
+    if (ok && response.chunkedProvider) {
+      SendChunked(s, response.chunkedProvider);
+    } else if (ok && !response.provider) {
       SendAll(s, response.body.data(), response.body.size());
     } else if (ok) {
       std::size_t offset = 0;
@@ -249,7 +295,11 @@ void Server::Serve(std::uintptr_t connection) {
     }
   }
   ::shutdown(s, SD_SEND);
-  ::closesocket(s);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    open_.erase(std::find(open_.begin(), open_.end(), connection));
+    ::closesocket(s);
+  }
 }
 
 }  // namespace httplib

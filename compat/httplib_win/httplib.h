@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -34,11 +35,15 @@ class DataSink {
  public:
   /// Sends `length` bytes; returns false when the connection is gone.
   std::function<bool(const char* data, std::size_t length)> write;
+  /// Ends a chunked body.
+  std::function<void()> done;
 };
 
 /// Called with the offset reached and the bytes still announced; returns false to drop
 /// the connection.
 using ContentProvider = std::function<bool(std::size_t offset, std::size_t length, DataSink& sink)>;
+/// Called with the offset reached; calls sink.done() at the end of the body.
+using ContentProviderWithoutLength = std::function<bool(std::size_t offset, DataSink& sink)>;
 
 struct Response {
   int status = -1;
@@ -52,8 +57,13 @@ struct Response {
   void set_content_provider(std::size_t length, const std::string& contentType,
                             ContentProvider provider);
 
+  /// The body comes from `provider` in chunks of the chunked transfer coding.
+  void set_chunked_content_provider(const std::string& contentType,
+                                    ContentProviderWithoutLength provider);
+
   std::size_t providerLength = 0;
   ContentProvider provider;
+  ContentProviderWithoutLength chunkedProvider;
 };
 
 class Server {
@@ -87,6 +97,7 @@ class Server {
   std::atomic<bool> stopping_{false};
   std::mutex mutex_;
   std::vector<std::thread> connections_;
+  std::vector<std::uintptr_t> open_;  // sockets of the connections in progress
 };
 
 }  // namespace httplib
