@@ -15,7 +15,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" -j2 --target service_bench orvella-artd > /dev/null
 bench="$build/bench/service_bench"
-artd="$build/tools/artd/orvella-artd"
+artd="$build/bin/orvella-artd"
 
 work="$(mktemp -d)"
 artd_pid=""

@@ -8,7 +8,7 @@
 #
 # Run it again and nothing is downloaded; run it with a changed catalog and the files
 # that left the catalog are deleted:
-#   build/tools/artd/orvella-artd --dump-catalog > my-catalog.json   # then edit it
+#   build/bin/orvella-artd --dump-catalog > my-catalog.json   # then edit it
 #   scripts/demo.sh --catalog my-catalog.json
 #
 # Everything the demo keeps (profile, signed-in account, service port) lives in
@@ -23,7 +23,7 @@ usage: scripts/demo.sh [FOLDER] [options]
 
   FOLDER, --folder DIR  image folder to keep in step (default ./wallpapers)
   --catalog FILE        serve this catalog instead of the demo catalog
-                        (make one with: build/tools/artd/orvella-artd --dump-catalog)
+                        (make one with: build/bin/orvella-artd --dump-catalog)
   --wallpapers N        most wallpapers to ask for (default 12)
   --clocks N            most wallpaper clocks to ask for (default 4)
   --size WxH            screen size when there is no $DISPLAY (default 1920x1080)
@@ -66,9 +66,9 @@ if ! output="$(ORVELLA_TARGETS="Orvella orvella-host orvella-artd" "$root/script
   echo "demo.sh: the build failed" >&2
   exit 1
 fi
-host="$build/tools/host/orvella-host"
-artd="$build/tools/artd/orvella-artd"
-for program in "$host" "$artd" "$build/Orvella.rpl"; do
+host="$build/bin/orvella-host"
+artd="$build/bin/orvella-artd"
+for program in "$host" "$artd" "$build/bin/Orvella.rpl"; do
   [ -e "$program" ] || { echo "demo.sh: the build did not produce $program" >&2; exit 1; }
 done
 
