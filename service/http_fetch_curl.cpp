@@ -13,6 +13,12 @@
 namespace orvella {
 
 struct InternetSession {
+  InternetSession() = default;
+  InternetSession(const InternetSession&) = delete;
+  InternetSession& operator=(const InternetSession&) = delete;
+  ~InternetSession() {
+    if (easy != nullptr) curl_easy_cleanup(easy);  // on every path, a thrown bad_alloc included
+  }
   CURL* easy = nullptr;
 };
 
@@ -208,9 +214,7 @@ int32_t FetchUrl(const std::wstring& url, char*& block, uint32_t& length) {
     WriteLog(L"InternetOpen() failed, error: %d", init != CURLE_OK ? init : CURLE_FAILED_INIT);
     return kFetchOpenFailed;
   }
-  const int32_t result = InternetReadWholeFile(session, url, block, length);
-  curl_easy_cleanup(session.easy);
-  return result;
+  return InternetReadWholeFile(session, url, block, length);
 }
 
 }  // namespace orvella
