@@ -26,7 +26,21 @@ bool StartWorker(HostSession& session, SyncProgress& progress) {
 }  // namespace
 
 void SyncProgress::Observe(const std::wstring& line) {
-  std::lock_guard<std::mutex> guard(mutex_);
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    Count(line);
+    unseen_ = true;
+  }
+  changed_.notify_all();
+}
+
+void SyncProgress::WaitForChange(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> guard(mutex_);
+  changed_.wait_for(guard, timeout, [this] { return unseen_; });
+  unseen_ = false;
+}
+
+void SyncProgress::Count(const std::wstring& line) {
   if (line == L"COrvellaThread::Start()") {
     started_ = true;
   } else if (StartsWith(line, L"QueryFeed: http")) {
@@ -117,7 +131,8 @@ int CommandSync(HostSession& session) {
   std::string shown;
   bool interrupted = false;
   while (!progress.batchDone() && !interrupted) {
-    interrupted = stop.Wait(std::chrono::milliseconds(200));
+    progress.WaitForChange(std::chrono::milliseconds(100));
+    interrupted = stop.Wait(std::chrono::milliseconds(0));
     const std::string now = progress.Describe();
     if (now != shown) {
       std::printf("sync: %s\n", now.c_str());

@@ -1,6 +1,8 @@
 // The reference host's long-running commands: run the plug-in until stopped, or one pass.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 
@@ -24,11 +26,16 @@ class SyncProgress {
   int failed() const;         // downloads that failed
   /// "N items queued, M downloaded, K failed".
   std::string Describe() const;
+  /// Waits until a line was observed since the last call, or `timeout` has passed.
+  void WaitForChange(std::chrono::milliseconds timeout);
 
  private:
+  void Count(const std::wstring& line);  // mutex_ held
   void EndDownload();
 
   mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  bool unseen_ = false;
   bool started_ = false;
   bool done_ = false;
   int asked_ = 0;
