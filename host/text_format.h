@@ -70,6 +70,8 @@ template <class T>
 FormatArg MakeFormatArg(const T& value) {
   if constexpr (KindOf<T>() == ArgKind::kInt) {
     return {ArgKind::kInt, static_cast<int32_t>(value), {}};
+  } else if constexpr (std::is_array_v<T>) {
+    return {ArgKind::kText, 0, std::wstring_view(value)};
   } else if constexpr (std::is_pointer_v<std::decay_t<T>>) {
     // A null text prints as nothing rather than crashing a diagnostic line.
     return {ArgKind::kText, 0, value ? std::wstring_view(value) : std::wstring_view()};

@@ -52,6 +52,9 @@ TEST_F(WriteLogTest, NullTextAndExtremeNumbers) {
   const wchar_t* none = nullptr;
   WriteLog(L"[%s] %d %d", none, INT32_MIN, INT32_MAX);
   EXPECT_EQ(host.logs()[0], L"[] -2147483648 2147483647");
+  static constexpr wchar_t kArray[] = L"array";
+  WriteLog(L"%s", kArray);
+  EXPECT_EQ(host.logs()[1], L"array");
 }
 
 TEST(WriteLogDropped, NothingHappensWithoutACallback) {
