@@ -23,6 +23,9 @@ namespace {
 constexpr long kConnectTimeoutMs = 60000;
 constexpr long kStallSeconds = 60;  // no byte for this long: the transfer fails
 constexpr long kMaxRedirects = 10;
+// Socket reads are large (as the curl program's own); the body still reaches the sink
+// in blocks of kImageBlockSize, each with its stop test.
+constexpr long kReceiveBuffer = 128 * 1024;
 
 void InitCurlOnce() {
   static std::once_flag once;
@@ -133,6 +136,7 @@ class CurlImageSession final : public ImageSession {
     bool ok = curl_easy_setopt(curl_, CURLOPT_URL, wire.c_str()) == CURLE_OK;
     curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     curl_easy_setopt(curl_, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl_, CURLOPT_USERAGENT, agent_.c_str());
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers_);

@@ -7,7 +7,6 @@
 
 #include "host/text_utf8.h"
 #include "host/user_store.h"
-#include "tests/engine/art_server_fixture.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_host.h"
@@ -86,7 +85,7 @@ class ModuleSyncTest : public ::testing::Test {
   ScopedConfigHome config;
   FakeHost host;
   TempDir folder;
-  ArtServer server;
+  ArtService server;
 };
 
 TEST_F(ModuleSyncTest, FolderFillsStaysInStepAndIsCleaned) {
@@ -103,8 +102,9 @@ TEST_F(ModuleSyncTest, FolderFillsStaysInStepAndIsCleaned) {
   const std::set<std::pair<std::string, std::string>> first = {
       {Url("a.jpg"), "a.jpg"}, {Url("b.jpg"), "b.jpg"}, {Url("c.jpg"), "c.jpg"}};
   EXPECT_EQ(ListedPairs(), first);
-  for (const std::string& query : server.ArtQueries()) {
-    EXPECT_NE(query.find("user_token=tok123"), std::string::npos) << query;
+  for (const ReceivedRequest& request : server.server.requests()) {
+    if (request.path != "/api/v3/art/") continue;
+    EXPECT_NE(request.target.find("&user_token=tok123&"), std::string::npos) << request.target;
   }
   module->Send(10, 0, 1);
   EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 0"));
@@ -130,12 +130,13 @@ TEST_F(ModuleSyncTest, FolderFillsStaysInStepAndIsCleaned) {
 }
 
 TEST_F(ModuleSyncTest, StopWhileTheBodyStallsLeavesNothingBehind) {
-  server.SetImage("slow.jpg", PatternBytes(1 << 20));
-  server.SetFault("slow.jpg", ImageFault::kStall);
+  Reply stalled(200, PatternBytes(1 << 20), "image/jpeg");
+  stalled.stallAfter = 8192;
+  server.SetImage("slow.jpg", stalled);
   server.SetCatalog(1, {"slow.jpg"});
   server.SetCatalog(2, {});
   auto module = Start();
-  server.WaitForStall();
+  WaitUntil([&] { return server.ImageRequests("slow.jpg") == 1; });
   EXPECT_EQ(module->Send(10, 0, 1), 0);
   EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 0"));
   EXPECT_EQ(CountInFolder(""), 0);
@@ -147,13 +148,14 @@ TEST_F(ModuleSyncTest, WronglyTypedAnswerRestartsTheLoopWithoutLosingDownloads) 
   std::atomic<bool> fetched{false};
   std::atomic<int> bad{0};
   server.SetCatalog(1, {"a.jpg"});
-  server.OnImageRequest([&](const std::string& name) {
-    if (name == "a.jpg") fetched = true;
+  server.server.SetHandler("/img/a.jpg", [&](const ReceivedRequest&) {
+    fetched = true;
+    return Reply(200, "a", "image/jpeg");
   });
   server.SetArtAnswer(2, [&] {
-    if (!fetched) return ArtAnswer{503, "busy"};
-    if (bad++ == 0) return ArtAnswer{200, R"({"art":[{"name":"c","clock_url":42}]})"};
-    return ArtAnswer{200, ArtJson({{"c", WideToUtf8(server.ImageUrl("c.jpg"))}}, "clock_url")};
+    if (!fetched) return Reply(503, "busy");
+    if (bad++ == 0) return Reply(200, R"({"art":[{"name":"c","clock_url":42}]})");
+    return Reply(200, server.Catalog(2, {"c.jpg"}));
   });
   auto module = Start();
   WaitUntil([&] { return fs::exists(folder / "c.jpg"); });

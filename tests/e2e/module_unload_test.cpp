@@ -2,7 +2,6 @@
 #include <stdlib.h>
 
 #include "host/text_utf8.h"
-#include "tests/engine/art_server_fixture.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_host.h"
@@ -27,16 +26,17 @@ class ModuleUnloadTest : public ::testing::Test {
   ScopedConfigHome config;
   FakeHost host;
   TempDir folder;
-  ArtServer server;
+  ArtService server;
   LoadedModule module;
 };
 
 TEST_F(ModuleUnloadTest, UnloadDuringADownloadStopsAndWaitsForTheWorker) {
-  server.SetImage("slow.jpg", PatternBytes(1 << 20));
-  server.SetFault("slow.jpg", ImageFault::kStall);
+  Reply stalled(200, PatternBytes(1 << 20), "image/jpeg");
+  stalled.stallAfter = 8192;
+  server.SetImage("slow.jpg", stalled);
   server.SetCatalog(1, {"slow.jpg"});
   module.Send(9);
-  server.WaitForStall();
+  WaitUntil([&] { return server.ImageRequests("slow.jpg") == 1; });
   module.Unload();  // no message 10 first
   const std::size_t lines = host.logs().size();
   EXPECT_TRUE(std::filesystem::is_empty(folder.path()));

@@ -2,7 +2,6 @@
 #include <stdlib.h>
 
 #include "host/orvella_thread.h"
-#include "tests/engine/art_server_fixture.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace orvella::test {
@@ -11,13 +10,13 @@ namespace {
 class WorkerMessagesTest : public EngineTest {
  protected:
   WorkerMessagesTest() {
-    ::setenv("ORVELLA_SERVER_URL", server.Url().c_str(), 1);
+    ::setenv("ORVELLA_SERVER_URL", art.Url().c_str(), 1);
     engine.monitors = [] { return std::vector<DisplayRect>{}; };
   }
   intptr_t Send(uintptr_t code, uintptr_t a = 0, uintptr_t b = 0) {
     return app.HandleMessage(code, a, b);
   }
-  ArtServer server;
+  ArtService art;
 };
 
 TEST_F(WorkerMessagesTest, StartNeedsEnabledAndFeedsAndHappensOnce) {
