@@ -10,6 +10,7 @@
 #   - the idle worker: CPU time of `orvella-host run` between passes, read from /proc
 #     over N seconds (default 60; goal: none).
 # BUILD_DIR (default build-bench) is configured as a Release build when it has no cache.
+# Needs GNU time (/usr/bin/time, package "time") for the peak memory.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 idle_seconds=60
@@ -86,18 +87,10 @@ profile() {
     "$2" "$3" > "$1"
 }
 # sync_peak_kb PROFILE: runs one sync pass (its log in $work/sync.log); prints its peak
-# resident memory in KiB.
+# resident memory in KiB, as the kernel counted it for the finished process.
 sync_peak_kb() {
-  local pid peak=0 hwm
-  "$host" --profile "$1" sync > "$work/sync.out" 2> "$work/sync.log" &
-  pid=$!
-  while kill -0 "$pid" 2> /dev/null; do
-    hwm=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status" 2> /dev/null || true)
-    [ -z "$hwm" ] || [ "$hwm" -le "$peak" ] || peak=$hwm
-    sleep 0.05
-  done
-  wait "$pid"
-  echo "$peak"
+  /usr/bin/time -f "%M" -o "$work/sync.rss" "$host" --profile "$1" sync > "$work/sync.out" 2> "$work/sync.log"
+  cat "$work/sync.rss"
 }
 
 echo "== folder sync of $images images of 1 MB: orvella-host sync against one curl process"
@@ -145,6 +138,7 @@ printf 'peak memory: %d MB for %d images, %d MB for 20   ratio: %s  (goal: near 
   $((peak >> 10)) "$images" $((small_peak >> 10)) "$(ratio "$peak" "$small_peak")"
 
 echo "== idle worker over ${idle_seconds} s"
+: > "$work/run.err"
 "$host" --profile "$work/small.ini" run 2> "$work/run.err" &
 run_pid=$!
 pids+=("$run_pid")

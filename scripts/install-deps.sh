@@ -7,7 +7,7 @@ packages=(
   libglib2.0-dev libgtk-3-dev libx11-dev libxrandr-dev
   libjpeg62-turbo-dev libpng-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth curl coreutils
+  xvfb xauth curl coreutils time
   # The Windows module: mingw-w64 (posix threads), Wine to test it, JsonCpp's API over
   # nlohmann-json, and chmcmd for the HTML help file.
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 nlohmann-json3-dev fp-utils
