@@ -93,6 +93,35 @@ bool ReadHead(SOCKET s, std::string& head) {
   return true;
 }
 
+// "a=1&b=x%20y+z": decoded, '+' standing for a blank, as HTML forms write it.
+void ParseQuery(const std::string& query, Request& request) {
+  std::size_t start = 0;
+  while (start <= query.size()) {
+    const std::size_t end = std::min(query.find('&', start), query.size());
+    const std::string pair = query.substr(start, end - start);
+    if (!pair.empty()) {
+      const std::size_t equals = pair.find('=');
+      std::string key = pair.substr(0, equals);
+      std::string value = equals == std::string::npos ? "" : pair.substr(equals + 1);
+      std::replace(key.begin(), key.end(), '+', ' ');
+      std::replace(value.begin(), value.end(), '+', ' ');
+      request.params.emplace(DecodePath(key), DecodePath(value));
+    }
+    start = end + 1;
+  }
+}
+
+// True while the client keeps the connection open.
+bool PeerConnected(SOCKET s) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(s, &readable);
+  timeval now{0, 0};
+  if (::select(0, &readable, nullptr, nullptr, &now) <= 0) return true;
+  char byte;
+  return ::recv(s, &byte, 1, MSG_PEEK) > 0;
+}
+
 bool ParseHead(const std::string& head, Request& request) {
   std::size_t lineEnd = head.find("\r\n");
   const std::string line = head.substr(0, lineEnd);
@@ -102,7 +131,9 @@ bool ParseHead(const std::string& head, Request& request) {
   request.method = line.substr(0, first);
   request.target = line.substr(first + 1, second - first - 1);
   request.version = line.substr(second + 1);
-  request.path = DecodePath(request.target.substr(0, request.target.find('?')));
+  const std::size_t question = request.target.find('?');
+  request.path = DecodePath(request.target.substr(0, question));
+  if (question != std::string::npos) ParseQuery(request.target.substr(question + 1), request);
   std::size_t start = lineEnd + 2;
   while (start < head.size()) {
     lineEnd = head.find("\r\n", start);
@@ -124,6 +155,7 @@ void SendChunked(SOCKET s, const ContentProviderWithoutLength& provider) {
   std::size_t offset = 0;
   bool done = false;
   DataSink sink;
+  sink.is_writable = [s] { return PeerConnected(s); };
   sink.write = [&](const char* data, std::size_t n) {
     char size[32];
     std::snprintf(size, sizeof size, "%zx\r\n", n);
@@ -153,6 +185,12 @@ bool NoCaseLess::operator()(const std::string& a, const std::string& b) const {
 
 void Response::set_header(const std::string& name, const std::string& value) {
   headers.emplace(name, value);
+}
+
+void Response::set_redirect(const std::string& url, int redirectStatus) {
+  status = redirectStatus;
+  headers.erase("Location");
+  set_header("Location", url);
 }
 
 void Response::set_content(const std::string& content, const std::string& contentType) {
@@ -255,7 +293,7 @@ void Server::Serve(std::uintptr_t connection) {
     bool routed = false;
     if (request.method == "GET") {
       for (const auto& route : routes_) {
-        if (!std::regex_match(request.path, route->pattern)) continue;
+        if (!std::regex_match(request.path, request.matches, route->pattern)) continue;
         route->handler(request, response);
         routed = true;
         break;
@@ -289,6 +327,7 @@ void Server::Serve(std::uintptr_t connection) {
         offset += n;
         return true;
       };
+      sink.is_writable = [s] { return PeerConnected(s); };
       while (offset < length) {
         if (!response.provider(offset, length - offset, sink)) break;  // dropped part-way
       }

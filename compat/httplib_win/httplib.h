@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,6 +29,10 @@ struct Request {
   std::string path;    // the target's path, %-escapes decoded, without the query
   std::string version;
   Headers headers;
+  std::multimap<std::string, std::string> params;  // the query's parameters, decoded
+  std::smatch matches;                             // the route's groups, over `path`
+
+  bool has_param(const std::string& key) const { return params.count(key) != 0; }
 };
 
 /// Where a content provider writes the body.
@@ -37,6 +42,8 @@ class DataSink {
   std::function<bool(const char* data, std::size_t length)> write;
   /// Ends a chunked body.
   std::function<void()> done;
+  /// False once the client has closed the connection.
+  std::function<bool()> is_writable;
 };
 
 /// Called with the offset reached and the bytes still announced; returns false to drop
@@ -51,6 +58,8 @@ struct Response {
   std::string body;
 
   void set_header(const std::string& name, const std::string& value);
+  /// Answers with `status` and a Location header.
+  void set_redirect(const std::string& url, int status = 302);
   void set_content(const std::string& body, const std::string& contentType);
   /// The body is `length` bytes long (announced in Content-Length) and comes from
   /// `provider`.

@@ -1,4 +1,5 @@
 // Json::Value over nlohmann::json.
+#include <cstdio>
 #include <cstring>
 #include <nlohmann/json.hpp>
 
@@ -241,6 +242,115 @@ Value Value::get(const String& key, const Value& defaultValue) const {
   const auto it = node.find(key);
   if (it == node.end()) return defaultValue;
   return MemberView(key);
+}
+
+Value& Value::append(const Value& value) {
+  const ValueType t = type();
+  if (t != nullValue && t != arrayValue)
+    ThrowLogicError("in Json::Value::append: requires arrayValue");
+  nlohmann::json copy = value.Node();  // `value` may be a view inside this value's tree
+  if (t == nullValue) {
+    ForgetViews();
+    Node() = nlohmann::json::array();
+  }
+  Node().push_back(std::move(copy));
+  return ElementView(static_cast<ArrayIndex>(Node().size() - 1));
+}
+
+namespace {
+
+void WriteString(const String& text, String& out) {
+  static const char kHex[] = "0123456789abcdef";
+  out += '"';
+  for (const char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          out += "\\u00";
+          out += kHex[(c >> 4) & 0xF];
+          out += kHex[c & 0xF];
+        } else {
+          out += c;
+        }
+    }
+  }
+  out += '"';
+}
+
+void WriteNode(const nlohmann::json& node, String& out) {
+  switch (node.type()) {
+    case nlohmann::json::value_t::object: {
+      out += '{';
+      bool first = true;
+      for (const auto& [key, member] : node.items()) {
+        if (!first) out += ',';
+        first = false;
+        WriteString(key, out);
+        out += ':';
+        WriteNode(member, out);
+      }
+      out += '}';
+      break;
+    }
+    case nlohmann::json::value_t::array: {
+      out += '[';
+      for (std::size_t i = 0; i < node.size(); ++i) {
+        if (i > 0) out += ',';
+        WriteNode(node[i], out);
+      }
+      out += ']';
+      break;
+    }
+    case nlohmann::json::value_t::string:
+      WriteString(node.get_ref<const String&>(), out);
+      break;
+    case nlohmann::json::value_t::boolean:
+      out += node.get<bool>() ? "true" : "false";
+      break;
+    case nlohmann::json::value_t::number_integer:
+      out += std::to_string(node.get<Int64>());
+      break;
+    case nlohmann::json::value_t::number_unsigned:
+      out += std::to_string(node.get<UInt64>());
+      break;
+    case nlohmann::json::value_t::number_float: {
+      char text[32];
+      std::snprintf(text, sizeof text, "%.17g", node.get<double>());
+      out += text;
+      break;
+    }
+    default:
+      out += "null";
+  }
+}
+
+}  // namespace
+
+String FastWriter::write(const Value& root) {
+  String out;
+  WriteNode(root.Node(), out);
+  return out + "\n";
 }
 
 bool Value::isMember(const char* key) const {

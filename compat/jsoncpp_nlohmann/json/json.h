@@ -115,12 +115,17 @@ class Value {
   /// this is null or an object.
   Value get(const char* key, const Value& defaultValue) const;
   Value get(const String& key, const Value& defaultValue) const;
+  /// Appends a copy of `value` as the last element; a null value becomes an array.
+  /// Throws LogicError unless this is null or an array.
+  Value& append(const Value& value);
+
   /// True when this is an object with member `key`.
   bool isMember(const char* key) const;
   bool isMember(const String& key) const;
 
  private:
   friend class Reader;
+  friend class FastWriter;
   struct Views;
 
   /// Returns the JSON node this value stands for.
@@ -140,6 +145,13 @@ class Value {
   ArrayIndex index_ = 0;
   bool isElement_ = false;
   mutable std::unique_ptr<Views> views_;
+};
+
+/// Compact JSON text of a value and a line feed, members in key order, as JsonCpp's
+/// FastWriter writes it for the plain text tests build answers from.
+class FastWriter {
+ public:
+  String write(const Value& root);
 };
 
 /// JsonCpp's classic reader with all its features on (comments allowed, any root).
