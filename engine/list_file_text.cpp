@@ -34,24 +34,18 @@ void DecodeUtf16Le(std::string_view bytes, std::wstring& out) {
   out.resize(n);
 }
 
-// Decodes UTF-8 into `out` (replacing its content), with a fast path for ASCII, which is
-// what list files mostly hold; other sequences go through the general decoder, which
-// never yields more characters than bytes.
+// Decodes UTF-8 into `out` (replacing its content). Lines are mostly plain ASCII: those
+// are widened in one straight loop; others go through the general decoder.
 void DecodeUtf8(std::string_view bytes, std::wstring& out) {
-  out.resize(bytes.size());
-  std::size_t n = 0;
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    if (static_cast<unsigned char>(bytes[i]) < 0x80) {
-      out[n++] = static_cast<wchar_t>(bytes[i++]);
-      continue;
-    }
-    std::size_t end = i;
-    while (end < bytes.size() && static_cast<unsigned char>(bytes[end]) >= 0x80) ++end;
-    for (const wchar_t c : Utf8ToWide(bytes.substr(i, end - i))) out[n++] = c;
-    i = end;
+  unsigned char seen = 0;
+  for (const char c : bytes) seen |= static_cast<unsigned char>(c);
+  if (seen < 0x80) {
+    out.resize(bytes.size());
+    std::transform(bytes.begin(), bytes.end(), out.begin(),
+                   [](char c) { return static_cast<wchar_t>(c); });
+  } else {
+    out = Utf8ToWide(bytes);
   }
-  out.resize(n);
 }
 
 int DigitValue(wchar_t c) {
@@ -66,15 +60,15 @@ bool IsBlank(wchar_t c) {
 }
 
 void AppendLine(std::string& out, std::wstring_view line) {
-  const std::size_t at = out.size();
-  out.resize(at + line.size());
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (line[i] < 0 || line[i] >= 0x80) {  // not plain ASCII: the general encoder
-      out.resize(at);
-      out += WideToUtf8(line);
-      break;
-    }
-    out[at + i] = static_cast<char>(line[i]);
+  uint32_t seen = 0;
+  for (const wchar_t c : line) seen |= static_cast<uint32_t>(c);
+  if (seen < 0x80) {  // plain ASCII: narrowed in one straight loop
+    const std::size_t at = out.size();
+    out.resize(at + line.size());
+    std::transform(line.begin(), line.end(), out.begin() + static_cast<std::ptrdiff_t>(at),
+                   [](wchar_t c) { return static_cast<char>(c); });
+  } else {
+    out += WideToUtf8(line);
   }
   out += "\r\n";
 }
