@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine (as root), builds and runs every test:
-# a normal build, an AddressSanitizer + UndefinedBehaviorSanitizer build, and the
-# threading tests under ThreadSanitizer.
+# a normal build, an AddressSanitizer + UndefinedBehaviorSanitizer build, the
+# threading tests under ThreadSanitizer, and the Windows build's suites under Wine.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
@@ -21,3 +21,12 @@ run() {  # run NAME DIR SANITIZER [ctest args...]
 run normal "$root/build" ""
 run asan "$root/build-asan" address
 run tsan "$root/build-tsan" thread -L threading
+
+# The Windows module, cross-built with mingw-w64; its suites run under Wine in a prefix of
+# their own.
+echo "== windows build"
+"$root/scripts/build-windows.sh" "$root/build-win"
+echo "== windows tests (Wine)"
+wineprefix="$(mktemp -d)/wine"
+(cd "$root/build-win" && WINEPREFIX="$wineprefix" WINEDEBUG=-all \
+  ctest --output-on-failure --timeout 600 -j"$(nproc)")
