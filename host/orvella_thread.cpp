@@ -43,6 +43,7 @@ COrvellaThread::~COrvellaThread() {
   if (!thread_.joinable()) return;
   stopRequested.store(1);
   wakeEvent.Set();
+  exitGate_.Open();
   thread_.join();
 }
 
@@ -57,8 +58,29 @@ void COrvellaThread::Stop() {
     ended = finishedSignal_.wait_for(guard, timing_.stopWait, [this] { return finished_; });
   }
   // The routine has returned from all of our code; joining only collects the thread.
-  if (ended && thread_.joinable()) thread_.join();
+  if (ended && thread_.joinable()) {
+    exitGate_.Open();
+    thread_.join();
+  }
   WriteLog(L"COrvellaThread::Stop(), result: %d", ended ? kWaitObject0 : kWaitTimeout);
+}
+
+bool COrvellaThread::EndForUnload() {
+  if (!thread_.joinable()) return true;
+  stopRequested.store(1);
+  wakeEvent.Set();
+  bool ended = false;
+  {
+    std::unique_lock<std::mutex> guard(finishMutex_);
+    ended = finishedSignal_.wait_for(guard, timing_.stopWait, [this] { return finished_; });
+  }
+  if (!ended) {
+    // Still busy: joining would wait for ever, so the thread is left to itself.
+    thread_.detach();
+    return false;
+  }
+  if (exitGate_.EndWaitingThread()) thread_.detach();
+  return true;
 }
 
 bool COrvellaThread::Running() const {
@@ -106,6 +128,7 @@ void COrvellaThread::Main() {
     restarting = true;
   }
   MarkFinished();
+  exitGate_.Pass();
 }
 
 void COrvellaThread::MarkFinished() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/auto_reset_event.h"
+#include "host/thread_exit_gate.h"
 
 namespace orvella {
 
@@ -55,6 +56,13 @@ class COrvellaThread {
   /// True while the worker thread has not yet finished its routine. Any thread.
   bool Running() const;
 
+  /// The module's unload, where ending a thread needs a lock the unload holds (Windows'
+  /// loader lock): sets the stop flag, waits up to `stopWait` until the worker has done its
+  /// work (the list file written), and lets the thread end without joining it. Returns
+  /// false when the worker did not finish in time; it is then left to itself. Unloading
+  /// thread, before the engine is destroyed.
+  bool EndForUnload();
+
   std::atomic<int32_t> stopRequested{0};
   COrvellaEngine* owner = nullptr;
   CAutoResetEvent wakeEvent;
@@ -72,6 +80,7 @@ class COrvellaThread {
   // them are not asked again before their interval, so the marks must survive the
   // reload of the list file, or their files would be deleted as unused. Worker only.
   std::vector<std::wstring> carriedMarks_;
+  CThreadExitGate exitGate_;  // the worker's last step; see host/thread_exit_gate.h
   std::thread thread_;
   bool started_ = false;  // a thread was created (the handle exists), host's thread only
   mutable std::mutex finishMutex_;
