@@ -19,4 +19,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   [ -f "$WINEPREFIX/system.reg" ] || "$wine" cmd /c exit > /dev/null 2>&1 || true
   flock -u 9
 fi
+# A program that shows windows needs a Wine server started with a display: one that an
+# earlier program started without one (the other tests) is waited out first.
+if [ -n "${DISPLAY:-}" ]; then
+  server="$(dirname "$(command -v "$wine")")/wineserver"
+  [ -x "$server" ] && "$server" -w 2> /dev/null || true
+fi
 exec "$wine" "$@"
