@@ -2,8 +2,8 @@
 // answered by the system's CryptoAPI in the mingw build, which has no OpenSSL.
 #pragma once
 
-#include <windows.h>
 #include <wincrypt.h>
+#include <windows.h>
 
 #include <cstddef>
 
