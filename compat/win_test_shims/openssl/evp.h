@@ -2,8 +2,10 @@
 // answered by the system's CryptoAPI in the mingw build, which has no OpenSSL.
 #pragma once
 
-#include <wincrypt.h>
+// clang-format off: wincrypt.h needs windows.h first
 #include <windows.h>
+#include <wincrypt.h>
+// clang-format on
 
 #include <cstddef>
 
