@@ -2,18 +2,19 @@
 // (agent, preconfigured proxy, 60-second connect time-out), one connection and one GET
 // request per download.
 //
-// WinINet's calls block. A stop request has to end a download that is connecting or
-// waiting for data, so each request runs with a watcher that, once the stop flag is set,
-// closes the request's handles: closing a handle from another thread is how WinINet
-// cancels a blocked synchronous call.
+// A stop request has to end a download that is connecting or waiting for data, within
+// about a second. A thread blocked in a synchronous WinINet call cannot be relied on to
+// come back when its handle is closed from another thread (Wine's WinINet, for one, keeps
+// reading), and a thread of this module still inside WinINet when the module is unloaded
+// would return into unmapped code. So the session runs in WinINet's asynchronous mode:
+// the waiting happens on WinINet's own threads, and the worker waits for their completion
+// notice on an event, watching the stop flag between short waits. On a stop it unhooks
+// the notice and closes the handles, and WinINet finishes or drops the operation alone.
 #include <windows.h>
 #include <wininet.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <memory>
 #include <stdexcept>
-#include <thread>
 
 #include "engine/image_download.h"
 #include "service/ansi_codepage.h"
@@ -28,8 +29,8 @@ constexpr DWORD kHttpFlags = 0x84000000;
 constexpr DWORD kHttpsFlags = 0x84800000;
 constexpr wchar_t kHeaders[] =
     L"Accept: text/*\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 8.0)\r\n";
-constexpr DWORD_PTR kContext = 1;
-constexpr auto kStopPoll = std::chrono::milliseconds(100);
+// How long the worker waits for a completion notice before it looks at the stop flag.
+constexpr DWORD kStopPollMs = 100;
 
 // WinINet's text for an error number, at most 1023 characters.
 std::wstring ErrorText(DWORD code) {
@@ -63,71 +64,83 @@ ImageFetchResult Failure(DWORD code) {
   return result;
 }
 
-// The handles of one request and the watcher that cancels it when the stop flag is set.
-// Each handle is closed exactly once: by the watcher, or by the request when it ends.
+// What WinINet's threads write while an operation completes: the notice, its result, and
+// the block an asynchronous read fills. Its address is the handles' context.
+struct Completion {
+  HANDLE done = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  DWORD error = ERROR_SUCCESS;  // ERROR_SUCCESS when the operation succeeded
+  DWORD read = 0;
+  char block[kImageBlockSize];
+  ~Completion() {
+    if (done != nullptr) ::CloseHandle(done);
+  }
+};
+
+// Called by WinINet on its own threads (and on the caller's, during a call): only the
+// completion of a pending operation matters. The context of any other notice may belong
+// to a request that has ended, so it is not touched.
+void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, DWORD) {
+  if (status != INTERNET_STATUS_REQUEST_COMPLETE || context == 0 || info == nullptr) return;
+  auto* completion = reinterpret_cast<Completion*>(context);
+  const auto* result = static_cast<const INTERNET_ASYNC_RESULT*>(info);
+  completion->error = result->dwResult != 0 ? ERROR_SUCCESS : result->dwError;
+  if (result->dwResult == 0 && completion->error == ERROR_SUCCESS) {
+    completion->error = ERROR_INTERNET_INTERNAL_ERROR;
+  }
+  ::SetEvent(completion->done);
+}
+
+// The handles and completion state of one request.
 class Request {
  public:
-  explicit Request(const std::atomic<int32_t>* stop) : stop_(stop) {
-    if (stop_ != nullptr) watcher_ = std::thread([this] { Watch(); });
-  }
+  Request() : completion_(std::make_unique<Completion>()) {}
   ~Request() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      finished_ = true;
+    if (pending_) {
+      // WinINet may still complete the operation: it must find neither the notice
+      // routine (this module may be gone by then) nor freed memory.
+      Unhook(request_);
+      Unhook(connection_);
+      (void)completion_.release();  // a block and an event, kept for good
     }
-    changed_.notify_all();
-    if (watcher_.joinable()) watcher_.join();
-    CloseHandles();
+    if (request_ != nullptr) ::InternetCloseHandle(request_);
+    if (connection_ != nullptr) ::InternetCloseHandle(connection_);
   }
+  Request(const Request&) = delete;
+  Request& operator=(const Request&) = delete;
 
-  /// Keeps `handle` for closing; false (and the handle closed) when the request was
-  /// cancelled meanwhile.
-  bool Adopt(HINTERNET handle, bool isRequest) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (cancelled_) {
-      ::InternetCloseHandle(handle);
-      return false;
+  DWORD_PTR context() const { return reinterpret_cast<DWORD_PTR>(completion_.get()); }
+  Completion& completion() { return *completion_; }
+  HINTERNET& connection() { return connection_; }
+  HINTERNET& handle() { return request_; }
+
+  // Before each call that may go pending: a notice left from an earlier call that
+  // completed at once must not be taken for this one's.
+  void Arm() { ::ResetEvent(completion_->done); }
+
+  // After a call that returned FALSE: waits for the operation when it went pending.
+  // Returns ERROR_SUCCESS once it completed well, its error otherwise, and
+  // ERROR_OPERATION_ABORTED when the stop flag was set first (the request is then
+  // abandoned to WinINet). Worker thread.
+  DWORD Await(DWORD callError, const std::atomic<int32_t>* stop) {
+    if (callError != ERROR_IO_PENDING) return callError;
+    pending_ = true;
+    for (;;) {
+      if (::WaitForSingleObject(completion_->done, kStopPollMs) == WAIT_OBJECT_0) break;
+      if (stop != nullptr && stop->load() != 0) return ERROR_OPERATION_ABORTED;
     }
-    (isRequest ? request_ : connection_) = handle;
-    return true;
-  }
-  bool cancelled() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return cancelled_;
+    pending_ = false;
+    return completion_->error;
   }
 
  private:
-  void Watch() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!finished_) {
-      if (stop_->load() != 0) {
-        cancelled_ = true;
-        CloseHandlesLocked();
-        return;
-      }
-      changed_.wait_for(lock, kStopPoll);
-    }
-  }
-  void CloseHandles() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    CloseHandlesLocked();
-  }
-  // Innermost first.
-  void CloseHandlesLocked() {
-    if (request_ != nullptr) ::InternetCloseHandle(request_);
-    if (connection_ != nullptr) ::InternetCloseHandle(connection_);
-    request_ = nullptr;
-    connection_ = nullptr;
+  static void Unhook(HINTERNET handle) {
+    if (handle != nullptr) ::InternetSetStatusCallbackW(handle, nullptr);
   }
 
-  const std::atomic<int32_t>* stop_;
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  bool finished_ = false;
-  bool cancelled_ = false;
+  std::unique_ptr<Completion> completion_;
   HINTERNET connection_ = nullptr;
   HINTERNET request_ = nullptr;
-  std::thread watcher_;
+  bool pending_ = false;
 };
 
 // The announced body length, or -1 when the response announces none.
@@ -138,84 +151,104 @@ long long ContentLength(HINTERNET request) {
   return std::wcstoll(text, nullptr, 10);
 }
 
+ImageFetchResult Unfinished(DWORD error) {
+  if (error == ERROR_OPERATION_ABORTED) return Outcome(ImageFetchOutcome::kStopped);
+  return Failure(error);
+}
+
 class WinInetImageSession final : public ImageSession {
  public:
   explicit WinInetImageSession(const std::wstring& agent) {
-    session_ = ::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    session_ = ::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr,
+                               INTERNET_FLAG_ASYNC);
     if (session_ == nullptr) {
       throw std::runtime_error("InternetOpen failed with error " +
                                std::to_string(::GetLastError()));
     }
     DWORD timeout = kConnectTimeoutMs;
     ::InternetSetOptionW(session_, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
+    // Handles made from the session inherit the routine.
+    ::InternetSetStatusCallbackW(session_, &OnStatus);
   }
-  ~WinInetImageSession() override { ::InternetCloseHandle(session_); }
+  ~WinInetImageSession() override {
+    ::InternetSetStatusCallbackW(session_, nullptr);
+    ::InternetCloseHandle(session_);
+  }
 
   ImageFetchResult Get(const ParsedUrl& url, const std::atomic<int32_t>* stop,
                        ImageSink& sink) override {
-    Request request(stop);
+    Request request;
     std::wstring server = url.server;
     if (server.size() > 2 && server.front() == L'[' && server.back() == L']') {
       server = server.substr(1, server.size() - 2);
     }
-    HINTERNET connection = ::InternetConnectW(session_, server.c_str(), url.port, nullptr, nullptr,
-                                              INTERNET_SERVICE_HTTP, 0, kContext);
-    if (connection == nullptr) return Failure(::GetLastError());
-    if (!request.Adopt(connection, false)) return Outcome(ImageFetchOutcome::kStopped);
+    request.connection() = ::InternetConnectW(session_, server.c_str(), url.port, nullptr, nullptr,
+                                              INTERNET_SERVICE_HTTP, 0, request.context());
+    if (request.connection() == nullptr) return Failure(::GetLastError());
 
     const DWORD flags = url.serviceType == kServiceHttps ? kHttpsFlags : kHttpFlags;
     // The object's query is as written: what may not stand in a request line is escaped,
     // as on the wire of every platform.
     const std::wstring object = AnsiToWide(WireUrl(url.object));
-    HINTERNET handle = ::HttpOpenRequestW(connection, L"GET", object.c_str(), nullptr, nullptr,
-                                          nullptr, flags, kContext);
-    if (handle == nullptr) {
-      if (request.cancelled()) return Outcome(ImageFetchOutcome::kStopped);
-      return Outcome(ImageFetchOutcome::kOpenRequestFailed);
-    }
-    if (!request.Adopt(handle, true)) return Outcome(ImageFetchOutcome::kStopped);
+    request.handle() = ::HttpOpenRequestW(request.connection(), L"GET", object.c_str(), nullptr,
+                                          nullptr, nullptr, flags, request.context());
+    if (request.handle() == nullptr) return Outcome(ImageFetchOutcome::kOpenRequestFailed);
+    HINTERNET handle = request.handle();
 
     ::HttpAddRequestHeadersW(handle, kHeaders, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+    request.Arm();
     if (!::HttpSendRequestW(handle, nullptr, 0, nullptr, 0)) {
-      const DWORD error = ::GetLastError();
-      if (request.cancelled()) return Outcome(ImageFetchOutcome::kStopped);
-      return Failure(error);
+      const DWORD error = request.Await(::GetLastError(), stop);
+      if (error != ERROR_SUCCESS) return Unfinished(error);
     }
     DWORD status = 0;
     DWORD size = sizeof status;
     if (!::HttpQueryInfoW(handle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
                           nullptr)) {
-      const DWORD error = ::GetLastError();
-      if (request.cancelled()) return Outcome(ImageFetchOutcome::kStopped);
-      return Failure(error);
+      return Failure(::GetLastError());
     }
     if (status != 200) return Outcome(ImageFetchOutcome::kHttpStatus, static_cast<int32_t>(status));
-    return ReadBody(request, handle, sink);
+    return ReadBody(request, stop, sink);
   }
 
  private:
-  static ImageFetchResult ReadBody(Request& request, HINTERNET handle, ImageSink& sink) {
-    const long long announced = ContentLength(handle);
-    long long received = 0;
-    char block[kImageBlockSize];
+  // The number of bytes that can be read now without waiting: 0 at the end of the body.
+  static DWORD Available(Request& request, const std::atomic<int32_t>* stop, DWORD& available) {
     for (;;) {
-      DWORD read = 0;
-      if (!::InternetReadFile(handle, block, sizeof block, &read)) {
-        const DWORD error = ::GetLastError();
-        if (!request.cancelled()) return Failure(error);
-        // Stopped: unless the whole announced body was already here.
-        if (announced >= 0 && received == announced) return Outcome(ImageFetchOutcome::kComplete);
-        return Outcome(ImageFetchOutcome::kStopped);
+      request.Arm();
+      if (::InternetQueryDataAvailable(request.handle(), &available, 0, 0)) return ERROR_SUCCESS;
+      // Went pending: once it completes, the data (or the end) is there to be asked for.
+      const DWORD error = request.Await(::GetLastError(), stop);
+      if (error != ERROR_SUCCESS) return error;
+    }
+  }
+
+  static ImageFetchResult ReadBody(Request& request, const std::atomic<int32_t>* stop,
+                                   ImageSink& sink) {
+    const long long announced = ContentLength(request.handle());
+    long long received = 0;
+    Completion& completion = request.completion();
+    for (;;) {
+      DWORD available = 0;
+      DWORD error = Available(request, stop, available);
+      if (error == ERROR_OPERATION_ABORTED && announced >= 0 && received == announced) break;
+      if (error != ERROR_SUCCESS) return Unfinished(error);
+      if (available == 0) break;
+      const DWORD wanted = available < kImageBlockSize ? available : kImageBlockSize;
+      completion.read = 0;
+      request.Arm();
+      if (!::InternetReadFile(request.handle(), completion.block, wanted, &completion.read)) {
+        error = request.Await(::GetLastError(), stop);
+        if (error != ERROR_SUCCESS) return Unfinished(error);
       }
-      if (read == 0) break;
-      received += read;
-      if (!sink.Deliver(block, read)) return Outcome(ImageFetchOutcome::kSinkDeclined);
+      if (completion.read == 0) break;
+      received += completion.read;
+      if (!sink.Deliver(completion.block, completion.read)) {
+        return Outcome(ImageFetchOutcome::kSinkDeclined);
+      }
     }
     // WinINet ends a body the server cut short like a complete one.
-    if (announced >= 0 && received < announced) {
-      if (request.cancelled()) return Outcome(ImageFetchOutcome::kStopped);
-      return Failure(ERROR_INTERNET_CONNECTION_RESET);
-    }
+    if (announced >= 0 && received < announced) return Failure(ERROR_INTERNET_CONNECTION_RESET);
     return Outcome(ImageFetchOutcome::kComplete);
   }
 

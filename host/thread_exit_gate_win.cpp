@@ -27,9 +27,11 @@ void CThreadExitGate::Pass() {
   if (state_->opened == nullptr || state_->arrived == nullptr) return;
   ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(),
                     &state_->thread, 0, FALSE, DUPLICATE_SAME_ACCESS);
-  ::SetEvent(state_->arrived);
-  // Alertable: the unload's ExitThread runs inside this wait and never returns here.
-  while (::WaitForSingleObjectEx(state_->opened, INFINITE, TRUE) == WAIT_IO_COMPLETION) {
+  // Signalling and waiting in one call: once the unload sees the signal, no more of this
+  // module's code runs on the thread. Alertable: the unload's ExitThread runs inside this
+  // wait and never returns here.
+  while (::SignalObjectAndWait(state_->arrived, state_->opened, INFINITE, TRUE) ==
+         WAIT_IO_COMPLETION) {
   }
 }
 

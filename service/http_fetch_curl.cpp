@@ -8,6 +8,7 @@
 #include "host/write_log.h"
 #include "service/body_buffer.h"
 #include "service/http_fetch.h"
+#include "service/http_fetch_rules.h"
 #include "service/wire_url.h"
 
 namespace orvella {
@@ -52,24 +53,6 @@ void AdviseLargeBlock(char* block, std::size_t capacity) {
   const auto start = (reinterpret_cast<uintptr_t>(block) + kHugePage - 1) & ~(kHugePage - 1);
   const auto end = (reinterpret_cast<uintptr_t>(block) + capacity) & ~(kHugePage - 1);
   if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-}
-
-bool StartsWithNoCase(const std::wstring& text, std::wstring_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    wchar_t c = text[i];
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
-bool IsHttpUrl(const std::wstring& url) {
-  return StartsWithNoCase(url, L"http:") || StartsWithNoCase(url, L"https:");
-}
-
-bool IsAcceptedStatus(long status) {
-  return status == 200 || status == 301 || status == 302;
 }
 
 // What one request saw while libcurl ran it.

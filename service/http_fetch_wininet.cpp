@@ -3,12 +3,12 @@
 #include <wininet.h>
 
 #include <cwchar>
-#include <string_view>
 
 #include "host/write_log.h"
 #include "service/ansi_codepage.h"
 #include "service/body_buffer.h"
 #include "service/http_fetch.h"
+#include "service/http_fetch_rules.h"
 #include "service/wire_url.h"
 
 namespace orvella {
@@ -28,20 +28,6 @@ constexpr DWORD kOpenUrlFlags = 0x84000101;
 constexpr DWORD kStatusQuery = 0x20000013;
 constexpr DWORD kReadChunk = 1024;
 
-bool StartsWithNoCase(const std::wstring& text, std::wstring_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    wchar_t c = text[i];
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-
-bool IsHttpUrl(const std::wstring& url) {
-  return StartsWithNoCase(url, L"http:") || StartsWithNoCase(url, L"https:");
-}
-
 // The status test. Returns 0 when the body may be read, else the code the request ends
 // with: the status, or the error of the status query.
 int32_t CheckStatus(HINTERNET request) {
@@ -49,7 +35,7 @@ int32_t CheckStatus(HINTERNET request) {
   DWORD size = sizeof status;
   const BOOL queried = ::HttpQueryInfoW(request, kStatusQuery, &status, &size, nullptr);
   const DWORD error = ::GetLastError();
-  if (queried && (status == 200 || status == 301 || status == 302)) return 0;
+  if (queried && IsAcceptedStatus(status)) return 0;
   if (status != 0) {
     WriteLog(L"HttpQueryInfo()  error returned by server: %d", status);
     return static_cast<int32_t>(status);

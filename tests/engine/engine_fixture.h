@@ -124,8 +124,9 @@ class EngineTest : public ::testing::Test {
   ~EngineTest() override { SetLogCallback(nullptr); }
 
   /// Full wide path of a file in the image folder.
+  /// `name` may hold '/', which stands for the platform's separator.
   std::wstring InFolder(const std::string& name) const {
-    return Utf8ToWide((dir.path() / name).string());
+    return Utf8ToWide((dir.path() / std::filesystem::path(name).make_preferred()).string());
   }
   bool Exists(const std::string& name) const { return std::filesystem::exists(dir / name); }
   /// Number of names in the image folder that end with `suffix`.
