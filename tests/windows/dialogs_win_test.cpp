@@ -70,15 +70,22 @@ class DialogDriver {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
           }
           std::this_thread::sleep_for(std::chrono::milliseconds(300));  // painted
+          owner_ = ::GetWindow(window, GW_OWNER);
+          ownerEnabled_ = owner_.load() != nullptr && ::IsWindowEnabled(owner_.load());
           found_ = window;
           if (!screenshot.empty()) SaveScreenshot(window, screenshot);
           ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
         }) {}
   ~DialogDriver() { thread_.join(); }
   HWND found() const { return found_.load(); }
+  // The dialog's owner while it ran, and whether that owner still took input then.
+  HWND owner() const { return owner_.load(); }
+  bool ownerEnabled() const { return ownerEnabled_.load(); }
 
  private:
   std::atomic<HWND> found_{nullptr};
+  std::atomic<HWND> owner_{nullptr};
+  std::atomic<bool> ownerEnabled_{false};
   std::thread thread_;
 };
 
@@ -140,6 +147,34 @@ TEST_F(Win32Dialogs, SignInDialogClosesThroughOkAndCancel) {
   EXPECT_EQ(dialog.DoModal(), kResultOk);
   EXPECT_EQ(dialog.token, L"token-for-");  // nothing typed: the e-mail field was empty
   EXPECT_EQ(dialog.user, L"Ann");
+}
+
+// A top-level window standing in for the host's main window.
+class HostWindow {
+ public:
+  HostWindow()
+      : window_(::CreateWindowExW(0, L"STATIC", L"Wallpaper host", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                  10, 10, 400, 300, nullptr, nullptr, nullptr, nullptr)) {}
+  ~HostWindow() {
+    if (window_ != nullptr) ::DestroyWindow(window_);
+  }
+  HWND get() const { return window_; }
+
+ private:
+  HWND window_;
+};
+
+TEST_F(Win32Dialogs, DialogsAreModalToTheWindowThatOwnsThem) {
+  HostWindow host;
+  ASSERT_NE(host.get(), nullptr);
+  auto dialog = SettingsDialog();
+  {
+    DialogDriver driver(L"Orvella PlugIn 1.0", IDCANCEL, "");
+    EXPECT_EQ(platform->RunModal(*dialog, reinterpret_cast<uintptr_t>(host.get())), kResultCancel);
+    EXPECT_EQ(driver.owner(), host.get());
+    EXPECT_FALSE(driver.ownerEnabled());  // the host takes no input while the dialog runs
+  }
+  EXPECT_TRUE(::IsWindowEnabled(host.get()));  // and takes it again once it is closed
 }
 
 }  // namespace
