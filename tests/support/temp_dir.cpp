@@ -2,8 +2,7 @@
 
 #include <stdlib.h>
 
-#include <fstream>
-#include <sstream>
+#include <stdexcept>
 
 namespace orvella::test {
 
@@ -22,21 +21,6 @@ TempDir::~TempDir() {
                                  std::filesystem::perm_options::add, ec);
   }
   std::filesystem::remove_all(path_, ec);
-}
-
-std::filesystem::path TempDir::Write(const std::string& name, const std::string& bytes) const {
-  const std::filesystem::path file = path_ / name;
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  return file;
-}
-
-std::string TempDir::Read(const std::string& name) const {
-  std::ifstream in(path_ / name, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
 }
 
 ScopedConfigHome::ScopedConfigHome() {

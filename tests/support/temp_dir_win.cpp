@@ -2,7 +2,6 @@
 // is redirected to a fresh key for the lifetime of a ScopedConfigHome.
 #include <windows.h>
 
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -40,21 +39,6 @@ TempDir::~TempDir() {
     ::SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
   }
   std::filesystem::remove_all(path_, ec);
-}
-
-std::filesystem::path TempDir::Write(const std::string& name, const std::string& bytes) const {
-  const std::filesystem::path file = path_ / name;
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  return file;
-}
-
-std::string TempDir::Read(const std::string& name) const {
-  std::ifstream in(path_ / name, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
 }
 
 // old_ holds the name of the key HKEY_CURRENT_USER stands for meanwhile.

@@ -3,10 +3,10 @@
 #include <glib.h>
 
 #include <cstdlib>
-#include <cwchar>
 #include <filesystem>
 
 #include "host/text_utf8.h"
+#include "tools/host/profile_answer.h"
 
 namespace orvella::host {
 
@@ -42,15 +42,7 @@ void IniProfile::Read(ProfileRequest& request) {
     const auto* def = reinterpret_cast<const wchar_t*>(request.defaultValue);
     lastText_ = def ? def : L"";
   }
-  auto* buffer = reinterpret_cast<wchar_t*>(request.value);
-  if (buffer != nullptr && request.capacity > 0) {
-    const std::size_t n =
-        std::min<std::size_t>(lastText_.size(), static_cast<std::size_t>(request.capacity));
-    std::wmemcpy(buffer, lastText_.data(), n);
-    buffer[n] = L'\0';
-  } else {
-    request.value = reinterpret_cast<intptr_t>(lastText_.c_str());
-  }
+  AnswerString(request, lastText_);
 }
 
 bool IniProfile::Write(const ProfileRequest& request) {

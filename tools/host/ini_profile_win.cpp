@@ -4,13 +4,14 @@
 // again, so leading and trailing blanks survive.
 #include <windows.h>
 
-#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
 #include "host/text_utf8.h"
+#include "service/ansi_codepage.h"
 #include "tools/host/ini_profile.h"
+#include "tools/host/profile_answer.h"
 
 namespace orvella::host {
 namespace {
@@ -18,18 +19,9 @@ namespace {
 // What a read answers for a key that is not in the file.
 constexpr wchar_t kAbsent[] = L"\x1F<absent>\x1F";
 
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int n =
-      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
 // The profile functions take a relative name as one in the Windows folder: make it whole.
 std::wstring FullPath(const std::string& path) {
-  const std::wstring wide = Widen(path);
+  const std::wstring wide = AnsiToWide(path);
   const DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   if (n == 0) return wide;
   std::wstring full(n, L'\0');
@@ -99,15 +91,7 @@ void IniProfile::Read(ProfileRequest& request) {
     const auto* def = reinterpret_cast<const wchar_t*>(request.defaultValue);
     lastText_ = def ? def : L"";
   }
-  auto* buffer = reinterpret_cast<wchar_t*>(request.value);
-  if (buffer != nullptr && request.capacity > 0) {
-    const std::size_t n =
-        std::min<std::size_t>(lastText_.size(), static_cast<std::size_t>(request.capacity));
-    std::wmemcpy(buffer, lastText_.data(), n);
-    buffer[n] = L'\0';
-  } else {
-    request.value = reinterpret_cast<intptr_t>(lastText_.c_str());
-  }
+  AnswerString(request, lastText_);
 }
 
 bool IniProfile::Write(const ProfileRequest& request) {

@@ -4,36 +4,18 @@
 
 #include <string>
 
+#include "service/ansi_codepage.h"
 #include "tools/host/plugin_module.h"
 
 namespace orvella::host {
 namespace {
-
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int n =
-      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
-std::string Narrow(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int n = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(n), '\0');
-  ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), narrow.data(), n,
-                        nullptr, nullptr);
-  return narrow;
-}
 
 std::string ErrorText(DWORD code) {
   wchar_t* text = nullptr;
   ::FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string result = text ? Narrow(text) : "";
+  std::string result = text ? WideToAnsi(text) : "";
   if (text) ::LocalFree(text);
   while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();
   return "error " + std::to_string(code) + (result.empty() ? "" : " (" + result + ")");
@@ -47,7 +29,7 @@ PluginModule::~PluginModule() {
 
 bool PluginModule::Load(const std::string& path, std::string& error) {
   Unload();
-  HMODULE module = ::LoadLibraryW(Widen(path).c_str());
+  HMODULE module = ::LoadLibraryW(AnsiToWide(path).c_str());
   if (module == nullptr) {
     error = ErrorText(::GetLastError());
     return false;
@@ -75,7 +57,7 @@ std::string DefaultModulePath() {
   if (n == 0 || n >= MAX_PATH) return "Orvella.rpl";
   std::wstring path(self, n);
   const std::size_t separator = path.find_last_of(L"\\/");
-  return Narrow(path.substr(0, separator + 1) + L"Orvella.rpl");
+  return WideToAnsi(path.substr(0, separator + 1) + L"Orvella.rpl");
 }
 
 }  // namespace orvella::host
