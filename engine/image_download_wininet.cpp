@@ -18,6 +18,7 @@
 
 #include "engine/image_download.h"
 #include "service/ansi_codepage.h"
+#include "service/content_length_wininet.h"
 #include "service/wire_url.h"
 
 namespace orvella {
@@ -65,10 +66,12 @@ ImageFetchResult Failure(DWORD code) {
 }
 
 // What WinINet's threads write while an operation completes: the notice, its result, and
-// the block an asynchronous read fills. Its address is the handles' context.
+// the counts and block of a query or read. They live here, not on the worker's stack,
+// because an abandoned call may still fill them in. Its address is the handles' context.
 struct Completion {
   HANDLE done = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
   DWORD error = ERROR_SUCCESS;  // ERROR_SUCCESS when the operation succeeded
+  DWORD available = 0;
   DWORD read = 0;
   char block[kImageBlockSize];
   ~Completion() {
@@ -113,15 +116,17 @@ class Request {
   HINTERNET& connection() { return connection_; }
   HINTERNET& handle() { return request_; }
 
-  // Before each call that may go pending: a notice left from an earlier call that
-  // completed at once must not be taken for this one's.
-  void Arm() { ::ResetEvent(completion_->done); }
-
-  // After a call that returned FALSE: waits for the operation when it went pending.
-  // Returns ERROR_SUCCESS once it completed well, its error otherwise, and
-  // ERROR_OPERATION_ABORTED when the stop flag was set first (the request is then
-  // abandoned to WinINet). Worker thread.
-  DWORD Await(DWORD callError, const std::atomic<int32_t>* stop) {
+  // Makes a WinINet call that may go pending and waits for it when it does. Returns
+  // ERROR_SUCCESS once it completed well, its error otherwise, and ERROR_OPERATION_ABORTED
+  // when the stop flag was set first (the request is then abandoned to WinINet). Worker
+  // thread.
+  template <typename Call>
+  DWORD Run(Call call, const std::atomic<int32_t>* stop) {
+    // A notice left from an earlier call that completed at once is not this one's.
+    ::ResetEvent(completion_->done);
+    waited_ = false;
+    if (call()) return ERROR_SUCCESS;
+    const DWORD callError = ::GetLastError();
     if (callError != ERROR_IO_PENDING) return callError;
     pending_ = true;
     for (;;) {
@@ -129,8 +134,11 @@ class Request {
       if (stop != nullptr && stop->load() != 0) return ERROR_OPERATION_ABORTED;
     }
     pending_ = false;
+    waited_ = true;
     return completion_->error;
   }
+  // Whether the last Run's call went pending and was waited for.
+  bool waited() const { return waited_; }
 
  private:
   static void Unhook(HINTERNET handle) {
@@ -140,16 +148,9 @@ class Request {
   std::unique_ptr<Completion> completion_;
   HINTERNET connection_ = nullptr;
   HINTERNET request_ = nullptr;
-  bool pending_ = false;
+  bool pending_ = false;  // an operation is in WinINet's hands
+  bool waited_ = false;
 };
-
-// The announced body length, or -1 when the response announces none.
-long long ContentLength(HINTERNET request) {
-  wchar_t text[32] = {};
-  DWORD size = sizeof text;
-  if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return -1;
-  return std::wcstoll(text, nullptr, 10);
-}
 
 ImageFetchResult Unfinished(DWORD error) {
   if (error == ERROR_OPERATION_ABORTED) return Outcome(ImageFetchOutcome::kStopped);
@@ -196,11 +197,9 @@ class WinInetImageSession final : public ImageSession {
     HINTERNET handle = request.handle();
 
     ::HttpAddRequestHeadersW(handle, kHeaders, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
-    request.Arm();
-    if (!::HttpSendRequestW(handle, nullptr, 0, nullptr, 0)) {
-      const DWORD error = request.Await(::GetLastError(), stop);
-      if (error != ERROR_SUCCESS) return Unfinished(error);
-    }
+    const DWORD sent =
+        request.Run([handle] { return ::HttpSendRequestW(handle, nullptr, 0, nullptr, 0); }, stop);
+    if (sent != ERROR_SUCCESS) return Unfinished(sent);
     DWORD status = 0;
     DWORD size = sizeof status;
     if (!::HttpQueryInfoW(handle, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
@@ -212,14 +211,17 @@ class WinInetImageSession final : public ImageSession {
   }
 
  private:
-  // The number of bytes that can be read now without waiting: 0 at the end of the body.
-  static DWORD Available(Request& request, const std::atomic<int32_t>* stop, DWORD& available) {
+  // Asks for the number of bytes that can be read now without waiting, which is then in
+  // the request's completion: 0 at the end of the body.
+  static DWORD QueryAvailable(Request& request, const std::atomic<int32_t>* stop) {
+    HINTERNET handle = request.handle();
+    DWORD* available = &request.completion().available;
     for (;;) {
-      request.Arm();
-      if (::InternetQueryDataAvailable(request.handle(), &available, 0, 0)) return ERROR_SUCCESS;
-      // Went pending: once it completes, the data (or the end) is there to be asked for.
-      const DWORD error = request.Await(::GetLastError(), stop);
-      if (error != ERROR_SUCCESS) return error;
+      const DWORD error =
+          request.Run([&] { return ::InternetQueryDataAvailable(handle, available, 0, 0); }, stop);
+      // A call that went pending completes without the count: once it has, the data (or
+      // the end) is there to be asked for again.
+      if (error != ERROR_SUCCESS || !request.waited()) return error;
     }
   }
 
@@ -229,18 +231,19 @@ class WinInetImageSession final : public ImageSession {
     long long received = 0;
     Completion& completion = request.completion();
     for (;;) {
-      DWORD available = 0;
-      DWORD error = Available(request, stop, available);
+      DWORD error = QueryAvailable(request, stop);
       if (error == ERROR_OPERATION_ABORTED && announced >= 0 && received == announced) break;
       if (error != ERROR_SUCCESS) return Unfinished(error);
-      if (available == 0) break;
-      const DWORD wanted = available < kImageBlockSize ? available : kImageBlockSize;
+      if (completion.available == 0) break;
+      const DWORD wanted =
+          completion.available < kImageBlockSize ? completion.available : kImageBlockSize;
       completion.read = 0;
-      request.Arm();
-      if (!::InternetReadFile(request.handle(), completion.block, wanted, &completion.read)) {
-        error = request.Await(::GetLastError(), stop);
-        if (error != ERROR_SUCCESS) return Unfinished(error);
-      }
+      error = request.Run(
+          [&] {
+            return ::InternetReadFile(request.handle(), completion.block, wanted, &completion.read);
+          },
+          stop);
+      if (error != ERROR_SUCCESS) return Unfinished(error);
       if (completion.read == 0) break;
       received += completion.read;
       if (!sink.Deliver(completion.block, completion.read)) {

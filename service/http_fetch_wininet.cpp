@@ -7,6 +7,7 @@
 #include "host/write_log.h"
 #include "service/ansi_codepage.h"
 #include "service/body_buffer.h"
+#include "service/content_length_wininet.h"
 #include "service/http_fetch.h"
 #include "service/http_fetch_rules.h"
 #include "service/wire_url.h"
@@ -46,14 +47,6 @@ int32_t CheckStatus(HINTERNET request) {
                                   : static_cast<int32_t>(ERROR_HTTP_INVALID_SERVER_RESPONSE);
   WriteLog(L"HttpQueryInfo() failed, error %d", code);
   return code;
-}
-
-// The body length the response announces, or -1 when it announces none.
-long long ContentLength(HINTERNET request) {
-  wchar_t text[32] = {};
-  DWORD size = sizeof text;
-  if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr)) return -1;
-  return std::wcstoll(text, nullptr, 10);
 }
 
 }  // namespace
