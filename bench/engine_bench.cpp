@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/text_utf8.h"
 #include "engine/orvella_engine.h"
 #include "host/orvella_app.h"
-#include "host/text_utf8.h"
 
 namespace {
 

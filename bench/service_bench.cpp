@@ -21,8 +21,8 @@
 #include <string>
 #include <thread>
 
-#include "host/text_utf8.h"
-#include "service/http_fetch.h"
+#include "base/text_utf8.h"
+#include "net/http_fetch.h"
 #include "service/md5.h"
 #include "service/orvella_client.h"
 

@@ -52,5 +52,3 @@ if(ORVELLA_BUILD_TESTS AND NOT TARGET PkgConfig::HTTPLIB)
   add_library(PkgConfig::HTTPLIB ALIAS orvella_httplib_win)
 endif()
 
-# Win32 libraries the platform layer uses (all system DLLs).
-set(ORVELLA_WIN32_LIBS wininet version advapi32 user32 gdi32 shell32 ole32 comctl32)

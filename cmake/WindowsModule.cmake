@@ -41,8 +41,6 @@ target_sources(Orvella PRIVATE
   ${CMAKE_SOURCE_DIR}/host/plugin_entry_win.cpp
   ${CMAKE_SOURCE_DIR}/host/orvella.def
   ${ORVELLA_RC})
-# The platform layer's system libraries (every one a system DLL).
-target_link_libraries(orvella_platform PUBLIC ${ORVELLA_WIN32_LIBS})
 # Only the .def file's name is exported, nothing of the static runtime; a release module
 # carries no symbol table.
 target_link_options(Orvella PRIVATE "LINKER:--exclude-all-symbols" $<$<CONFIG:Release>:-s>)

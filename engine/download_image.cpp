@@ -1,3 +1,4 @@
+// DownloadImage: one URL into one file, with the log lines of each failure.
 #include "engine/download_image.h"
 
 #include <fstream>
@@ -5,8 +6,8 @@
 #include <system_error>
 #include <vector>
 
-#include "engine/local_paths.h"
-#include "host/write_log.h"
+#include "base/path_text.h"
+#include "base/write_log.h"
 
 namespace orvella {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/image_download.h"
+#include "net/image_session.h"
 
 namespace orvella {
 

@@ -3,10 +3,9 @@
 #include <chrono>
 #include <system_error>
 
-#include "engine/local_paths.h"
+#include "base/path_text.h"
+#include "base/write_log.h"
 #include "engine/orvella_engine.h"
-#include "host/orvella_app.h"
-#include "host/write_log.h"
 
 namespace orvella {
 namespace {
@@ -95,7 +94,7 @@ void COrvellaEngine::FinishBatch() {
     // A list that could not be written stays marked, so the next batch or the worker's
     // end writes it; the files are in the folder either way, so the host is told.
     if (WriteLocalFileList()) modified = 0;
-    app.CallHost(kHostOpNotify, 5, 1);
+    owner.NotifyNewFiles();
   }
   downloading = 0;
   WriteLog(L"Download complete");

@@ -1,9 +1,10 @@
+// The list file's bytes: UTF-8 with BOM and CR LF, decoded and encoded.
 #include "engine/list_file_text.h"
 
 #include <algorithm>
 #include <climits>
 
-#include "host/text_utf8.h"
+#include "base/text_utf8.h"
 
 namespace orvella {
 namespace {

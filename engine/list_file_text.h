@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/orvella_model.h"
+#include "model/orvella_model.h"
 
 namespace orvella {
 

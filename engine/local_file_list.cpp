@@ -3,10 +3,10 @@
 #include <fstream>
 #include <system_error>
 
+#include "base/write_log.h"
 #include "engine/list_file_text.h"
-#include "engine/local_paths.h"
+#include "engine/local_names.h"
 #include "engine/orvella_engine.h"
-#include "host/write_log.h"
 
 namespace orvella {
 namespace {

@@ -2,10 +2,10 @@
 #include <fstream>
 #include <system_error>
 
-#include "engine/local_paths.h"
+#include "base/write_log.h"
+#include "engine/local_names.h"
 #include "engine/orvella_engine.h"
-#include "engine/url_parse.h"
-#include "host/write_log.h"
+#include "net/url_parse.h"
 
 namespace orvella {
 namespace {

@@ -1,10 +1,9 @@
+// The engine's construction, its settings snapshot and the use marks of its records.
 #include "engine/orvella_engine.h"
 
 #include <chrono>
 
 #include "engine/download_image.h"
-#include "host/orvella_app.h"
-#include "host/orvella_thread.h"
 
 namespace orvella {
 
@@ -13,23 +12,17 @@ uint32_t SystemTickCount() {
   return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
-COrvellaEngine::COrvellaEngine(COrvellaApp& owner)
-    : app(owner),
+COrvellaEngine::COrvellaEngine(CEngineOwner& engineOwner)
+    : owner(engineOwner),
       tickCount(&SystemTickCount),
       monitors(&ListMonitorRects),
       imageSessions(&OpenImageSession) {
   files.rehash(17);
 }
 
-// The worker uses the engine and the application's settings: it must be gone before
-// any of them is destroyed, also when the module is unloaded without message 10.
-COrvellaEngine::~COrvellaEngine() {
-  thread.reset();
-}
-
 WorkerSettings COrvellaEngine::SnapshotSettings() {
   std::lock_guard<std::mutex> guard(lock);
-  return {app.ImgFolder, app.tmUpdate, app.minAgeCheck, app.minAgeDays, app.minAgeHours};
+  return owner.WorkerSettingsLocked();
 }
 
 bool COrvellaEngine::AllEnabledFeedsQueried() {

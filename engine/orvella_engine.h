@@ -9,33 +9,20 @@
 #include <string>
 #include <vector>
 
-#include "engine/image_download.h"
-#include "engine/orvella_model.h"
-#include "host/monitors.h"
+#include "engine/engine_owner.h"
+#include "model/orvella_model.h"
+#include "net/image_session.h"
+#include "system/monitors.h"
 
 namespace orvella {
-
-class COrvellaApp;
-class COrvellaThread;
 
 /// Returns a millisecond tick count that wraps after about 49.7 days. Any thread.
 using TickSource = std::function<uint32_t()>;
 
-/// The application settings the worker reads, copied under the engine lock.
-struct WorkerSettings {
-  std::wstring imgFolder;
-  int32_t tmUpdate = 0;
-  int32_t minAgeCheck = 0;
-  int32_t minAgeDays = 0;
-  int32_t minAgeHours = 0;
-};
-
 class COrvellaEngine : public COrvellaConfig {
  public:
-  /// `app` owns the engine and provides the settings and the host callback.
-  explicit COrvellaEngine(COrvellaApp& app);
-  /// Stops a worker that still runs and waits for it before anything else goes away.
-  ~COrvellaEngine();
+  /// `owner` provides the settings and the new-files notice; it outlives the engine.
+  explicit COrvellaEngine(CEngineOwner& owner);
   COrvellaEngine(const COrvellaEngine&) = delete;
   COrvellaEngine& operator=(const COrvellaEngine&) = delete;
 
@@ -85,15 +72,14 @@ class COrvellaEngine : public COrvellaConfig {
   /// Guards feeds, token, user and the settings the worker reads. Never held across
   /// network I/O or a call of the host callback.
   std::mutex lock;
-  std::unique_ptr<COrvellaThread> thread;  // host's thread only; null until started
-  COrvellaItemList queue;                  // download queue, worker thread only
-  CFileMap files;                          // local files by URL, worker thread only
-  int32_t modified = 0;                    // files gained entries since the list was written
-  int32_t downloading = 0;                 // an item was taken since the queue was last empty
+  COrvellaItemList queue;   // download queue, worker thread only
+  CFileMap files;           // local files by URL, worker thread only
+  int32_t modified = 0;     // files gained entries since the list was written
+  int32_t downloading = 0;  // an item was taken since the queue was last empty
   /// Incremented whenever the host's thread replaces the feed array.
   uint64_t feedsGeneration = 0;
 
-  COrvellaApp& app;
+  CEngineOwner& owner;
   TickSource tickCount;              // defaults to the system's monotonic milliseconds
   MonitorSource monitors;            // defaults to the window system's monitors
   ImageSessionOpener imageSessions;  // defaults to the platform's HTTP sessions

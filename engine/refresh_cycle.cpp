@@ -6,11 +6,10 @@
 // meantime (a replaced array has its own, fresh timing: the result is dropped).
 #include <optional>
 
+#include "base/write_log.h"
 #include "engine/orvella_engine.h"
-#include "host/display_geometry.h"
-#include "host/orvella_app.h"
-#include "host/write_log.h"
 #include "service/orvella_client.h"
+#include "system/display_geometry.h"
 
 namespace orvella {
 namespace {
@@ -50,7 +49,7 @@ void COrvellaEngine::Refresh() {
     {
       std::lock_guard<std::mutex> guard(lock);
       if (i >= feeds.GetSize()) break;
-      snap.emplace(FeedSnapshot{feeds[i], feedsGeneration, app.tmUpdate});
+      snap.emplace(FeedSnapshot{feeds[i], feedsGeneration, owner.WorkerSettingsLocked().tmUpdate});
     }
     COrvellaFeed& feed = snap->feed;
     if ((feed.Flg & kFeedEnabled) == 0) continue;

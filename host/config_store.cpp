@@ -1,8 +1,9 @@
+// The account in the user store and the feeds in the host profile, read and written.
 #include "host/config_store.h"
 
-#include "host/orvella_app.h"
-#include "host/text_format.h"
-#include "host/user_store.h"
+#include "base/text_format.h"
+#include "host/host_profile.h"
+#include "system/user_store.h"
 
 namespace orvella {
 namespace {
@@ -18,18 +19,18 @@ std::pair<const wchar_t*, const wchar_t*> AccountValueNames(int32_t hostFlavour)
   return {L"TokenRVT", L"UserRVT"};
 }
 
-StoredConfig ReadStoredConfig(COrvellaApp& app) {
+StoredConfig ReadStoredConfig(CHostProfile& profile, int32_t hostFlavour) {
   StoredConfig stored;
-  const auto [tokenName, userName] = AccountValueNames(app.hostFlavour);
+  const auto [tokenName, userName] = AccountValueNames(hostFlavour);
   stored.token = ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, tokenName);
   stored.user = ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, userName);
-  const int32_t n = app.ReadHostInt(kProfileSection, L"nFeeds", 0);
+  const int32_t n = profile.ReadHostInt(kProfileSection, L"nFeeds", 0);
   for (int32_t i = 0; i < n; ++i) {
     StoredFeed feed;
-    feed.Type = app.ReadHostInt(kProfileSection, FeedKey(L"Type", i).c_str(), 0);
-    feed.Tags = app.ReadHostString(kProfileSection, FeedKey(L"Tags", i).c_str(), L"");
-    feed.Flg = app.ReadHostInt(kProfileSection, FeedKey(L"Flg", i).c_str(), 0);
-    feed.MaxP = app.ReadHostInt(kProfileSection, FeedKey(L"MaxP", i).c_str(), 20);
+    feed.Type = profile.ReadHostInt(kProfileSection, FeedKey(L"Type", i).c_str(), 0);
+    feed.Tags = profile.ReadHostString(kProfileSection, FeedKey(L"Tags", i).c_str(), L"");
+    feed.Flg = profile.ReadHostInt(kProfileSection, FeedKey(L"Flg", i).c_str(), 0);
+    feed.MaxP = profile.ReadHostInt(kProfileSection, FeedKey(L"MaxP", i).c_str(), 20);
     stored.feeds.push_back(std::move(feed));
   }
   return stored;
@@ -58,27 +59,27 @@ StoredConfig SnapshotConfig(const COrvellaConfig& config) {
   return stored;
 }
 
-void WriteStoredConfig(COrvellaApp& app, const StoredConfig& stored) {
-  const auto [tokenName, userName] = AccountValueNames(app.hostFlavour);
+void WriteStoredConfig(CHostProfile& profile, int32_t hostFlavour, const StoredConfig& stored) {
+  const auto [tokenName, userName] = AccountValueNames(hostFlavour);
   WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, tokenName, stored.token);
   WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, userName, stored.user);
-  app.WriteHostInt(kProfileSection, L"nFeeds", static_cast<int32_t>(stored.feeds.size()));
+  profile.WriteHostInt(kProfileSection, L"nFeeds", static_cast<int32_t>(stored.feeds.size()));
   for (std::size_t i = 0; i < stored.feeds.size(); ++i) {
     const auto index = static_cast<int32_t>(i);
     const StoredFeed& feed = stored.feeds[i];
-    app.WriteHostInt(kProfileSection, FeedKey(L"Type", index).c_str(), feed.Type);
-    app.WriteHostString(kProfileSection, FeedKey(L"Tags", index).c_str(), feed.Tags);
-    app.WriteHostInt(kProfileSection, FeedKey(L"Flg", index).c_str(), feed.Flg);
-    app.WriteHostInt(kProfileSection, FeedKey(L"MaxP", index).c_str(), feed.MaxP);
+    profile.WriteHostInt(kProfileSection, FeedKey(L"Type", index).c_str(), feed.Type);
+    profile.WriteHostString(kProfileSection, FeedKey(L"Tags", index).c_str(), feed.Tags);
+    profile.WriteHostInt(kProfileSection, FeedKey(L"Flg", index).c_str(), feed.Flg);
+    profile.WriteHostInt(kProfileSection, FeedKey(L"MaxP", index).c_str(), feed.MaxP);
   }
 }
 
-void LoadConfig(COrvellaApp& app, COrvellaConfig& config) {
-  ApplyStoredConfig(ReadStoredConfig(app), config);
+void LoadConfig(CHostProfile& profile, int32_t hostFlavour, COrvellaConfig& config) {
+  ApplyStoredConfig(ReadStoredConfig(profile, hostFlavour), config);
 }
 
-void SaveConfig(COrvellaApp& app, const COrvellaConfig& config) {
-  WriteStoredConfig(app, SnapshotConfig(config));
+void SaveConfig(CHostProfile& profile, int32_t hostFlavour, const COrvellaConfig& config) {
+  WriteStoredConfig(profile, hostFlavour, SnapshotConfig(config));
 }
 
 }  // namespace orvella

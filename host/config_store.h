@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/orvella_model.h"
+#include "model/orvella_model.h"
 
 namespace orvella {
 
-class COrvellaApp;
+class CHostProfile;
 
 /// The stored part of one feed.
 struct StoredFeed {
@@ -31,7 +31,7 @@ std::pair<const wchar_t*, const wchar_t*> AccountValueNames(int32_t hostFlavour)
 
 /// Reads the account and the feeds, in the stores' order. A negative "nFeeds" reads as
 /// no feeds. Uses the host callback; never called with the engine lock held. Host's thread.
-StoredConfig ReadStoredConfig(COrvellaApp& app);
+StoredConfig ReadStoredConfig(CHostProfile& profile, int32_t hostFlavour);
 
 /// Puts what was read into `config`: the array is resized to the stored count (feeds
 /// below it keep their items and timing), then the four stored fields are set.
@@ -42,10 +42,10 @@ StoredConfig SnapshotConfig(const COrvellaConfig& config);
 
 /// Writes the account to the user store and the feeds to the host profile. Write
 /// failures of the user store are ignored. Host's thread, engine lock not held.
-void WriteStoredConfig(COrvellaApp& app, const StoredConfig& stored);
+void WriteStoredConfig(CHostProfile& profile, int32_t hostFlavour, const StoredConfig& stored);
 
 /// Load and save of a whole configuration (read then apply; snapshot then write).
-void LoadConfig(COrvellaApp& app, COrvellaConfig& config);
-void SaveConfig(COrvellaApp& app, const COrvellaConfig& config);
+void LoadConfig(CHostProfile& profile, int32_t hostFlavour, COrvellaConfig& config);
+void SaveConfig(CHostProfile& profile, int32_t hostFlavour, const COrvellaConfig& config);
 
 }  // namespace orvella

@@ -1,18 +1,29 @@
+// The application object: the message table, the profile helpers, load and save.
 #include "host/orvella_app.h"
 
 #include <cwchar>
 
+#include "base/write_log.h"
 #include "host/config_store.h"
-#include "host/module_version.h"
+#include "host/configure_message.h"
 #include "host/orvella_thread.h"
-#include "host/write_log.h"
-#include "ui/configure_message.h"
+#include "system/module_version.h"
 
 namespace orvella {
 
 COrvellaApp::COrvellaApp() : engine(*this) {}
 
-COrvellaApp::~COrvellaApp() = default;
+COrvellaApp::~COrvellaApp() {
+  worker.reset();
+}
+
+WorkerSettings COrvellaApp::WorkerSettingsLocked() const {
+  return {ImgFolder, tmUpdate, minAgeCheck, minAgeDays, minAgeHours};
+}
+
+void COrvellaApp::NotifyNewFiles() {
+  CallHost(kHostOpNotify, 5, 1);
+}
 
 void COrvellaApp::CallHost(uint32_t op, uintptr_t a, uintptr_t b) {
   if (const HostCallback callback = hostCallback.load()) callback(op, a, b);
@@ -74,7 +85,7 @@ intptr_t COrvellaApp::LoadSettings() {
   const int32_t enabled = ReadHostInt(kProfileSection, L"Enabled", 0);
   const int32_t update = ReadHostInt(kProfileSection, L"tmUpdate", 1440);
   std::wstring folder = ReadHostString(kProfileSection, L"ImgFolder", L"");
-  const StoredConfig stored = ReadStoredConfig(*this);
+  const StoredConfig stored = ReadStoredConfig(*this, hostFlavour);
   {
     std::lock_guard<std::mutex> guard(engine.lock);
     Enabled = enabled;
@@ -103,7 +114,7 @@ intptr_t COrvellaApp::SaveSettings() {
   WriteHostInt(kProfileSection, L"Enabled", Enabled);
   WriteHostInt(kProfileSection, L"tmUpdate", update);
   WriteHostString(kProfileSection, L"ImgFolder", folder);
-  WriteStoredConfig(*this, stored);
+  WriteStoredConfig(*this, hostFlavour, stored);
   settingsChanged = 0;
   return 1;
 }
@@ -147,11 +158,11 @@ intptr_t COrvellaApp::HandleMessage(uintptr_t code, uintptr_t a, uintptr_t b) {
         std::lock_guard<std::mutex> guard(engine.lock);
         haveFeeds = !engine.feeds.IsEmpty();
       }
-      if (Enabled != 0 && haveFeeds && !engine.thread) engine.thread = COrvellaThread::Start(engine);
+      if (Enabled != 0 && haveFeeds && !worker) worker = COrvellaThread::Start(engine);
       return 0;
     }
     case kMsgStop:
-      if (b != 0 && engine.thread) engine.thread->Stop();
+      if (b != 0 && worker) worker->Stop();
       return 0;
     case kMsgHostFlavour:
       hostFlavour = static_cast<int32_t>(static_cast<uint32_t>(a));

@@ -6,15 +6,14 @@
 #include <memory>
 #include <string>
 
+#include "base/host_callback.h"
 #include "engine/orvella_engine.h"
-#include "host/host_callback.h"
+#include "host/host_profile.h"
 
 namespace orvella {
 
 class CDialogPlatform;
-
-/// Profile section of every setting the plug-in keeps in the host's profile.
-inline constexpr wchar_t kProfileSection[] = L"OrvellaPlugIn";
+class COrvellaThread;
 
 /// Message codes of rvtPlugInMsgHandler.
 enum PluginMessage : uintptr_t {
@@ -31,13 +30,11 @@ enum PluginMessage : uintptr_t {
   kMsgEnable = 40,
 };
 
-/// Host flavour code of the Kavex host; every other value means Rovanta.
-inline constexpr int32_t kHostFlavourKavex = 1;
-
-class COrvellaApp {
+class COrvellaApp final : public CEngineOwner, public CHostProfile {
  public:
   COrvellaApp();
-  ~COrvellaApp();
+  /// Stops a worker that still runs and waits for it before the engine goes away.
+  ~COrvellaApp() override;
   COrvellaApp(const COrvellaApp&) = delete;
   COrvellaApp& operator=(const COrvellaApp&) = delete;
 
@@ -47,11 +44,17 @@ class COrvellaApp {
 
   /// Profile helpers: one host callback each. Reads return the default when no
   /// callback is registered. Called on the host's thread.
-  int32_t ReadHostInt(const wchar_t* section, const wchar_t* key, int32_t defaultValue);
+  int32_t ReadHostInt(const wchar_t* section, const wchar_t* key, int32_t defaultValue) override;
   std::wstring ReadHostString(const wchar_t* section, const wchar_t* key,
-                              const wchar_t* defaultValue);
-  void WriteHostInt(const wchar_t* section, const wchar_t* key, int32_t value);
-  void WriteHostString(const wchar_t* section, const wchar_t* key, const std::wstring& value);
+                              const wchar_t* defaultValue) override;
+  void WriteHostInt(const wchar_t* section, const wchar_t* key, int32_t value) override;
+  void WriteHostString(const wchar_t* section, const wchar_t* key,
+                       const std::wstring& value) override;
+
+  /// The engine's view of the settings; called with the engine lock held. Worker thread.
+  WorkerSettings WorkerSettingsLocked() const override;
+  /// Operation 9 with 5 and 1. Worker thread.
+  void NotifyNewFiles() override;
 
   /// Message 7: loads settings, account and feeds. Returns 1.
   intptr_t LoadSettings();
@@ -75,6 +78,9 @@ class COrvellaApp {
   std::wstring ImgFolder;
   int32_t hostFlavour = 0;
   COrvellaEngine engine;
+  /// The worker, started by message 9; declared after the engine so that it is
+  /// destroyed (stopped and waited for) first. Host's thread only; null until started.
+  std::unique_ptr<COrvellaThread> worker;
   std::atomic<HostCallback> hostCallback{nullptr};
   /// The dialog toolkit, made by message 5 on first use; tests may put their own here.
   std::unique_ptr<CDialogPlatform> dialogPlatform;

@@ -1,3 +1,4 @@
+// The worker's start, stop, unload and loop with its exception guard.
 #include "host/orvella_thread.h"
 
 #include <json/json.h>
@@ -6,9 +7,9 @@
 #include <string>
 #include <system_error>
 
+#include "base/text_utf8.h"
+#include "base/write_log.h"
 #include "engine/orvella_engine.h"
-#include "host/text_utf8.h"
-#include "host/write_log.h"
 
 namespace orvella {
 namespace {

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "host/auto_reset_event.h"
-#include "host/thread_exit_gate.h"
+#include "base/auto_reset_event.h"
+#include "system/thread_exit_gate.h"
 
 namespace orvella {
 
@@ -63,10 +63,6 @@ class COrvellaThread {
   /// thread, before the engine is destroyed.
   bool EndForUnload();
 
-  std::atomic<int32_t> stopRequested{0};
-  COrvellaEngine* owner = nullptr;
-  CAutoResetEvent wakeEvent;
-
  private:
   COrvellaThread() = default;
   /// The thread's routine: RunComms under the exception guard, restarted after errors.
@@ -75,6 +71,9 @@ class COrvellaThread {
   bool GuardedRun(bool restarting);
   void MarkFinished();
 
+  std::atomic<int32_t> stopRequested{0};
+  COrvellaEngine* owner = nullptr;
+  CAutoResetEvent wakeEvent;
   ThreadTiming timing_;
   // Records met in a queue before an error restarted the loop: the feeds that offered
   // them are not asked again before their interval, so the marks must survive the

@@ -12,7 +12,7 @@ orvella::COrvellaApp theApp;
 namespace orvella {
 // The module is being unloaded: the worker is stopped before the application object goes.
 void PrepareModuleUnload() {
-  if (theApp.engine.thread) theApp.engine.thread->EndForUnload();
+  if (theApp.worker) theApp.worker->EndForUnload();
 }
 }  // namespace orvella
 

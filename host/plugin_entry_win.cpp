@@ -3,7 +3,7 @@
 // when the module is unloaded.
 #include <windows.h>
 
-#include "host/module_instance_win.h"
+#include "system/module_instance_win.h"
 
 namespace orvella {
 void PrepareModuleUnload();  // plugin_entry.cpp

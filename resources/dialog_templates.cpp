@@ -1,3 +1,4 @@
+// The controls of dialog templates 1000 and 1001.
 #include "resources/dialog_templates.h"
 
 namespace orvella {

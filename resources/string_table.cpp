@@ -1,3 +1,4 @@
+// Lookup of the string table by number.
 #include "resources/string_table.h"
 
 namespace orvella {

@@ -5,6 +5,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 dir="${1:-$root/build-win}"
-cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+launcher=()
+command -v ccache > /dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" "${launcher[@]}" \
   -DCMAKE_BUILD_TYPE=Release -DORVELLA_BUILD_BENCH=OFF > /dev/null
 cmake --build "$dir" -j"$(nproc)" ${ORVELLA_TARGETS:+--target $ORVELLA_TARGETS}

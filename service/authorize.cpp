@@ -1,8 +1,9 @@
+// COrvellaClient::Authorize: the sign-in request and its answer.
 #include <json/json.h>
 
-#include "host/text_format.h"
+#include "base/ansi_codepage.h"
+#include "base/text_format.h"
 #include "resources/string_table.h"
-#include "service/ansi_codepage.h"
 #include "service/md5.h"
 #include "service/orvella_client.h"
 #include "service/server_address.h"

@@ -1,3 +1,4 @@
+// The MD5 compression function, padding and hexadecimal text.
 #include "service/md5.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The client's construction and its fetch of one service answer.
 #include "service/orvella_client.h"
 
 #include <cstdlib>
@@ -5,9 +6,9 @@
 #include <string_view>
 #include <utility>
 
-#include "host/text_format.h"
+#include "base/text_format.h"
+#include "net/http_fetch.h"
 #include "resources/string_table.h"
-#include "service/http_fetch.h"
 
 namespace orvella {
 namespace {

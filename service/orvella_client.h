@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/orvella_model.h"
+#include "model/orvella_model.h"
 
 namespace orvella {
 

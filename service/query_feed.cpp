@@ -1,8 +1,9 @@
+// COrvellaClient::QueryFeed: one feed's query and the items of its answer.
 #include <json/json.h>
 
-#include "host/text_format.h"
-#include "host/write_log.h"
-#include "service/ansi_codepage.h"
+#include "base/ansi_codepage.h"
+#include "base/text_format.h"
+#include "base/write_log.h"
 #include "service/orvella_client.h"
 #include "service/server_address.h"
 

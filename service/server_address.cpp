@@ -1,8 +1,9 @@
+// The service's base address: compiled in, or from the environment.
 #include "service/server_address.h"
 
 #include <cstdlib>
 
-#include "host/text_utf8.h"
+#include "base/text_utf8.h"
 
 namespace orvella {
 

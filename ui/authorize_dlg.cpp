@@ -1,3 +1,4 @@
+// The sign-in dialog's model: its save step and messages.
 #include "ui/authorize_dlg.h"
 
 namespace orvella {

@@ -1,3 +1,4 @@
+// The sign-in request through the service client.
 #include "ui/authorizer.h"
 
 namespace orvella {

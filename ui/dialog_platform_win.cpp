@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "host/module_instance_win.h"
+#include "system/module_file.h"
+#include "system/module_instance_win.h"
 #include "ui/dialog_platform.h"
-#include "ui/module_file.h"
 
 namespace orvella {
 namespace {

@@ -1,7 +1,7 @@
 // The dialog font and the style that fits GTK's controls into template rectangles.
 #include <string>
 
-#include "host/text_utf8.h"
+#include "base/text_utf8.h"
 #include "ui/dialogs_gtk.h"
 
 namespace orvella {

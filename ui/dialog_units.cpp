@@ -1,3 +1,4 @@
+// Dialog units to pixels for a font's average character size.
 #include "ui/dialog_units.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // converted to pixels, driven by the dialog model.
 #include <gdk/gdkkeysyms.h>
 
-#include "host/text_utf8.h"
+#include "base/text_utf8.h"
 #include "ui/dialogs_gtk.h"
 
 namespace orvella {

@@ -1,3 +1,4 @@
+// The folder chooser's starting folder, result and result code.
 #include "ui/dir_select_dlg.h"
 
 #include <algorithm>

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/path_text.h"
 #include "ui/dialog_platform.h"
-#include "ui/path_text.h"
 
 namespace orvella {
 

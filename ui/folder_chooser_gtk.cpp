@@ -1,5 +1,5 @@
 // The folder browser: GTK's folder chooser, limited to local folders.
-#include "host/text_utf8.h"
+#include "base/text_utf8.h"
 #include "ui/dialogs_gtk.h"
 
 namespace orvella {

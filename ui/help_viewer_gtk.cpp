@@ -1,5 +1,5 @@
 // Help: the file is handed to the desktop's handler for its type.
-#include "host/text_utf8.h"
+#include "base/text_utf8.h"
 #include "ui/dialogs_gtk.h"
 
 namespace orvella {

@@ -1,3 +1,4 @@
+// Numeric fields read as the dialog manager does, and their prompts.
 #include "ui/integer_field.h"
 
 #include <cwctype>

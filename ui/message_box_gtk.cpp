@@ -1,7 +1,7 @@
 // Message boxes: GTK message dialogs titled with the application title.
-#include "host/text_utf8.h"
+#include "base/text_utf8.h"
+#include "system/module_file.h"
 #include "ui/dialogs_gtk.h"
-#include "ui/module_file.h"
 
 namespace orvella {
 

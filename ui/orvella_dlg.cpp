@@ -1,14 +1,15 @@
+// The settings dialog's model: its fields, validation and sign-in flow.
 #include "ui/orvella_dlg.h"
 
 #include <algorithm>
 
-#include "host/text_format.h"
+#include "base/path_text.h"
+#include "base/text_format.h"
 #include "resources/string_table.h"
+#include "system/module_file.h"
 #include "ui/authorize_dlg.h"
 #include "ui/dir_select_dlg.h"
 #include "ui/integer_field.h"
-#include "ui/module_file.h"
-#include "ui/path_text.h"
 
 namespace orvella {
 

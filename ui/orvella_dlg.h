@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/orvella_model.h"
+#include "model/orvella_model.h"
 #include "ui/authorizer.h"
 #include "ui/dialog_model.h"
 #include "ui/dialog_platform.h"

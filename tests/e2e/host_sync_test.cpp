@@ -1,5 +1,5 @@
 // orvella-host's sync command: one pass of the real module against a local service.
-#include "tools/host/host_sync.h"
+#include "tools/orvella-host/host_sync.h"
 
 #include <stdlib.h>
 

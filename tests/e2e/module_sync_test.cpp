@@ -5,8 +5,8 @@
 #include <atomic>
 #include <set>
 
-#include "host/text_utf8.h"
-#include "host/user_store.h"
+#include "base/text_utf8.h"
+#include "system/user_store.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_host.h"

@@ -1,7 +1,7 @@
 // Unloading the module while its worker runs: the worker is stopped and waited for.
 #include <stdlib.h>
 
-#include "host/text_utf8.h"
+#include "base/text_utf8.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_host.h"

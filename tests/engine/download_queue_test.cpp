@@ -108,7 +108,7 @@ TEST_F(DownloadQueueTest, FailedRenameIsAFailure) {
 
 TEST_F(DownloadQueueTest, TemporaryAndCompanionNamesStayInsideADottedFolder) {
   std::filesystem::create_directories(dir / "Pics.old");
-  app.ImgFolder = InFolder("Pics.old");
+  owner.ImgFolder = InFolder("Pics.old");
   art.SetImage("b", "bee");
   Queue(art.ImageUrl("b"));
   Record(L"c-url", L"c");
@@ -163,15 +163,15 @@ TEST_F(DownloadQueueTest, MinimumAgeRuleKeepsYoungAndFutureFiles) {
     std::filesystem::last_write_time(
         dir / name, std::chrono::file_clock::from_sys(std::chrono::system_clock::now() - age));
   }
-  app.minAgeDays = 1;
+  owner.minAgeDays = 1;
   engine.RemoveUnusedFiles();
   EXPECT_TRUE(Exists("h23") && Exists("m30") && Exists("future"));
   EXPECT_FALSE(Exists("h25"));
-  app.minAgeDays = 0;  // the values every load sets: only files from the future stay
+  owner.minAgeDays = 0;  // the values every load sets: only files from the future stay
   engine.RemoveUnusedFiles();
   EXPECT_FALSE(Exists("h23") || Exists("m30"));
   EXPECT_TRUE(Exists("future"));
-  app.minAgeCheck = 0;
+  owner.minAgeCheck = 0;
   engine.RemoveUnusedFiles();
   EXPECT_TRUE(engine.files.empty());
 }

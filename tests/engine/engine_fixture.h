@@ -1,5 +1,5 @@
-// Shared by the engine, worker and module tests: an application object over a temporary
-// image folder with the fake host, and a local art service on a loopback server.
+// Shared by the engine, worker and module tests: an engine over a temporary image folder
+// with the fake host as its owner's host, and a local art service on a loopback server.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,10 +15,10 @@
 #include <thread>
 #include <vector>
 
+#include "base/host_callback.h"
+#include "base/text_utf8.h"
+#include "base/write_log.h"
 #include "engine/orvella_engine.h"
-#include "host/orvella_app.h"
-#include "host/text_utf8.h"
-#include "host/write_log.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/temp_dir.h"
@@ -112,14 +112,29 @@ class ArtService {
   std::map<int, Script> scripts_;
 };
 
+/// The engine's owner in tests: settings set directly, the new-files notice handed to
+/// the fake host as operation 9 with 5 and 1, as the application object does.
+class TestEngineOwner final : public CEngineOwner {
+ public:
+  WorkerSettings WorkerSettingsLocked() const override {
+    return {ImgFolder, tmUpdate, minAgeCheck, minAgeDays, minAgeHours};
+  }
+  void NotifyNewFiles() override { FakeHost::callback()(kHostOpNotify, 5, 1); }
+
+  std::wstring ImgFolder;
+  int32_t tmUpdate = 0;
+  int32_t minAgeCheck = 0;
+  int32_t minAgeDays = 0;
+  int32_t minAgeHours = 0;
+};
+
 class EngineTest : public ::testing::Test {
  protected:
   EngineTest() {
     SetLogCallback(FakeHost::callback());
-    app.hostCallback.store(FakeHost::callback());
-    app.ImgFolder = Utf8ToWide(dir.path().string());
-    app.tmUpdate = 1440;
-    app.minAgeCheck = 1;
+    owner.ImgFolder = Utf8ToWide(dir.path().string());
+    owner.tmUpdate = 1440;
+    owner.minAgeCheck = 1;
   }
   ~EngineTest() override { SetLogCallback(nullptr); }
 
@@ -140,8 +155,8 @@ class EngineTest : public ::testing::Test {
 
   FakeHost host;
   TempDir dir;
-  COrvellaApp app;
-  COrvellaEngine& engine = app.engine;
+  TestEngineOwner owner;
+  COrvellaEngine engine{owner};
 };
 
 /// Limits the size of files this process writes (writes beyond fail with EFBIG), as a

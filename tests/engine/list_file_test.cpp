@@ -134,7 +134,7 @@ TEST_F(ListFileTest, FailedWriteKeepsThePreviousList) {
 TEST_F(ListFileTest, EmptyFolderMeansTheCurrentFolder) {
   const auto old = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
-  app.ImgFolder.clear();
+  owner.ImgFolder.clear();
   engine.files[L"u"] = {L"n.jpg", L"u", L"", 1};
   const bool written = engine.WriteLocalFileList();
   std::filesystem::current_path(old);

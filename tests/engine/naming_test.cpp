@@ -1,7 +1,7 @@
 // From an item's URL to a file of the image folder: path helpers, the URL canonical form
 // and split, the rule that keeps names inside the folder, and BuildLocalName.
-#include "engine/local_paths.h"
-#include "engine/url_parse.h"
+#include "engine/local_names.h"
+#include "net/url_parse.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace orvella::test {
@@ -122,7 +122,7 @@ TEST_F(LocalNamingTest, TakenAndUnusableNamesAreRefused) {
   EXPECT_EQ(host.CountLogs(L"BuildLocalName(): Object name can't be used for local file: " +
                            InFolder("")),
             4);
-  app.ImgFolder = InFolder("missing");
+  owner.ImgFolder = InFolder("missing");
   EXPECT_FALSE(Build(L"http://h/a.jpg"));  // the test creation fails
   EXPECT_TRUE(host.Logged(L"BuildLocalName(): Object name can't be used for local file: " +
                           InFolder("missing/a.jpg")));

@@ -1,41 +1,51 @@
 // Messages 9 and 10: when a worker is started, stopped, and never started twice.
 #include <stdlib.h>
 
+#include "host/orvella_app.h"
 #include "host/orvella_thread.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace orvella::test {
 namespace {
 
-class WorkerMessagesTest : public EngineTest {
+class WorkerMessagesTest : public ::testing::Test {
  protected:
   WorkerMessagesTest() {
+    SetLogCallback(FakeHost::callback());
+    app.hostCallback.store(FakeHost::callback());
+    app.ImgFolder = Utf8ToWide(dir.path().string());
+    app.tmUpdate = 1440;
     ::setenv("ORVELLA_SERVER_URL", art.Url().c_str(), 1);
     engine.monitors = [] { return std::vector<DisplayRect>{}; };
   }
+  ~WorkerMessagesTest() override { SetLogCallback(nullptr); }
   intptr_t Send(uintptr_t code, uintptr_t a = 0, uintptr_t b = 0) {
     return app.HandleMessage(code, a, b);
   }
+  FakeHost host;
+  TempDir dir;
   ArtService art;
+  COrvellaApp app;
+  COrvellaEngine& engine = app.engine;
 };
 
 TEST_F(WorkerMessagesTest, StartNeedsEnabledAndFeedsAndHappensOnce) {
   EXPECT_EQ(Send(9), 0);  // disabled, no feeds
   app.Enabled = 1;
   EXPECT_EQ(Send(9), 0);  // no feeds
-  EXPECT_EQ(engine.thread, nullptr);
+  EXPECT_EQ(app.worker, nullptr);
   app.Enabled = 0;
   engine.feeds.Add(COrvellaFeed(1, 5, L""));
   EXPECT_EQ(Send(9), 0);
-  EXPECT_EQ(engine.thread, nullptr);
+  EXPECT_EQ(app.worker, nullptr);
   EXPECT_EQ(host.CountLogs(L"COrvellaThread::Start()"), 0);
 
   app.Enabled = 1;
   EXPECT_EQ(Send(9), 0);
-  ASSERT_NE(engine.thread, nullptr);
-  COrvellaThread* const first = engine.thread.get();
+  ASSERT_NE(app.worker, nullptr);
+  COrvellaThread* const first = app.worker.get();
   EXPECT_EQ(Send(9), 0);
-  EXPECT_EQ(engine.thread.get(), first);
+  EXPECT_EQ(app.worker.get(), first);
   EXPECT_EQ(host.CountLogs(L"COrvellaThread::Start()"), 1);
 
   WaitUntil([&] { return host.CountLogs(L"Download complete") > 0; });
@@ -47,7 +57,7 @@ TEST_F(WorkerMessagesTest, StartNeedsEnabledAndFeedsAndHappensOnce) {
   EXPECT_FALSE(first->Running());
   EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 0"));
   EXPECT_EQ(Send(9), 0);  // the stopped worker's object stays: nothing new starts
-  EXPECT_EQ(engine.thread.get(), first);
+  EXPECT_EQ(app.worker.get(), first);
   EXPECT_EQ(host.CountLogs(L"COrvellaThread::Start()"), 1);
 }
 

@@ -31,9 +31,9 @@ class WorkerTest : public EngineTest {
     art.SetCatalog(1, {"a.jpg"});
     engine.feeds.Add(COrvellaFeed(1, 10, L""));
   }
-  ~WorkerTest() override { engine.thread.reset(); }
+  ~WorkerTest() override { worker.reset(); }
 
-  void Start(ThreadTiming timing) { engine.thread = COrvellaThread::Start(engine, timing); }
+  void Start(ThreadTiming timing) { worker = COrvellaThread::Start(engine, timing); }
   /// Index of the first log line starting with `prefix` at or after `from`, or -1.
   int Find(const std::wstring& prefix, int from = 0) const {
     const auto logs = host.logs();
@@ -47,6 +47,7 @@ class WorkerTest : public EngineTest {
   }
 
   ArtService art;
+  std::unique_ptr<COrvellaThread> worker;
   // Idle wait and restart pause outlast the stop wait: a stop that did not wake the
   // worker shows as result 258.
   const ThreadTiming slowWake{minutes(10), milliseconds(20000), minutes(10)};
@@ -59,14 +60,14 @@ TEST_F(WorkerTest, StopWakesTheIdleWorkerWhichWritesAPendingList) {
   Start(slowWake);
   WaitForLog(L"Download complete");
   std::filesystem::remove_all(dir / "rvt_orv_files.lst");
-  engine.thread->Stop();
+  worker->Stop();
   EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 0"));
-  EXPECT_FALSE(engine.thread->Running());
+  EXPECT_FALSE(worker->Running());
   engine.ReadLocalFileList();
   EXPECT_EQ(engine.files.size(), 1u);
 
   host.ClearLogs();  // a second stop logs again and finds the thread ended
-  engine.thread->Stop();
+  worker->Stop();
   EXPECT_EQ(host.logs(), (std::vector<std::wstring>{L"COrvellaThread Stopping thread",
                                                     L"COrvellaThread::Stop(), result: 0"}));
 }
@@ -83,7 +84,7 @@ TEST_F(WorkerTest, ErrorsRestartTheLoopWithoutLosingOrDeletingDownloads) {
   g_throwOnCall = 2;
   Start(quickRestart);
   WaitForLog(L"Download complete");
-  engine.thread->Stop();
+  worker->Stop();
   const int error = Find(L"CException (monitor list unavailable) in COrvellaThread::RunComms()");
   ASSERT_GT(error, Find(L"DownloadImage(), "));
   // The restarted loop reads the list written before it; feed 0 is not asked again
@@ -104,7 +105,7 @@ TEST_F(WorkerTest, JsonErrorsGetTheGenericLine) {
   });
   Start(quickRestart);
   WaitForLog(L"Download complete");
-  engine.thread->Stop();
+  worker->Stop();
   EXPECT_EQ(host.CountLogs(L"Unknown Exception in COrvellaThread::RunComms()"), 1);
   EXPECT_EQ(host.CountLogs(L"ReadLocalFileList:"), 2);
   EXPECT_TRUE(std::filesystem::exists(dir / "a.jpg"));  // the later good answer was served
@@ -114,7 +115,7 @@ TEST_F(WorkerTest, StopDuringTheRestartPauseEndsWithoutAnotherPass) {
   g_throwOnCall = 1;
   Start(slowWake);
   WaitForLog(L"CException");
-  engine.thread->Stop();
+  worker->Stop();
   EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 0"));
   EXPECT_EQ(host.CountLogs(L"ReadLocalFileList:"), 2);  // read again, then the loop ends
   EXPECT_EQ(host.CountLogs(L"Refresh 0:"), 1);
@@ -126,11 +127,11 @@ TEST_F(WorkerTest, StopThatTimesOutLeavesTheWorkerAliveUntilItEnds) {
   art.SetArtAnswer(1, [&] { return late; });
   Start({minutes(10), milliseconds(50), minutes(10)});
   WaitUntil([&] { return art.ArtRequests(1) == 1; });
-  engine.thread->Stop();  // the query does not look at the stop flag
+  worker->Stop();  // the query does not look at the stop flag
   EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 258"));
-  EXPECT_TRUE(engine.thread->Running());
-  art.server.Stop();      // the answer comes now
-  engine.thread.reset();  // waits for the worker, which ends at its next check
+  EXPECT_TRUE(worker->Running());
+  art.server.Stop();  // the answer comes now
+  worker.reset();     // waits for the worker, which ends at its next check
   const std::size_t lines = host.logs().size();
   EXPECT_EQ(host.logs().back(), L"Download complete");
   std::this_thread::sleep_for(milliseconds(50));

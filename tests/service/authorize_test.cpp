@@ -1,6 +1,6 @@
 // The sign-in request against a loopback account endpoint.
 #include "service/orvella_client.h"
-#include "tests/service/service_fixture.h"
+#include "tests/support/service_fixture.h"
 
 namespace orvella::test {
 namespace {

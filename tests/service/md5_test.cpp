@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/service/service_fixture.h"
+#include "tests/support/service_fixture.h"
 
 namespace orvella::test {
 namespace {

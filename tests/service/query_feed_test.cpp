@@ -2,7 +2,7 @@
 #include <json/json.h>
 
 #include "service/orvella_client.h"
-#include "tests/service/service_fixture.h"
+#include "tests/support/service_fixture.h"
 
 namespace orvella::test {
 namespace {

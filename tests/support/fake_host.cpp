@@ -1,3 +1,4 @@
+// The fake host's callback, profile and records.
 #include "tests/support/fake_host.h"
 
 #include <cwchar>

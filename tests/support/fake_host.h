@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host_callback.h"
+#include "base/host_callback.h"
 
 namespace orvella::test {
 

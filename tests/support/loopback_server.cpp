@@ -1,3 +1,4 @@
+// The loopback server's routes, scripted replies and faults.
 #include "tests/support/loopback_server.h"
 
 #include <gtest/gtest.h>
@@ -6,7 +7,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "host/text_utf8.h"
+#include "base/text_utf8.h"
 
 namespace orvella::test {
 namespace {

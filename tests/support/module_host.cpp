@@ -1,3 +1,4 @@
+// The module loaded with dlopen for a test.
 #include "tests/support/module_host.h"
 
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// Temporary folders and a private XDG config home for tests (POSIX).
 #include "tests/support/temp_dir.h"
 
 #include <stdlib.h>

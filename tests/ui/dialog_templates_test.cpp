@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "system/module_file.h"
 #include "ui/dialog_units.h"
 #include "ui/integer_field.h"
-#include "ui/module_file.h"
 
 namespace orvella::test {
 namespace {

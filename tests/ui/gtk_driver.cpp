@@ -1,3 +1,4 @@
+// Finding GTK windows and playing keys and clicks on them.
 #include "tests/ui/gtk_driver.h"
 
 #include <filesystem>

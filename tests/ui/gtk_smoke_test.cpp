@@ -10,19 +10,19 @@
 #include <gdk/gdkkeysyms.h>
 #include <gdk/gdkx.h>
 
-#include "host/text_utf8.h"
+#include "base/path_text.h"
+#include "base/text_utf8.h"
 #include "resources/string_table.h"
+#include "system/module_file.h"
 #include "tests/support/module_host.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/gtk_driver.h"
 #include "tests/ui/scripted_dialogs.h"
-#include "tools/artd/art_service.h"
-#include "tools/host/configure_command.h"
+#include "tools/orvella-artd/art_service.h"
+#include "tools/orvella-host/configure_command.h"
 #include "ui/authorize_dlg.h"
 #include "ui/dialogs_gtk.h"
-#include "ui/module_file.h"
 #include "ui/orvella_dlg.h"
-#include "ui/path_text.h"
 
 namespace orvella::test {
 namespace {

@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "base/path_text.h"
 #include "resources/string_table.h"
+#include "system/module_file.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/scripted_dialogs.h"
-#include "ui/module_file.h"
-#include "ui/path_text.h"
 
 namespace orvella::test {
 namespace {
@@ -267,7 +267,7 @@ TEST_F(OrvellaDlgTest, FolderButtonAndHelp) {
   EXPECT_EQ(platform.browses[0].startFolder, FromFsPath(folder.path()));
   EXPECT_EQ(platform.browses[0].owner, 0u);
   EXPECT_EQ(platform.browses[1].startFolder, FromFsPath(std::filesystem::current_path()));
-  const std::filesystem::path module = ToFsPath(ModuleFilePath());
+  const std::filesystem::path module = FsPath(ModuleFilePath());
   EXPECT_EQ(platform.helpOpened,
             std::vector<std::wstring>{FromFsPath(module.parent_path() / "Orvella.chm")});
 }

@@ -1,3 +1,4 @@
+// The scripted dialog platform, views and sign-in.
 #include "tests/ui/scripted_dialogs.h"
 
 #include <gtest/gtest.h>

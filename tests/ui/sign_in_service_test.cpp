@@ -5,7 +5,7 @@
 
 #include "resources/string_table.h"
 #include "tests/ui/scripted_dialogs.h"
-#include "tools/artd/art_service.h"
+#include "tools/orvella-artd/art_service.h"
 #include "ui/authorize_dlg.h"
 
 namespace orvella::test {

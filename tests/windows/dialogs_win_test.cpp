@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "host/text_utf8.h"
+#include "base/text_utf8.h"
 #include "tests/support/temp_dir.h"
 #include "ui/authorize_dlg.h"
 #include "ui/authorizer.h"

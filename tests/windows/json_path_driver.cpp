@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "host/write_log.h"
-#include "service/http_fetch.h"
+#include "base/write_log.h"
+#include "net/http_fetch.h"
 #include "service/orvella_client.h"
 
 namespace orvella {

@@ -1,5 +1,5 @@
 // The version resource reader: real version blocks, as GetFileVersionInfoW lays them out.
-#include "host/module_version_win.h"
+#include "system/module_version_win.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "service/http_fetch.h"
+#include "net/http_fetch.h"
 #include "service/orvella_client.h"
-#include "tests/service/service_fixture.h"
+#include "tests/support/service_fixture.h"
 
 namespace orvella::test {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/write_log.h"
 #include "host/orvella_app.h"
-#include "host/user_store.h"
-#include "host/write_log.h"
+#include "system/user_store.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"
 

@@ -1,3 +1,4 @@
+// The resource script written from the templates, strings and version.
 #include "tools/rcgen/rc_script.h"
 
 #include <cstdio>
