@@ -8,10 +8,13 @@
 #include "host/configure_message.h"
 #include "host/orvella_thread.h"
 #include "system/module_version.h"
+#include "ui/toolkit_pin.h"
 
 namespace orvella {
 
-COrvellaApp::COrvellaApp() : engine(*this) {}
+COrvellaApp::COrvellaApp() : engine(*this) {
+  KeepToolkitLoaded();
+}
 
 COrvellaApp::~COrvellaApp() {
   worker.reset();
