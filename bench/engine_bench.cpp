@@ -1,8 +1,13 @@
-// Benchmarks of the download engine's list file: 100,000 entries written and read back
-// by the engine, against a plain write / getline loop over the same lines.
-// bench/sync_compare.sh runs them and prints the ratio.
+// Benchmarks of the download engine: the list file of 100,000 entries written and read
+// back, against a plain write / getline loop over the same lines; and the name test of a
+// download (BuildLocalName) alone. bench/compare.sh runs them and prints the ratios.
+//
+// Environment:
+//   ORVELLA_BENCH_FOLDER  the folder the files go to (default: a folder in the temporary
+//                         directory)
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -17,7 +22,9 @@ namespace {
 using namespace orvella;
 
 std::filesystem::path BenchFolder() {
-  const auto folder = std::filesystem::temp_directory_path() / "orvella-engine-bench";
+  const char* given = std::getenv("ORVELLA_BENCH_FOLDER");
+  const auto folder = given != nullptr ? std::filesystem::path(given)
+                                       : std::filesystem::temp_directory_path() / "orvella-engine-bench";
   std::filesystem::create_directories(folder);
   return folder;
 }
@@ -89,6 +96,20 @@ void BM_ListFileEngineRead(benchmark::State& state) {
   for (auto _ : state) app.engine.ReadLocalFileList();
 }
 
+// The name a download gets, with the test creation that proves the name usable: a file
+// created and removed in the image folder, once per downloaded item.
+void BM_BuildLocalName(benchmark::State& state) {
+  COrvellaApp app;
+  app.ImgFolder = Utf8ToWide(BenchFolder().string());
+  int i = 0;
+  std::wstring path;
+  std::wstring name;
+  for (auto _ : state) {
+    if (!app.engine.BuildLocalName(Url(i++), path, name)) state.SkipWithError("name refused");
+  }
+}
+
+BENCHMARK(BM_BuildLocalName)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ListFileEngineWrite)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListFileEngineRead)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListFileEngine)->Arg(100000)->Unit(benchmark::kMillisecond);

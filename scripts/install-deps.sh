@@ -8,6 +8,8 @@ packages=(
   libjpeg62-turbo-dev libpng-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth curl coreutils time
+  # bench/compare.sh serves its folder syncs with nginx.
+  nginx
   # The Windows module: mingw-w64 (posix threads), Wine to test it, JsonCpp's API over
   # nlohmann-json, and chmcmd for the HTML help file.
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 nlohmann-json3-dev fp-utils
