@@ -23,8 +23,9 @@ using namespace orvella;
 
 std::filesystem::path BenchFolder() {
   const char* given = std::getenv("ORVELLA_BENCH_FOLDER");
-  const auto folder = given != nullptr ? std::filesystem::path(given)
-                                       : std::filesystem::temp_directory_path() / "orvella-engine-bench";
+  const auto folder = given != nullptr
+                          ? std::filesystem::path(given)
+                          : std::filesystem::temp_directory_path() / "orvella-engine-bench";
   std::filesystem::create_directories(folder);
   return folder;
 }

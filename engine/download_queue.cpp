@@ -55,7 +55,7 @@ int32_t COrvellaEngine::DownloadNext(const std::atomic<int32_t>* stop) {
     FinishBatch();
     return 0;
   }
-  const COrvellaItem item = queue.front();
+  const COrvellaItem& item = queue.front();  // stays in place until it is taken off below
   downloading = 1;
   if (!item.url.empty()) {
     const auto present = files.find(item.url);

@@ -1,9 +1,30 @@
-// The feed copy rules and the feed array's growth.
+// The item and feed copy rules and the feed array's growth.
 #include "model/orvella_model.h"
 
+#include <atomic>
 #include <utility>
 
 namespace orvella {
+namespace {
+std::atomic<uint64_t> g_itemCopies{0};
+}
+
+COrvellaItem::COrvellaItem(const COrvellaItem& other)
+    : name(other.name), filename(other.filename), url(other.url) {
+  g_itemCopies.fetch_add(1, std::memory_order_relaxed);
+}
+
+COrvellaItem& COrvellaItem::operator=(const COrvellaItem& other) {
+  name = other.name;
+  filename = other.filename;
+  url = other.url;
+  g_itemCopies.fetch_add(1, std::memory_order_relaxed);
+  return *this;
+}
+
+uint64_t COrvellaItem::Copies() {
+  return g_itemCopies.load(std::memory_order_relaxed);
+}
 
 COrvellaFeed::COrvellaFeed(int32_t type, int32_t maxP, std::wstring tags)
     : Type(type), Tags(std::move(tags)), MaxP(maxP) {}

@@ -5,12 +5,27 @@
 #include <list>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace orvella {
 
 /// One art item returned by a feed query and queued for download.
 struct COrvellaItem {
+  COrvellaItem() = default;
+  COrvellaItem(std::wstring itemName, std::wstring itemFilename, std::wstring itemUrl)
+      : name(std::move(itemName)), filename(std::move(itemFilename)), url(std::move(itemUrl)) {}
+  /// Copies count themselves (see Copies); moves do not.
+  COrvellaItem(const COrvellaItem& other);
+  COrvellaItem(COrvellaItem&& other) noexcept = default;
+  COrvellaItem& operator=(const COrvellaItem& other);
+  COrvellaItem& operator=(COrvellaItem&& other) noexcept = default;
+
+  /// Returns how many items were copied in this process so far. A feed may list a
+  /// million items and the worker looks at the feeds before every download, so which
+  /// operations copy items is part of their cost contract. Any thread.
+  static uint64_t Copies();
+
   std::wstring name;      // the service's "name"
   std::wstring filename;  // the service's "filename"
   std::wstring url;       // "wall_url" or "clock_url"; never empty once queued by a query

@@ -47,6 +47,47 @@ TEST_F(RefreshTest, FeedIsDueOnlyAfterItsIntervalAcrossTheTickWrap) {
   EXPECT_EQ(engine.feeds[0].lastTm, tick);
 }
 
+TEST_F(RefreshTest, IntervalOfZeroOrLessAsksEachFeedOnlyOnce) {
+  for (const int32_t minutes : {1, 0, -1}) {
+    engine.feeds.RemoveAll();  // fresh feeds, as after loading the settings
+    AddFeed(1);
+    owner.tmUpdate = minutes;
+    const int before = art.ArtRequests(1);
+    engine.Refresh();
+    tick += 60000;  // exactly one minute: not yet past a 1-minute interval
+    engine.Refresh();
+    tick += 1;
+    engine.Refresh();
+    tick += 86400000;
+    engine.Refresh();
+    EXPECT_EQ(art.ArtRequests(1) - before, minutes > 0 ? 3 : 1) << minutes;
+  }
+  EXPECT_EQ(engine.queue.size(), 2u * 3 + 2 + 2);
+}
+
+// The worker runs a pass before every download: with nothing due, a pass must not touch
+// the feeds' items, however many there are.
+TEST_F(RefreshTest, PassCopiesEachFoundItemOnceAndNothingWhenNoFeedIsDue) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) names.push_back("p" + std::to_string(i) + ".jpg");
+  art.SetCatalog(1, names);
+  AddFeed(1);
+  AddFeed(2);
+  uint64_t copies = COrvellaItem::Copies();
+  engine.Refresh();
+  EXPECT_EQ(COrvellaItem::Copies() - copies, 301u);  // the queue's copy of each item
+  ASSERT_EQ(engine.queue.size(), 301u);
+  ASSERT_EQ(engine.feeds[0].items.size(), 300u);
+  copies = COrvellaItem::Copies();
+  for (int pass = 0; pass < 5; ++pass) {
+    tick += 1000;
+    engine.Refresh();
+  }
+  EXPECT_EQ(COrvellaItem::Copies(), copies);
+  EXPECT_EQ(engine.queue.size(), 301u);
+  EXPECT_EQ(art.ArtRequests(1), 1);
+}
+
 TEST_F(RefreshTest, SuccessQueuesTheItemsAndMarksTheFeed) {
   AddFeed(1, kFeedEnabled | 0x40);  // other bits are carried
   AddFeed(1, 0x10000);              // disabled: no line, no query
