@@ -2,7 +2,6 @@
 #include "service/orvella_client.h"
 
 #include <cstdlib>
-#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -11,30 +10,37 @@
 #include "resources/string_table.h"
 
 namespace orvella {
-namespace {
-struct FreeBlock {
-  void operator()(char* block) const { std::free(block); }
-};
-}  // namespace
+
+ServiceAnswer::~ServiceAnswer() {
+  std::free(block_);
+}
+
+std::string_view ServiceAnswer::Text() const {
+  if (block_ == nullptr) return {};
+  const std::string_view data(block_, length_);
+  return data.substr(0, data.find('\0'));
+}
 
 COrvellaClient::COrvellaClient(std::wstring token, std::wstring userName)
     : token(std::move(token)), userName(std::move(userName)) {}
 
-int32_t COrvellaClient::QueryServer(const std::wstring& url, std::string& body) {
-  char* block = nullptr;
-  uint32_t length = 0;
-  const int32_t result = FetchUrl(url, block, length);
-  const std::unique_ptr<char, FreeBlock> owned(block);
+int32_t COrvellaClient::QueryServer(const std::wstring& url, ServiceAnswer& answer) {
+  std::free(answer.block_);
+  answer.block_ = nullptr;
+  answer.length_ = 0;
+  const int32_t result = FetchUrl(url, answer.block_, answer.length_);
   if (result != kFetchOk) {
     errorText = Format(kTextConnectionFailed, result);
     return result;
   }
   errorText.clear();
-  if (owned != nullptr) {
-    // The JSON reader gets the body as a C string: up to its first NUL byte.
-    const std::string_view data(owned.get(), length);
-    body.assign(data.substr(0, data.find('\0')));
-  }
+  return result;
+}
+
+int32_t COrvellaClient::QueryServer(const std::wstring& url, std::string& body) {
+  ServiceAnswer answer;
+  const int32_t result = QueryServer(url, answer);
+  if (result == kFetchOk && answer.block_ != nullptr) body.assign(answer.Text());
   return result;
 }
 

@@ -4,10 +4,30 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "model/orvella_model.h"
 
 namespace orvella {
+
+/// A service answer as the transport gathered it: one heap block, held once and never
+/// copied (a feed answer may be hundreds of megabytes).
+class ServiceAnswer {
+ public:
+  ServiceAnswer() = default;
+  ~ServiceAnswer();
+  ServiceAnswer(const ServiceAnswer&) = delete;
+  ServiceAnswer& operator=(const ServiceAnswer&) = delete;
+
+  /// The answer up to its first NUL byte: what the JSON reader is given, as it would be
+  /// given a C string. Empty for an empty answer.
+  std::string_view Text() const;
+
+ private:
+  friend class COrvellaClient;
+  char* block_ = nullptr;  // the data and a NUL byte, from malloc
+  uint32_t length_ = 0;
+};
 
 /// The API client key every request carries.
 inline constexpr wchar_t kApiClientKey[] = L"Qm3rTz8LkVb2NwYp5HsXc7Ja";
@@ -21,6 +41,8 @@ class COrvellaClient {
   /// -3 or the HTTP status / platform error code on failure, and sets errorText to
   /// string 34 on failure or empties it on success. Blocks the calling thread.
   int32_t QueryServer(const std::wstring& url, std::string& body);
+  /// QueryServer into `answer` (replacing what it held), without copying the body.
+  int32_t QueryServer(const std::wstring& url, ServiceAnswer& answer);
 
   /// Signs in with the e-mail address and password as typed. Returns 1 with token and
   /// userName replaced, or 0 with errorText set (possibly empty). Never throws; writes

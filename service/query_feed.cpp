@@ -1,9 +1,7 @@
 // COrvellaClient::QueryFeed: one feed's query and the items of its answer.
-#include <json/json.h>
-
-#include "base/ansi_codepage.h"
 #include "base/text_format.h"
 #include "base/write_log.h"
+#include "service/feed_answer.h"
 #include "service/orvella_client.h"
 #include "service/server_address.h"
 
@@ -26,10 +24,6 @@ std::wstring ArtQueryUrl(const COrvellaFeed& feed, bool hasToken, const std::wst
   return url;
 }
 
-std::wstring MemberText(const Json::Value& entry, const char* member) {
-  return AnsiToWide(entry.get(member, "").asCString());
-}
-
 }  // namespace
 
 int32_t COrvellaClient::QueryFeed(COrvellaFeed& feed, int32_t width, int32_t height) {
@@ -39,31 +33,9 @@ int32_t COrvellaClient::QueryFeed(COrvellaFeed& feed, int32_t width, int32_t hei
   // The token is a credential and diagnostic logs get shared: the line shows a mask.
   WriteLog(L"QueryFeed: %s", ArtQueryUrl(feed, hasToken, L"***", width, height));
 
-  std::string body;
-  if (QueryServer(url, body) != 0) return 0;
-
-  Json::Reader reader;
-  Json::Value root;
-  if (!reader.parse(body, root, true)) return 0;
-  // Non-const access: a null root reads as an empty object, anything else but an object
-  // raises the library's logic error, which the worker's loop handles.
-  Json::Value& art = root["art"];
-  if (art.isNull()) {
-    WriteLog(L"QueryFeed: meta is missing");
-    return 0;
-  }
-  WriteLog(L"QueryFeed: data.size()=%d", art.size());
-
-  const char* urlMember = feed.Type == kFeedTypeClocks ? "clock_url" : "wall_url";
-  for (Json::ArrayIndex i = 0; i < art.size(); ++i) {
-    const Json::Value& entry = art[i];  // an object "art" raises the logic error here
-    COrvellaItem item;
-    item.name = MemberText(entry, "name");
-    item.filename = MemberText(entry, "filename");
-    item.url = MemberText(entry, urlMember);
-    if (!item.url.empty()) feed.items.push_back(std::move(item));
-  }
-  return 1;
+  ServiceAnswer answer;
+  if (QueryServer(url, answer) != 0) return 0;
+  return ReadFeedAnswer(answer.Text(), feed.Type, feed.items);
 }
 
 }  // namespace orvella

@@ -1,7 +1,8 @@
-// Runs the service client's two JSON paths (QueryFeed for a wallpaper and a clock feed,
-// Authorize) over every document of a corpus and prints what each did, one line per
-// document and path. The program is built twice from the same client sources: once with
-// JsonCpp, once with JsonCpp's API over nlohmann-json. Their outputs must be equal.
+// Runs the service client's JSON paths (QueryFeed for a wallpaper and a clock feed, the
+// feed answer read entry by entry and as one tree for both, Authorize) over every
+// document of a corpus and prints what each did, one line per document and path. The program is
+// built twice from the same client sources: once with JsonCpp, once with JsonCpp's API over
+// nlohmann-json. Their outputs must be equal.
 //
 //   json-path-driver CORPUS    (CORPUS: records of a decimal length, '\n', the bytes)
 #include <json/json.h>
@@ -12,12 +13,14 @@
 #include <cstring>
 #include <exception>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "base/write_log.h"
 #include "net/http_fetch.h"
+#include "service/feed_answer.h"
 #include "service/orvella_client.h"
 
 namespace orvella {
@@ -66,13 +69,14 @@ std::string Logs() {
   return out;
 }
 
-std::string QueryFeedOutcome(int32_t type) {
-  orvella::COrvellaClient client(L"tok", L"user");
-  orvella::COrvellaFeed feed(type, 5, L"");
+// What `run` did with a fresh item list: its result or the error it raised, the items
+// and the log lines.
+std::string Outcome(const std::function<int32_t(orvella::COrvellaItemList&)>& run) {
+  orvella::COrvellaItemList items;
   g_logs.clear();
   std::string outcome;
   try {
-    outcome = "result=" + std::to_string(client.QueryFeed(feed, 1920, 1080));
+    outcome = "result=" + std::to_string(run(items));
   } catch (const Json::LogicError& e) {
     outcome = std::string("LogicError(") + e.what() + ")";
   } catch (const Json::RuntimeError& e) {
@@ -82,10 +86,33 @@ std::string QueryFeedOutcome(int32_t type) {
   } catch (const std::exception& e) {
     outcome = std::string("std::exception(") + e.what() + ")";
   }
-  for (const orvella::COrvellaItem& item : feed.items) {
+  for (const orvella::COrvellaItem& item : items) {
     outcome += " item=" + Hex(item.name) + "|" + Hex(item.filename) + "|" + Hex(item.url);
   }
   return outcome + Logs();
+}
+
+std::string QueryFeedOutcome(int32_t type) {
+  return Outcome([type](orvella::COrvellaItemList& items) {
+    orvella::COrvellaClient client(L"tok", L"user");
+    orvella::COrvellaFeed feed(type, 5, L"");
+    struct ItemsBack {  // the feed's items reach the caller's list, error or not
+      ~ItemsBack() { out.splice(out.end(), in); }
+      orvella::COrvellaItemList& in;
+      orvella::COrvellaItemList& out;
+    } back{feed.items, items};
+    return client.QueryFeed(feed, 1920, 1080);
+  });
+}
+
+// The answer read entry by entry, or as one tree, as QueryFeed is given it: up to its
+// first NUL byte.
+std::string ReadOutcome(int32_t type, bool oneTree) {
+  const std::string_view text(orvella::g_answer->c_str());
+  return Outcome([&](orvella::COrvellaItemList& items) {
+    return oneTree ? orvella::ReadFeedAnswerAsOneTree(text, type, items)
+                   : orvella::ReadFeedAnswer(text, type, items);
+  });
 }
 
 std::string AuthorizeOutcome() {
@@ -127,6 +154,10 @@ int main(int argc, char** argv) {
     orvella::g_answer = &documents[i];
     out << i << " wall " << QueryFeedOutcome(orvella::kFeedTypeWallpapers) << "\n";
     out << i << " clock " << QueryFeedOutcome(orvella::kFeedTypeClocks) << "\n";
+    for (const int32_t type : {orvella::kFeedTypeWallpapers, orvella::kFeedTypeClocks}) {
+      out << i << " read" << type << " " << ReadOutcome(type, false) << "\n";
+      out << i << " tree" << type << " " << ReadOutcome(type, true) << "\n";
+    }
     out << i << " authorize " << AuthorizeOutcome() << "\n";
   }
   std::fwrite(out.str().data(), 1, out.str().size(), stdout);

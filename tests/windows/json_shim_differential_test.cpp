@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
@@ -226,6 +227,45 @@ std::vector<std::string> CornerDocuments() {
       std::string("{\"art\":[]}\0garbage", 18),
       std::string("{\"art\":[{\"wall_url\":\"a\0b\"}]}", 27),
   };
+  // Answers read entry by entry: what lies between, around and right after the entries.
+  for (const char* doc : {
+           "{\"art\":[{\"wall_url\":\"a\"}/*c*/,//d\n{\"wall_url\":\"b\"} ]}",
+           "{\"art\":[ /*c*/ {\"wall_url\":\"a\"}]}",
+           "{\"art\":[/*c*/]}",
+           "{\"art\":[ ]}",
+           "{\"art\":[{}e]}",
+           "{\"art\":[{}5]}",
+           "{\"art\":[{}.5]}",
+           "{\"art\":[{}\"x\"]}",
+           "{\"art\":[{}null]}",
+           "{\"art\":[1e,2]}",
+           "{\"art\":[1.5e+3e]}",
+           "{\"art\":[-]}",
+           "{\"art\":[{\"wall_url\":\"a\"},{\"wall_url\":\"b\"]]}",
+           "{\"art\":[{\"wall_url\":\"a\"}]]}",
+           "{\"art\":[{\"wall_url\":\"a\"}],\"art\":[{\"wall_url\":\"b\"}]}",
+           "{\"art\":[{\"wall_url\":\"a\"}],\"art\":5}",
+           "{\"art\":5,\"art\":[{\"wall_url\":\"b\"}]}",
+           "{\"x\":[1,{\"art\":2}],\"art\":[{\"wall_url\":\"a\"}],\"y\":{\"art\":[]}}",
+           "{\"ar\\u0074\":[{\"wall_url\":\"a\"}]}",
+           "{\"art\":[{\"wall_url\":\"a\"},7,{\"wall_url\":\"b\"}]}",
+           "{\"art\":[{\"wall_url\":\"a\"},{\"wall_url\":7},{\"wall_url\":\"b\"}]}",
+           "{\"art\":[{\"wall_url\":7},{\"wall_url\":\"b\"},{]}",
+           "{\"art\":[{\"wall_url\":\"a\"},{\"wall_url\":\"b\"}],}",
+           "{\"art\":[{\"wall_url\":\"a\"}]} /* unterminated",
+           "{\"art\":[{\"wall_url\":\"a\"}]}]",
+           "{\"art\":[{\"wall_url\":\"a/*\"},\"*/\"]}",
+           "{\"art\":[\"\\\"]\"]}",
+           "{\"art\":[{\"wall_url\":\"a\"}/*/,{\"wall_url\":\"b\"}]}",
+       }) {
+    docs.push_back(doc);
+  }
+  // Entries nested around the depth at which an answer is read as one tree instead.
+  for (int depth : {60, 61, 62, 63, 64, 65, 998}) {
+    docs.push_back("{\"art\":[" + std::string(depth, '[') + std::string(depth, ']') + "]}");
+    docs.push_back("{\"art\":[{\"wall_url\":\"a\"}],\"b\":" + std::string(depth, '[') +
+                   std::string(depth, ']') + "}");
+  }
   // Nesting around the reader's limit of 1000 values deep, with and without content.
   for (int depth : {998, 999, 1000, 1001, 1002}) {
     docs.push_back(std::string(depth, '[') + std::string(depth, ']'));
@@ -391,6 +431,14 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// A driver line "DOCUMENT PATH OUTCOME" as its path and its outcome.
+std::pair<std::string, std::string> PathAndOutcome(const std::string& line) {
+  const std::size_t path = line.find(' ') + 1;
+  const std::size_t outcome = line.find(' ', path);
+  if (path == 0 || outcome == std::string::npos) return {"", line};
+  return {line.substr(path, outcome - path), line.substr(outcome + 1)};
+}
+
 std::string Printable(const std::string& doc) {
   std::string out;
   for (unsigned char c : doc.substr(0, 300)) {
@@ -427,15 +475,29 @@ TEST(JsonShimDifferential, ClientJsonPathsAgreeWithJsonCpp) {
   const std::vector<std::string> real =
       Lines(RunDriver(ORVELLA_JSON_DRIVER_JSONCPP, dir / "corpus"));
   const std::vector<std::string> shim = Lines(RunDriver(ORVELLA_JSON_DRIVER_SHIM, dir / "corpus"));
-  ASSERT_EQ(real.size(), corpus.size() * 3) << (real.empty() ? "" : real.back());
+  constexpr std::size_t kLines = 7;  // wall, clock, read and tree for both types, authorize
+  ASSERT_EQ(real.size(), corpus.size() * kLines) << (real.empty() ? "" : real.back());
   ASSERT_EQ(shim.size(), real.size()) << (shim.empty() ? "" : shim.back());
   int differences = 0;
   for (std::size_t i = 0; i < real.size() && differences < 20; ++i) {
     if (real[i] == shim[i]) continue;
     ++differences;
-    ADD_FAILURE() << "document " << i / 3 << ": " << Printable(corpus[i / 3])
+    ADD_FAILURE() << "document " << i / kLines << ": " << Printable(corpus[i / kLines])
                   << "\n  JsonCpp: " << real[i].substr(0, 400)
                   << "\n  shim:    " << shim[i].substr(0, 400);
+  }
+  // An answer read entry by entry gives what one tree of it gives, with either library.
+  for (const std::vector<std::string>* lines : {&real, &shim}) {
+    for (std::size_t i = 0; i + 1 < lines->size() && differences < 20; ++i) {
+      const auto [path, outcome] = PathAndOutcome((*lines)[i]);
+      if (!path.starts_with("read")) continue;
+      const auto [treePath, treeOutcome] = PathAndOutcome((*lines)[i + 1]);
+      if (treePath == "tree" + path.substr(4) && outcome == treeOutcome) continue;
+      ++differences;
+      ADD_FAILURE() << "document " << i / kLines << ": " << Printable(corpus[i / kLines])
+                    << "\n  by entry: " << (*lines)[i].substr(0, 400)
+                    << "\n  one tree: " << (*lines)[i + 1].substr(0, 400);
+    }
   }
 
   // The corpus reaches every outcome, so agreement means something.
