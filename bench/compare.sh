@@ -6,7 +6,7 @@
 #                    [--table FILE] [BUILD_DIR]
 #
 # Sections (--only takes a comma-separated subset; default all):
-#   sync   folder sync through the module (orvella-host sync: module load, feed query,
+#   sync   folder sync through the module (bench/sync_host: module load, feed query,
 #          downloads, list file) against one curl process fetching the same URLs with a
 #          connection per file (-H 'Connection: close'), both served by one nginx on
 #          loopback: 1,000 and 10,000 x 4 KB, 1,000 x 64 KB and 200 x 1 MB, into a folder
@@ -49,7 +49,7 @@ wants() { [[ ",$only," == *",$1,"* ]]; }
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVELLA_BUILD_TESTS=OFF > /dev/null
 fi
-cmake --build "$build" -j2 --target Orvella orvella-host orvella-artd engine_bench service_bench > /dev/null
+cmake --build "$build" -j2 --target Orvella orvella-host orvella-artd engine_bench service_bench sync_host > /dev/null
 host="$build/bin/orvella-host"
 artd="$build/bin/orvella-artd"
 disk_dir="${disk_dir:-$build/bench-disk}"
@@ -179,8 +179,11 @@ EOF
   export ORVELLA_SERVER_URL="$base"
   echo "nginx $(nginx -v 2>&1 | sed 's/.*nginx\///') on $base"
 
+  # The fixed costs of either side (starting the program, loading the module and the
+  # libraries, the feed query, the end) come from a sync of an empty feed, case "0x0".
+  mkdir -p "$www/img/0x0"
   declare -A answer_bytes
-  for c in "${cases[@]}"; do
+  for c in 0x0 "${cases[@]}"; do
     ls "$www/img/$c" | awk -v base="$base/img/$c" '
       BEGIN { printf "{\"art\":[" }
       { printf "%s{\"name\":\"Picture %d\",\"filename\":\"%s\",\"wall_url\":\"%s/%s\"}", (NR > 1 ? "," : ""), NR, $1, base, $1 }
@@ -196,11 +199,6 @@ EOF
   done
   chmod -R a+rX "$www"
 
-  # profile FILE FOLDER CASE: one wallpaper feed of the case into FOLDER.
-  profile() {
-    printf '[OrvellaPlugIn]\nEnabled=1\ntmUpdate=1440\nImgFolder=%s\nnFeeds=1\nFeed0_Type=1\nFeed0_Flg=1\nFeed0_MaxP=%d\nFeed0_Tags=%s\n' \
-      "$2" "${3%x*}" "$3" > "$1"
-  }
   # check_folder FOLDER COUNT WHO: the folder must hold COUNT images.
   check_folder() {
     local got
@@ -208,11 +206,16 @@ EOF
     [ "$got" -eq "$2" ] || { echo "$3 stored $got of $2 images in $1"; exit 1; }
   }
   declare -A mod_s cur_s mod_kb cur_kb spread_mod spread_cur
+  # per_file MEDIUM CASE: module/curl with each side's fixed costs taken out.
+  per_file() {
+    ratio "$(awk -v a="${mod_s[$1,$2]}" -v b="${mod_s[$1,0x0]}" 'BEGIN { print a - b }')" \
+      "$(awk -v a="${cur_s[$1,$2]}" -v b="${cur_s[$1,0x0]}" 'BEGIN { print a - b }')"
+  }
   for medium in tmpfs disk; do
     if [ "$medium" = tmpfs ]; then dest_root="$work/dest"; else dest_root="$disk_dir"; fi
     mkdir -p "$dest_root"
-    echo "== folder sync into $medium ($dest_root): module (orvella-host sync) against curl"
-    for c in "${cases[@]}"; do
+    echo "== folder sync into $medium ($dest_root): module (sync_host) against curl"
+    for c in 0x0 "${cases[@]}"; do
       n=${c%x*}
       r="$work/r-$medium-$c"
       rm -f "$r".*
@@ -227,9 +230,7 @@ EOF
           if [ "$who" = curl ]; then
             (cd "$dest" && timed_run "$r.curl" curl -s -H 'Connection: close' -K "$work/curl-$c.cfg")
           else
-            profile "$work/profile.ini" "$dest" "$c"
-            timed_run "$r.module" "$host" --quiet --profile "$work/profile.ini" sync
-            grep -q "$n downloaded, 0 failed" "$r.module.log" || { cat "$r.module.log"; exit 1; }
+            timed_run "$r.module" "$build/bench/sync_host" "$build/bin/Orvella.rpl" "$dest" "$n" "$c"
           fi
           check_folder "$dest" "$n" "$who"
           rm -rf "$dest"
@@ -239,14 +240,16 @@ EOF
       read -r cur_s[$medium,$c] spread_cur[$medium,$c] < <(stats $(cat "$r.curl.s"))
       read -r mod_kb[$medium,$c] _ < <(stats $(cat "$r.module.kb"))
       read -r cur_kb[$medium,$c] _ < <(stats $(cat "$r.curl.kb"))
-      printf '%-12s module %7.3f s (spread %2d%%, %4d MB)   curl %7.3f s (spread %2d%%, %3d MB)   module/curl %s\n' \
+      fixed=""
+      [ "$c" = 0x0 ] || fixed="   per file (fixed costs out): $(per_file "$medium" "$c")"
+      printf '%-12s module %7.3f s (spread %2d%%, %4d MB)   curl %7.3f s (spread %2d%%, %3d MB)   module/curl %s%s\n' \
         "$c" "${mod_s[$medium,$c]}" "${spread_mod[$medium,$c]}" $((${mod_kb[$medium,$c]%.*} >> 10)) \
         "${cur_s[$medium,$c]}" "${spread_cur[$medium,$c]}" $((${cur_kb[$medium,$c]%.*} >> 10)) \
-        "$(ratio "${mod_s[$medium,$c]}" "${cur_s[$medium,$c]}")"
+        "$(ratio "${mod_s[$medium,$c]}" "${cur_s[$medium,$c]}")" "$fixed"
     done
   done
   start=$(now)
-  for _ in 1 2 3; do "$host" --quiet --profile "$work/profile.ini" version > /dev/null; done
+  for _ in 1 2 3; do "$host" --quiet --profile /dev/null version > /dev/null; done
   load_s=$(awk -v ns=$(($(now) - start)) 'BEGIN { printf "%.3f", ns / 3e9 }')
   echo "loading the module and its libraries (orvella-host version): $load_s s, part of every module figure"
 
@@ -267,12 +270,16 @@ EOF
     [ "$medium" = tmpfs ] && goal="1.2"
     record "sync 1,000 x 64 KB, $medium: module/curl time" \
       "$(ratio "${mod_s[$medium,1000x65536]}" "${cur_s[$medium,1000x65536]}")" "${goal:+<=}" "$goal" "$s"
+    record "sync 1,000 x 64 KB, $medium: the same per file (fixed costs out)" \
+      "$(per_file "$medium" 1000x65536)" "${goal:+<=}" "$goal" "$s"
     s=${spread_mod[$medium,200x1048576]}
     [ "${spread_cur[$medium,200x1048576]}" -le "$s" ] || s=${spread_cur[$medium,200x1048576]}
     goal=""
     [ "$medium" = tmpfs ] && goal="1.1"
     record "sync 200 x 1 MB, $medium: module/curl time" \
       "$(ratio "${mod_s[$medium,200x1048576]}" "${cur_s[$medium,200x1048576]}")" "${goal:+<=}" "$goal" "$s"
+    record "sync 200 x 1 MB, $medium: the same per file (fixed costs out)" \
+      "$(per_file "$medium" 200x1048576)" "${goal:+<=}" "$goal" "$s"
     for c in 1000x4096 10000x4096; do
       s=${spread_mod[$medium,$c]}
       [ "${spread_cur[$medium,$c]}" -le "$s" ] || s=${spread_cur[$medium,$c]}
