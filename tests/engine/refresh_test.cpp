@@ -69,7 +69,7 @@ TEST_F(RefreshTest, IntervalOfZeroOrLessAsksEachFeedOnlyOnce) {
 // the feeds' items, however many there are.
 TEST_F(RefreshTest, PassCopiesEachFoundItemOnceAndNothingWhenNoFeedIsDue) {
   std::vector<std::string> names;
-  for (int i = 0; i < 300; ++i) names.push_back("p" + std::to_string(i) + ".jpg");
+  for (int i = 0; i < 300; ++i) names.push_back(std::to_string(i) + ".jpg");
   art.SetCatalog(1, names);
   AddFeed(1);
   AddFeed(2);
