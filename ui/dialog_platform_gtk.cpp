@@ -35,7 +35,7 @@ class CGtkDialogPlatform final : public CDialogPlatform {
     return RunFolderChooser(request.owner == 0 ? Innermost() : nullptr, request, chosen);
   }
 
-  void OpenHelp(const std::wstring& path) override { OpenWithDesktopHandler(path); }
+  void OpenHelp(const std::wstring& path) override { OpenHelpPages(path); }
 
  private:
   GtkWindow* Innermost() const { return running_.empty() ? nullptr : running_.back(); }

@@ -89,8 +89,13 @@ int RunMessageBox(GtkWindow* parent, const std::wstring& text, MessageButtons bu
 /// item without a local path and for a name that is not valid UTF-8.
 bool RunFolderChooser(GtkWindow* parent, const FolderBrowseRequest& request, std::wstring& chosen);
 
-/// Opens `path` with the desktop's handler for its type; failures are ignored.
-void OpenWithDesktopHandler(const std::wstring& path);
+/// Returns the help's first page for the help file `chmPath`: the HTML pages that file
+/// is compiled from live in "help/" beside it, "help/index.html" first.
+std::wstring HelpPagesFor(const std::wstring& chmPath);
+
+/// Opens the help pages for `chmPath` with the desktop's handler for HTML. When they are
+/// missing or no handler exists, one log line says so. Host's thread.
+void OpenHelpPages(const std::wstring& chmPath);
 
 /// Makes `dialog` a transient of the host window `handle` (an X11 window id on X11; other
 /// backends have no such handle and the call does nothing). A window of this process is

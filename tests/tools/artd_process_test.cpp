@@ -1,90 +1,31 @@
 // The orvella-artd program as tests and the demo run it: a process on a free port that
 // says where it listens, serves the client and follows its catalog file.
+#include <httplib.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <thread>
 
 #include "service/orvella_client.h"
+#include "tests/support/child_process.h"
 #include "tests/support/service_fixture.h"
 #include "tests/support/temp_dir.h"
-
-extern char** environ;
 
 namespace orvella::test {
 namespace {
 
-// A running orvella-artd with its standard output on a pipe.
-class ArtdProcess {
+// A running orvella-artd, its output read as it comes.
+class ArtdProcess : public ChildProcess {
  public:
-  explicit ArtdProcess(std::vector<std::string> args) {
-    args.insert(args.begin(), ORVELLA_ARTD_PATH);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    int fds[2];
-    if (::pipe(fds) != 0) throw std::runtime_error("pipe");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    if (spawned != 0) throw std::runtime_error("cannot start orvella-artd");
-    out_ = ::fdopen(fds[0], "r");
+  explicit ArtdProcess(std::vector<std::string> args)
+      : ChildProcess(ORVELLA_ARTD_PATH, std::move(args)) {}
+  /// "http://127.0.0.1:PORT" from its first line ("" when it said something else).
+  std::string BaseUrl() {
+    const std::string first = FirstLine();
+    const std::string prefix = "listening on ";
+    return first.starts_with(prefix) ? first.substr(prefix.size()) : "";
   }
-  ~ArtdProcess() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (out_ != nullptr) std::fclose(out_);
-  }
-
-  /// The next line of its standard output without the line end ("" at the end).
-  std::string ReadLine() {
-    char buffer[4096];
-    if (std::fgets(buffer, sizeof buffer, out_) == nullptr) return "";
-    std::string line = buffer;
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    return line;
-  }
-
-  /// Everything it writes to standard output until it closes it.
-  std::string ReadAll() {
-    std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out_)) > 0;)
-      text.append(buffer, n);
-    return text;
-  }
-
-  /// Sends `signal` and returns the exit status (-1 when it did not exit normally).
-  int Stop(int signal) {
-    ::kill(pid_, signal);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
-  /// Waits for the exit status of a run that ends by itself.
-  int Wait() {
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  FILE* out_ = nullptr;
 };
 
 class ArtdProcessTest : public ::testing::Test {
@@ -107,17 +48,18 @@ std::vector<std::wstring> Names(const COrvellaFeed& feed) {
 TEST_F(ArtdProcessTest, ServesOnAFreePortAndFollowsItsCatalogFile) {
   const auto catalog = dir.Write("catalog.json", R"({"items":[{"id":"one","name":"One"}]})");
   ArtdProcess artd(
-      {"--port", "0", "--catalog", catalog.string(), "--email", "x@y.test", "--password", "pw"});
-  const std::string first = artd.ReadLine();
-  ASSERT_TRUE(first.starts_with("listening on http://127.0.0.1:")) << first;
-  const std::string base = first.substr(std::string("listening on ").size());
+      {"--port=0", "--catalog", catalog.string(), "--email", "x@y.test", "--password=pw"});
+  const std::string base = artd.BaseUrl();
+  ASSERT_TRUE(base.starts_with("http://127.0.0.1:")) << artd.out();
   EXPECT_NE(base, "http://127.0.0.1:0");
   ::setenv("ORVELLA_SERVER_URL", base.c_str(), 1);
 
   COrvellaClient client(L"", L"");
   ASSERT_EQ(client.Authorize(L"x@y.test", L"pw"), 1);
   EXPECT_EQ(client.userName, L"x");
-  EXPECT_TRUE(artd.ReadLine().starts_with("GET /api/v3/user/?client="));
+  // The digest is a credential: the log shows that it came, not what it was.
+  ASSERT_TRUE(artd.WaitForOut("&password_md5=*** -> 200"));
+  EXPECT_EQ(artd.out().find(OpenSslMd5Hex("pw")), std::string::npos);
 
   COrvellaFeed feed(kFeedTypeWallpapers, 10, L"");
   ASSERT_EQ(client.QueryFeed(feed, 100, 100), 1);
@@ -134,21 +76,62 @@ TEST_F(ArtdProcessTest, ServesOnAFreePortAndFollowsItsCatalogFile) {
   } while (Names(feed) == std::vector<std::wstring>{L"One"});
   EXPECT_EQ(Names(feed), (std::vector<std::wstring>{L"Two", L"Three"}));
 
-  EXPECT_EQ(artd.Stop(SIGTERM), 0);
+  // Only reads are served.
+  httplib::Client http(base);
+  for (const auto& result : {http.Post("/api/v3/art/"), http.Put("/img/x", "x", "text/plain"),
+                             http.Delete("/api/v3/user/")}) {
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 405);
+    EXPECT_EQ(result->get_header_value("Allow"), "GET, HEAD");
+  }
+  EXPECT_EQ(http.Get("/nothing")->status, 404);
+
+  artd.Signal(SIGTERM);
+  EXPECT_EQ(artd.Wait(), 0);
+}
+
+// A second service on a port in use would share it and answer half the queries.
+TEST_F(ArtdProcessTest, APortInUseIsRefused) {
+  ArtdProcess first({"--port", "0"});
+  const std::string base = first.BaseUrl();
+  ASSERT_FALSE(base.empty()) << first.err();
+  const std::string port = base.substr(base.rfind(':') + 1);
+  ArtdProcess second({"--port", port});
+  EXPECT_EQ(second.Wait(), 1);
+  EXPECT_EQ(second.out(), "");
+  EXPECT_NE(
+      second.err().find("cannot listen on 127.0.0.1:" + port + ": the port is already in use"),
+      std::string::npos)
+      << second.err();
+  first.Signal(SIGINT);
+  EXPECT_EQ(first.Wait(), 0);
 }
 
 TEST_F(ArtdProcessTest, HelpDescribesTheFormatsAndBadOptionsFail) {
   ArtdProcess help({"--help"});
-  const std::string text = help.ReadAll();
   EXPECT_EQ(help.Wait(), 0);
+  const std::string text = help.out();
   for (const char* needle : {"--port", "--catalog", "--users", "--image-bytes", "Catalog file",
                              "listening on http://HOST:PORT"}) {
     EXPECT_NE(text.find(needle), std::string::npos) << needle;
   }
 
-  ArtdProcess bad({"--port", "70000"});
-  EXPECT_EQ(bad.ReadAll(), "");
-  EXPECT_EQ(bad.Wait(), 2);
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--port", "70000"},
+                                               {"--port=-1"},
+                                               {"--port=8x"},
+                                               {"--port"},
+                                               {"--nope"},
+                                               {"stray"},
+                                               {"--jpeg-quality=0"},
+                                               {"--jpeg-quality=101"}}) {
+    ArtdProcess bad(args);
+    EXPECT_EQ(bad.Wait(), 2) << args[0];
+    EXPECT_EQ(bad.out(), "");
+    EXPECT_NE(bad.err().find("Try 'orvella-artd --help'"), std::string::npos) << bad.err();
+  }
+  ArtdProcess version({"-V"});
+  EXPECT_EQ(version.Wait(), 0);
+  EXPECT_EQ(version.out(), std::string("orvella-artd ") + ORVELLA_VERSION_TEXT + "\n");
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ TEST(GtkHostCommand, ConfigureEditsSignsInAndSavesOnlyAfterOk) {
   host::HostOptions options;
   options.modulePath = ModulePath();
   options.profilePath = (dir / "profile.ini").string();
-  options.quiet = true;
+  options.verbosity = 0;
   host::HostSession session(options);
   ASSERT_TRUE(session.Open());
 

@@ -3,11 +3,16 @@
 
 #include <httplib.h>
 #include <json/json.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -51,6 +56,52 @@ std::string HostForUrls(const httplib::Request& req, const std::string& fallback
            c == '[' || c == ']';
   });
   return plain ? host : fallback;
+}
+
+// A request target for the log: the password digest and the user token are
+// credentials, and logs get shared.
+std::string MaskedTarget(std::string target) {
+  for (const char* name : {"password_md5=", "user_token="}) {
+    for (std::size_t at = target.find(name); at != std::string::npos;
+         at = target.find(name, at + 1)) {
+      if (at != 0 && target[at - 1] != '?' && target[at - 1] != '&') continue;
+      const std::size_t start = at + std::strlen(name);
+      const std::size_t end = std::min(target.find('&', start), target.size());
+      target.replace(start, end - start, "***");
+    }
+  }
+  return target;
+}
+
+// The listening socket may take over an address still in TIME_WAIT, but never share a
+// port with another server: SO_REUSEPORT would split the requests between the two.
+void ExclusiveSocketOptions(socket_t sock) {
+  int yes = 1;
+  ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+// Why binding host:port fails, found by binding a socket of our own the same way.
+std::string BindFailure(const std::string& host, int port) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+  addrinfo* found = nullptr;
+  const int resolved = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+  if (resolved != 0) return ::gai_strerror(resolved);
+  std::string reason = "unknown error";
+  const int sock = ::socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+  if (sock < 0) {
+    reason = std::strerror(errno);
+  } else {
+    ExclusiveSocketOptions(sock);
+    if (::bind(sock, found->ai_addr, found->ai_addrlen) != 0) {
+      reason = errno == EADDRINUSE ? "the port is already in use" : std::strerror(errno);
+    }
+    ::close(sock);
+  }
+  ::freeaddrinfo(found);
+  return reason;
 }
 
 std::string ImageFileName(const ArtItem& item, ArtKind kind, long long w, long long h) {
@@ -194,8 +245,8 @@ struct ArtService::Impl {
     ++requests;
     if (!options.requestLog) return;
     const std::size_t bytes = res.body.empty() ? res.content_length_ : res.body.size();
-    const std::string line = req.method + " " + req.target + " -> " + std::to_string(res.status) +
-                             " " + std::to_string(bytes) + " bytes";
+    const std::string line = req.method + " " + MaskedTarget(req.target) + " -> " +
+                             std::to_string(res.status) + " " + std::to_string(bytes) + " bytes";
     std::lock_guard<std::mutex> lock(logMutex);
     options.requestLog(line);
   }
@@ -210,6 +261,19 @@ struct ArtService::Impl {
     server.Get(
         R"(/img/(wall|clock)/([a-z0-9-]{1,64})/([0-9]{1,9})x([0-9]{1,9})/([^/]+))",
         [this](const httplib::Request& req, httplib::Response& res) { HandleImage(req, res); });
+    // Everything is read-only: other methods are not allowed on any path, whatever body
+    // they announce (or fail to).
+    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+      if (req.method == "GET" || req.method == "HEAD") {
+        return httplib::Server::HandlerResponse::Unhandled;
+      }
+      res.set_header("Allow", "GET, HEAD");
+      AnswerError(res, 405, "method not allowed");
+      return httplib::Server::HandlerResponse::Handled;
+    });
+    server.set_socket_options(ExclusiveSocketOptions);
+    // An idle kept-alive connection holds a server thread; a stop waits for them.
+    server.set_keep_alive_timeout(1);
     server.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
       LogRequest(req, res);
     });
@@ -224,7 +288,8 @@ struct ArtService::Impl {
     const int got = wantedPort == 0 ? server.bind_to_any_port(host)
                                     : (server.bind_to_port(host, wantedPort) ? wantedPort : -1);
     if (got <= 0) {
-      throw std::runtime_error("cannot listen on " + host + ":" + std::to_string(wantedPort));
+      throw std::runtime_error("cannot listen on " + host + ":" + std::to_string(wantedPort) +
+                               ": " + BindFailure(host, wantedPort));
     }
     boundHost = host.find(':') != std::string::npos ? "[" + host + "]" : host;
     bound = true;

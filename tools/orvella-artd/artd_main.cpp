@@ -1,4 +1,5 @@
 // orvella-artd: the local art service as a program. See --help.
+#include <getopt.h>
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -20,9 +21,10 @@ constexpr char kUsage[] = R"(Usage: orvella-artd [options]
 A local stand-in of the Orvella art service's v3 API: accounts, an art catalog and
 pictures rendered at the size a client asks for.
 
-Options:
+Options (--opt VALUE or --opt=VALUE):
   --host ADDR          address to listen on (default 127.0.0.1)
-  --port N             port to listen on (default 8780; 0 picks a free port)
+  --port N             port to listen on (default 8780; 0 picks a free port); a port
+                       another program listens on is refused
   --catalog FILE       serve this catalog instead of the generated demo catalog; the
                        file is read again whenever it changes
   --dump-catalog       print the catalog that would be served, as a catalog file, and exit
@@ -34,11 +36,15 @@ Options:
   --jpeg-quality Q     JPEG quality 1-100 (default 85)
   --image-bytes N      pad every picture to at least N bytes (default 0: no padding)
   --max-side N         largest picture width or height served (default 10000)
-  --help               show this text
+  -h, --help           show this text
+  -V, --version        print the version and exit
 
 Without --users and --email there is one demo account: demo@orvella.test, password
 "demo". The first line on standard output is "listening on http://HOST:PORT"; then one
-line per request. SIGINT or SIGTERM stops the service.
+line per request, with password digests and user tokens shown as "***". Only GET (and
+HEAD) is served; other methods get 405. SIGINT or SIGTERM stops the service at once.
+Exit status: 0 after a stop, 1 when the port cannot be had or a file cannot be read, 2
+for a usage error.
 
 Catalog file (JSON):
   {"items": [{"id": "aurora", "name": "Aurora", "filename": "aurora.jpg",
@@ -67,7 +73,8 @@ struct CommandLine {
 };
 
 [[noreturn]] void Usage(const std::string& error) {
-  std::cerr << "orvella-artd: " << error << "\n(see orvella-artd --help)\n";
+  if (!error.empty()) std::cerr << "orvella-artd: " << error << "\n";
+  std::cerr << "Try 'orvella-artd --help' for more information.\n";
   std::exit(2);
 }
 
@@ -81,47 +88,91 @@ long long Number(const std::string& option, const std::string& text, long long l
   return value;
 }
 
+enum Option {
+  kHost = 256,
+  kPort,
+  kCatalog,
+  kDumpCatalog,
+  kUsers,
+  kEmail,
+  kPassword,
+  kUserName,
+  kToken,
+  kJpegQuality,
+  kImageBytes,
+  kMaxSide
+};
+
 CommandLine Parse(int argc, char** argv) {
+  static const option kOptions[] = {{"host", required_argument, nullptr, kHost},
+                                    {"port", required_argument, nullptr, kPort},
+                                    {"catalog", required_argument, nullptr, kCatalog},
+                                    {"dump-catalog", no_argument, nullptr, kDumpCatalog},
+                                    {"users", required_argument, nullptr, kUsers},
+                                    {"email", required_argument, nullptr, kEmail},
+                                    {"password", required_argument, nullptr, kPassword},
+                                    {"user-name", required_argument, nullptr, kUserName},
+                                    {"token", required_argument, nullptr, kToken},
+                                    {"jpeg-quality", required_argument, nullptr, kJpegQuality},
+                                    {"image-bytes", required_argument, nullptr, kImageBytes},
+                                    {"max-side", required_argument, nullptr, kMaxSide},
+                                    {"help", no_argument, nullptr, 'h'},
+                                    {"version", no_argument, nullptr, 'V'},
+                                    {nullptr, 0, nullptr, 0}};
   CommandLine line;
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    if (option == "--help" || option == "-h") {
-      std::cout << kUsage;
-      std::exit(0);
-    }
-    if (option == "--dump-catalog") {
-      line.dumpCatalog = true;
-      continue;
-    }
-    if (i + 1 >= argc) Usage("unknown option or missing value: " + option);
-    const std::string value = argv[++i];
-    if (option == "--host") {
-      line.host = value;
-    } else if (option == "--port") {
-      line.port = static_cast<int>(Number(option, value, 0, 65535));
-    } else if (option == "--catalog") {
-      line.catalogFile = value;
-    } else if (option == "--users") {
-      line.usersFile = value;
-    } else if (option == "--email") {
-      line.account.email = value;
-      line.accountGiven = true;
-    } else if (option == "--password") {
-      line.account.password = value;
-    } else if (option == "--user-name") {
-      line.account.userName = value;
-    } else if (option == "--token") {
-      line.account.token = value;
-    } else if (option == "--jpeg-quality") {
-      line.images.quality = static_cast<int>(Number(option, value, 1, 100));
-    } else if (option == "--image-bytes") {
-      line.images.minBytes = static_cast<std::size_t>(Number(option, value, 0, 1LL << 30));
-    } else if (option == "--max-side") {
-      line.maxSide = static_cast<int>(Number(option, value, 1, 30000));
-    } else {
-      Usage("unknown option: " + option);
+  for (int c; (c = getopt_long(argc, argv, "hV", kOptions, nullptr)) != -1;) {
+    const std::string value = optarg != nullptr ? optarg : "";
+    switch (c) {
+      case 'h':
+        std::cout << kUsage;
+        std::exit(0);
+      case 'V':
+        std::cout << "orvella-artd " << ORVELLA_VERSION_TEXT << "\n";
+        std::exit(0);
+      case kDumpCatalog:
+        line.dumpCatalog = true;
+        break;
+      case kHost:
+        if (value.empty()) Usage("--host needs an address");
+        line.host = value;
+        break;
+      case kPort:
+        line.port = static_cast<int>(Number("--port", value, 0, 65535));
+        break;
+      case kCatalog:
+        line.catalogFile = value;
+        break;
+      case kUsers:
+        line.usersFile = value;
+        break;
+      case kEmail:
+        line.account.email = value;
+        line.accountGiven = true;
+        break;
+      case kPassword:
+        line.account.password = value;
+        break;
+      case kUserName:
+        line.account.userName = value;
+        break;
+      case kToken:
+        line.account.token = value;
+        break;
+      case kJpegQuality:
+        line.images.quality = static_cast<int>(Number("--jpeg-quality", value, 1, 100));
+        break;
+      case kImageBytes:
+        line.images.minBytes =
+            static_cast<std::size_t>(Number("--image-bytes", value, 0, 1LL << 30));
+        break;
+      case kMaxSide:
+        line.maxSide = static_cast<int>(Number("--max-side", value, 1, 30000));
+        break;
+      default:
+        Usage("");  // getopt_long has said what was wrong
     }
   }
+  if (optind < argc) Usage(std::string("unexpected argument '") + argv[optind] + "'");
   if (line.accountGiven && line.account.email.empty()) Usage("--email needs an address");
   return line;
 }
@@ -211,6 +262,8 @@ int main(int argc, char** argv) {
   std::cerr << "\n";
 
   Serve(service, line, stopSignals);
-  service.Stop();
-  return 0;
+  // Ended at once: waiting for the server's threads would wait for idle kept-alive
+  // connections to time out, and a request cut short is what a stop asks for.
+  std::fflush(stdout);
+  std::_Exit(0);
 }

@@ -9,15 +9,17 @@ namespace orvella::host {
 
 int CommandVersion(HostSession& session) {
   wchar_t text[128] = {};
-  const intptr_t identity = session.Send(1);
   session.Send(2, reinterpret_cast<uintptr_t>(text));
-  std::printf("%s (message 1 answers %ld)\n", WideToUtf8(text).c_str(),
-              static_cast<long>(identity));
+  std::printf("%s\nmodule: %s\n", WideToUtf8(text).c_str(), session.modulePath().c_str());
+  if (session.options().verbosity >= 2) {
+    std::printf("message 1 answers %ld\n", static_cast<long>(session.Send(1)));
+  }
   return 0;
 }
 
 int CommandShow(HostSession& session) {
-  std::printf("profile: %s\n", session.profile().path().c_str());
+  std::printf("profile: %s%s\n", session.profile().path().c_str(),
+              session.profile().existed() ? "" : " (not there yet: the defaults)");
   for (const ProfileRead& read : session.reads()) {
     std::printf("  %-14s = %s\n", read.key.c_str(), read.value.c_str());
   }
@@ -29,7 +31,9 @@ int CommandShow(HostSession& session) {
 int CommandSetEnabled(HostSession& session, bool enable) {
   const intptr_t state = session.Send(40, 1, enable ? 1 : 0);
   session.Send(6);
-  std::printf("plug-in %s\n", state == 2 ? "enabled" : "disabled");
+  if (!session.SaveProfile()) return 1;
+  std::printf("plug-in %s (%s)\n", state == 2 ? "enabled" : "disabled",
+              session.profile().path().c_str());
   return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 #include "base/text_utf8.h"
 
@@ -34,13 +35,37 @@ HostSession::~HostSession() {
   Close();
 }
 
-bool HostSession::Open() {
-  const std::string path = options_.modulePath.empty() ? DefaultModulePath() : options_.modulePath;
+bool HostSession::LoadModule() {
+  std::vector<std::string> candidates = {options_.modulePath};
+  if (options_.modulePath.empty()) candidates = ModuleCandidates();
+  modulePath_ = candidates.front();
+  std::error_code ec;
+  for (const std::string& candidate : candidates) {
+    if (std::filesystem::exists(candidate, ec)) {
+      modulePath_ = candidate;
+      break;
+    }
+  }
   std::string error;
-  if (!module_.Load(path, error)) {
-    std::fprintf(stderr, "orvella-host: cannot load %s: %s\n", path.c_str(), error.c_str());
+  if (module_.Load(modulePath_, error)) return true;
+  std::fprintf(stderr, "orvella-host: cannot load the plug-in module %s: %s\n", modulePath_.c_str(),
+               error.c_str());
+  if (candidates.size() > 1) {
+    std::fprintf(stderr, "orvella-host: looked for it at:");
+    for (const std::string& candidate : candidates) std::fprintf(stderr, " %s", candidate.c_str());
+    std::fprintf(stderr, " (--module PATH names another)\n");
+  }
+  return false;
+}
+
+bool HostSession::Open() {
+  std::string error;
+  if (!profile_.Load(error)) {
+    std::fprintf(stderr, "orvella-host: %s\n", error.c_str());
+    std::fprintf(stderr, "orvella-host: the profile is left as it is; correct that line first\n");
     return false;
   }
+  if (!LoadModule()) return false;
   g_session.store(this);
   Send(3, reinterpret_cast<uintptr_t>(&HostSession::Callback));
   Send(28, static_cast<uintptr_t>(options_.flavour));
@@ -48,7 +73,19 @@ bool HostSession::Open() {
   recordReads_ = true;
   Send(7);
   recordReads_ = false;
+  if (const std::string problem = profile_.problem(); !problem.empty()) {
+    std::fprintf(stderr, "orvella-host: %s\n", problem.c_str());
+    std::fprintf(stderr, "orvella-host: the profile is left as it is; correct that line first\n");
+    return false;
+  }
   return true;
+}
+
+bool HostSession::SaveProfile() {
+  std::string error;
+  if (profile_.Save(error)) return true;
+  std::fprintf(stderr, "orvella-host: the settings were not saved: %s\n", error.c_str());
+  return false;
 }
 
 void HostSession::Close() {
@@ -56,6 +93,18 @@ void HostSession::Close() {
   Send(10, 0, 1);
   module_.Unload();
   g_session.store(nullptr);
+}
+
+std::string HostSession::ReadValue(const std::string& key) const {
+  for (const ProfileRead& read : reads_) {
+    if (read.key != key) continue;
+    const std::string& value = read.value;
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+      return value.substr(1, value.size() - 2);
+    }
+    return value;
+  }
+  return "";
 }
 
 intptr_t HostSession::Callback(uint32_t op, uintptr_t a, uintptr_t b) {
@@ -82,7 +131,7 @@ intptr_t HostSession::Callback(uint32_t op, uintptr_t a, uintptr_t b) {
       break;
     case kHostOpNotify:
       self->notifications_.fetch_add(1);
-      if (!self->options_.quiet) {
+      if (self->options_.pluginLines) {
         std::fprintf(stderr, "%s [host] operation 9 (%lu, %lu): the image folder changed\n",
                      TimeStamp().c_str(), static_cast<unsigned long>(a),
                      static_cast<unsigned long>(b));
@@ -96,7 +145,7 @@ intptr_t HostSession::Callback(uint32_t op, uintptr_t a, uintptr_t b) {
 
 void HostSession::OnLog(const wchar_t* source, const wchar_t* line) {
   const std::wstring text = line ? line : L"";
-  if (!options_.quiet) {
+  if (options_.pluginLines) {
     std::fprintf(stderr, "%s %s %s\n", TimeStamp().c_str(),
                  WideToUtf8(source ? source : L"").c_str(), WideToUtf8(text).c_str());
   }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orvella::host {
 
@@ -16,8 +17,9 @@ class PluginModule {
   PluginModule(const PluginModule&) = delete;
   PluginModule& operator=(const PluginModule&) = delete;
 
-  /// Loads the module at `path` and finds rvtPlugInMsgHandler. Returns false and sets
-  /// `error` when either fails.
+  /// Loads the module at `path` and finds rvtPlugInMsgHandler. A relative path is taken
+  /// from the current folder, never from the system's library search path. Returns false
+  /// and sets `error` when either fails.
   bool Load(const std::string& path, std::string& error);
   /// Unloads the module (the module stops its worker first). Safe when not loaded.
   void Unload();
@@ -32,7 +34,9 @@ class PluginModule {
   MsgHandler handler_ = nullptr;
 };
 
-/// Returns the path of "Orvella.rpl" beside the running program.
-std::string DefaultModulePath();
+/// Returns where the module is looked for when none is named, in order: "Orvella.rpl"
+/// beside the running program (a build tree), then in the plug-in folder of the
+/// installed tree the program belongs to (Linux).
+std::vector<std::string> ModuleCandidates();
 
 }  // namespace orvella::host

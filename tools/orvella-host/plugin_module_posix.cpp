@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <filesystem>
 
 #include "tools/orvella-host/plugin_module.h"
 
@@ -14,7 +15,9 @@ PluginModule::~PluginModule() {
 
 bool PluginModule::Load(const std::string& path, std::string& error) {
   Unload();
-  handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // A name without a slash would send dlopen through the library search path.
+  const std::string local = path.find('/') == std::string::npos ? "./" + path : path;
+  handle_ = ::dlopen(local.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) {
     const char* why = ::dlerror();
     error = why ? why : "dlopen failed";
@@ -35,13 +38,16 @@ void PluginModule::Unload() {
   handler_ = nullptr;
 }
 
-std::string DefaultModulePath() {
+std::vector<std::string> ModuleCandidates() {
   char self[PATH_MAX];
   const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return "Orvella.rpl";
+  if (n <= 0) return {"Orvella.rpl"};
   std::string path(self, static_cast<std::size_t>(n));
-  const std::size_t slash = path.rfind('/');
-  return path.substr(0, slash + 1) + "Orvella.rpl";
+  const std::string folder = path.substr(0, path.rfind('/') + 1);
+  // The installed layout, relative to the program's folder (bin/ to lib/orvella/).
+  const std::filesystem::path installed =
+      std::filesystem::path(folder + ORVELLA_MODULE_DIR_FROM_BIN "/Orvella.rpl").lexically_normal();
+  return {folder + "Orvella.rpl", installed.string()};
 }
 
 }  // namespace orvella::host

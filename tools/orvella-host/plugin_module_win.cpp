@@ -29,7 +29,13 @@ PluginModule::~PluginModule() {
 
 bool PluginModule::Load(const std::string& path, std::string& error) {
   Unload();
-  HMODULE module = ::LoadLibraryW(AnsiToWide(path).c_str());
+  // A bare name would be looked for along the system's DLL search path: make it whole.
+  const std::wstring wide = AnsiToWide(path);
+  std::wstring full(MAX_PATH * 4, L'\0');
+  const DWORD length =
+      ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  full.resize(length > 0 && length < full.size() ? length : 0);
+  HMODULE module = ::LoadLibraryW(full.empty() ? wide.c_str() : full.c_str());
   if (module == nullptr) {
     error = ErrorText(::GetLastError());
     return false;
@@ -51,13 +57,13 @@ void PluginModule::Unload() {
   handler_ = nullptr;
 }
 
-std::string DefaultModulePath() {
+std::vector<std::string> ModuleCandidates() {
   wchar_t self[MAX_PATH];
   const DWORD n = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return "Orvella.rpl";
+  if (n == 0 || n >= MAX_PATH) return {"Orvella.rpl"};
   std::wstring path(self, n);
   const std::size_t separator = path.find_last_of(L"\\/");
-  return WideToAnsi(path.substr(0, separator + 1) + L"Orvella.rpl");
+  return {WideToAnsi(path.substr(0, separator + 1) + L"Orvella.rpl")};
 }
 
 }  // namespace orvella::host

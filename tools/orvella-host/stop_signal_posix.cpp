@@ -1,4 +1,4 @@
-// SIGINT and SIGTERM turned into a stop request.
+// SIGINT and SIGTERM turned into a stop request; a second one takes its default action.
 #include <pthread.h>
 #include <signal.h>
 #include <time.h>
@@ -16,6 +16,22 @@ sigset_t StopSet() {
   return set;
 }
 
+// The plug-in's threads keep the signals blocked, so a second one is delivered to this
+// thread, where its default action ends the whole process.
+void LetTheNextOneThrough() {
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  const sigset_t set = StopSet();
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+int ExitStatusFor(int signal) {
+  return 128 + signal;
+}
+
 }  // namespace
 
 StopSignal::StopSignal() {
@@ -29,21 +45,26 @@ StopSignal::~StopSignal() {
 }
 
 bool StopSignal::Wait(std::chrono::milliseconds timeout) {
-  if (received_) return true;
+  if (exitStatus_ != 0) return true;
   const sigset_t set = StopSet();
   timespec wait{};
   wait.tv_sec = static_cast<time_t>(timeout.count() / 1000);
   wait.tv_nsec = static_cast<long>((timeout.count() % 1000) * 1000000);
-  received_ = sigtimedwait(&set, nullptr, &wait) > 0;
-  return received_;
+  const int signal = sigtimedwait(&set, nullptr, &wait);
+  if (signal <= 0) return false;
+  exitStatus_ = ExitStatusFor(signal);
+  LetTheNextOneThrough();
+  return true;
 }
 
 void StopSignal::Wait() {
-  if (received_) return;
+  if (exitStatus_ != 0) return;
   const sigset_t set = StopSet();
   int signal = 0;
-  sigwait(&set, &signal);
-  received_ = true;
+  while (sigwait(&set, &signal) != 0) {
+  }
+  exitStatus_ = ExitStatusFor(signal);
+  LetTheNextOneThrough();
 }
 
 }  // namespace orvella::host

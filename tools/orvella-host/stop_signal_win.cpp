@@ -1,4 +1,5 @@
-// Console Ctrl-C and close events turned into a stop request.
+// Console Ctrl-C and close events turned into a stop request; a second one ends the
+// process through the system's default handler.
 #include <windows.h>
 
 #include "tools/orvella-host/stop_signal.h"
@@ -7,15 +8,20 @@ namespace orvella::host {
 namespace {
 
 HANDLE g_stopEvent = nullptr;
+volatile LONG g_requests = 0;
 
 BOOL WINAPI OnConsoleControl(DWORD) {
+  // The first request is ours to handle; a later one falls through to the default
+  // handler, which ends the process at once.
+  if (InterlockedIncrement(&g_requests) > 1) return FALSE;
   if (g_stopEvent != nullptr) SetEvent(g_stopEvent);
-  return TRUE;  // handled: the process is not ended here
+  return TRUE;
 }
 
 }  // namespace
 
 StopSignal::StopSignal() {
+  g_requests = 0;
   g_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
 }
@@ -27,16 +33,16 @@ StopSignal::~StopSignal() {
 }
 
 bool StopSignal::Wait(std::chrono::milliseconds timeout) {
-  if (!received_ && g_stopEvent != nullptr) {
-    received_ =
-        WaitForSingleObject(g_stopEvent, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+  if (exitStatus_ == 0 && g_stopEvent != nullptr &&
+      WaitForSingleObject(g_stopEvent, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0) {
+    exitStatus_ = 130;
   }
-  return received_;
+  return exitStatus_ != 0;
 }
 
 void StopSignal::Wait() {
-  if (!received_ && g_stopEvent != nullptr) WaitForSingleObject(g_stopEvent, INFINITE);
-  received_ = true;
+  if (exitStatus_ == 0 && g_stopEvent != nullptr) WaitForSingleObject(g_stopEvent, INFINITE);
+  exitStatus_ = 130;
 }
 
 }  // namespace orvella::host

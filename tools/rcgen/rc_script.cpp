@@ -67,8 +67,10 @@ void AppendStrings(std::string& out) {
 void AppendVersion(std::string& out, const VersionNumbers& v) {
   const std::string commas = std::to_string(v.major) + "," + std::to_string(v.minor) + "," +
                              std::to_string(v.patch) + "," + std::to_string(v.tweak);
-  const std::string dots = std::to_string(v.major) + "." + std::to_string(v.minor) + "." +
-                           std::to_string(v.patch) + "." + std::to_string(v.tweak);
+  // The text is the version people see everywhere else; the fourth number lives only in
+  // the fixed words.
+  const std::string dots =
+      std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.patch);
   out += "1 VERSIONINFO\n";
   out += "FILEVERSION " + commas + "\n";
   out += "PRODUCTVERSION " + commas + "\n";
