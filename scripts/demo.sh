@@ -27,36 +27,82 @@ usage: scripts/demo.sh [FOLDER] [options]
   --wallpapers N        most wallpapers to ask for (default 12)
   --clocks N            most wallpaper clocks to ask for (default 4)
   --size WxH            screen size when there is no $DISPLAY (default 1920x1080)
-  --verbose             show the plug-in's diagnostic lines
-  --help                this text
+  --verbose, -v         show the plug-in's diagnostic lines
+  --help, -h            this text
+
+Options take their value as "--option VALUE" or "--option=VALUE".
 EOF
 }
 
 folder="./wallpapers"
+folder_given=0
 catalog=""
 wallpapers=12
 clocks=4
 size="1920x1080"
 verbose=0
+
+fail_usage() {
+  echo "demo.sh: $*" >&2
+  echo "Try 'scripts/demo.sh --help' for more information." >&2
+  exit 2
+}
+# A whole number from 1 to 1000.
+count() {
+  [[ "$2" =~ ^[0-9]+$ ]] && ((10#$2 >= 1 && 10#$2 <= 1000)) ||
+    fail_usage "$1 needs a whole number from 1 to 1000, not '$2'"
+  echo $((10#$2))
+}
+
 while (($#)); do
-  case "$1" in
-    --folder) folder="$2"; shift 2 ;;
-    --catalog) catalog="$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"; shift 2 ;;
-    --wallpapers) wallpapers="$2"; shift 2 ;;
-    --clocks) clocks="$2"; shift 2 ;;
-    --size) size="$2"; shift 2 ;;
-    --verbose) verbose=1; shift ;;
-    --help|-h) usage; exit 0 ;;
-    -*) echo "demo.sh: unknown option $1" >&2; usage >&2; exit 2 ;;
-    *) folder="$1"; shift ;;
+  option="$1"
+  value=""
+  has_value=0
+  case "$option" in
+    --*=*) value="${option#*=}"; option="${option%%=*}"; has_value=1 ;;
   esac
+  case "$option" in
+    --folder | --catalog | --wallpapers | --clocks | --size)
+      if ((!has_value)); then
+        (($# >= 2)) || fail_usage "$option needs a value"
+        value="$2"
+        shift
+      fi
+      [ -n "$value" ] || fail_usage "$option needs a value"
+      ;;
+    *) ((!has_value)) || fail_usage "$option takes no value" ;;
+  esac
+  shift
+  case "$option" in
+    --folder) folder="$value"; folder_given=1 ;;
+    --catalog)
+      [ -f "$value" ] && [ -r "$value" ] || fail_usage "no readable catalog file '$value'"
+      catalog="$(cd "$(dirname "$value")" && pwd)/$(basename "$value")"
+      ;;
+    --wallpapers) wallpapers="$(count "$option" "$value")" ;;
+    --clocks) clocks="$(count "$option" "$value")" ;;
+    --size)
+      [[ "$value" =~ ^([0-9]+)x([0-9]+)$ ]] &&
+        ((10#${BASH_REMATCH[1]} >= 1 && 10#${BASH_REMATCH[1]} <= 16384 &&
+          10#${BASH_REMATCH[2]} >= 1 && 10#${BASH_REMATCH[2]} <= 16384)) ||
+        fail_usage "--size needs WIDTHxHEIGHT, each from 1 to 16384, not '$value'"
+      ;;
+    --verbose | -v) verbose=1 ;;
+    --help | -h) usage; exit 0 ;;
+    -*) fail_usage "unknown option '$option'" ;;
+    *)
+      ((!folder_given)) || fail_usage "one image folder only ('$folder' and '$option')"
+      folder="$option"
+      folder_given=1
+      ;;
+  esac
+  [ "$option" != --size ] || size="$value"
 done
-[ -z "$catalog" ] || [ -f "$catalog" ] || { echo "demo.sh: no catalog file $catalog" >&2; exit 2; }
 
 say() { printf '\n== %s\n' "$*"; }
 
 say "dependencies"
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" demo
 
 say "build"
 build="${ORVELLA_BUILD_DIR:-$root/build}"
@@ -161,11 +207,11 @@ Feed1_MaxP=$clocks
 EOF
 
 say "sync into $folder"
-quiet=(--quiet)
-((verbose)) && quiet=()
+level=()
+((verbose)) && level=(--verbose)
 status=0
 XDG_CONFIG_HOME="$state/config" ORVELLA_SERVER_URL="$service_url" ORVELLA_HOST_PROFILE="$profile" \
-  "$host" --profile "$profile" "${quiet[@]}" sync || status=$?
+  "$host" --profile "$profile" "${level[@]}" sync || status=$?
 
 say "the folder"
 list="$folder/rvt_orv_files.lst"

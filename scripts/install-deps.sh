@@ -1,19 +1,41 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the demo need. Idempotent.
+# install-deps.sh [PROFILE]: installs the Debian packages a job needs. Idempotent.
+#   demo     building the module, orvella-host and orvella-artd, and the demo's virtual
+#            screen (scripts/demo.sh)
+#   package  the demo's, plus the settings dialogs (GTK), the Windows cross build and the
+#            packaging tools (scripts/package.sh)
+#   all      everything: the above, the tests and the benchmarks (scripts/test.sh; default)
 set -euo pipefail
-packages=(
-  build-essential cmake pkg-config git
+profile="${1:-all}"
+demo=(
+  build-essential cmake pkg-config
   libjsoncpp-dev libcurl4-openssl-dev libcpp-httplib-dev libssl-dev
-  libglib2.0-dev libgtk-3-dev libx11-dev libxrandr-dev
-  libjpeg62-turbo-dev libpng-dev
+  libglib2.0-dev libx11-dev libxrandr-dev libjpeg62-turbo-dev
+  xvfb xauth curl coreutils
+)
+package=(
+  "${demo[@]}" libgtk-3-dev file dpkg-dev
+  # The Windows module: mingw-w64 (posix threads), JsonCpp's API over nlohmann-json, and
+  # chmcmd for the HTML help file.
+  g++-mingw-w64-x86-64-posix mingw-w64-tools nlohmann-json3-dev fp-utils
+)
+all=(
+  "${package[@]}" git time libpng-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth curl coreutils time
   # bench/compare.sh serves its folder syncs with nginx.
   nginx
-  # The Windows module: mingw-w64 (posix threads), Wine to test it, JsonCpp's API over
-  # nlohmann-json, and chmcmd for the HTML help file.
-  g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 nlohmann-json3-dev fp-utils
+  # Wine runs the Windows module's tests.
+  wine64
 )
+case "$profile" in
+  demo) packages=("${demo[@]}") ;;
+  package) packages=("${package[@]}") ;;
+  all) packages=("${all[@]}") ;;
+  *)
+    echo "install-deps.sh: unknown profile '$profile' (demo, package or all)" >&2
+    exit 2
+    ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -12,8 +12,10 @@
 
 #include "base/path_text.h"
 #include "base/text_utf8.h"
+#include "base/write_log.h"
 #include "resources/string_table.h"
 #include "system/module_file.h"
+#include "tests/support/fake_host.h"
 #include "tests/support/module_host.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/gtk_driver.h"
@@ -184,6 +186,70 @@ class GtkSmoke : public ::testing::Test {
   TempDir folder;
   COrvellaDlg dialog{*platform, authorizer, 0};
 };
+
+// Help on Linux: the pages the help file is made from, beside the module, opened with the
+// desktop's program for HTML as its XDG files name it; without one, one log line says
+// so. Each case runs in a fresh process, as GIO reads those files once.
+TEST(GtkHelpDeathTest, PagesOpenWithTheDesktopsHtmlProgramOrOneLineSaysThereIsNone) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  TempDir dir;
+  dir.Write("module/help/index.html", "<html><body>help</body></html>");
+  const std::wstring chm = FromFsPath(dir / "module" / "Orvella.chm");
+  const std::filesystem::path opened = dir / "opened";
+  // The system's file types, but none of its programs.
+  std::filesystem::create_directories(dir / "system");
+  std::filesystem::create_directory_symlink("/usr/share/mime", dir / "system" / "mime");
+  const auto useXdg = [&](const std::string& name) {
+    ::setenv("XDG_DATA_HOME", (dir / name / "data").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (dir / name / "config").c_str(), 1);
+    ::setenv("XDG_DATA_DIRS", (dir / "system").c_str(), 1);
+  };
+  // A program for HTML that notes what it was asked to open.
+  const std::filesystem::path viewer =
+      dir.Write("viewer.sh", "#!/bin/sh\nprintf '%s' \"$1\" > " + opened.string() + "\n");
+  std::filesystem::permissions(viewer, std::filesystem::perms::owner_all);
+  dir.Write("with/data/applications/orvella-test-viewer.desktop",
+            "[Desktop Entry]\nType=Application\nName=Viewer\nExec=" + viewer.string() +
+                " %u\nMimeType=text/html;\n");
+  dir.Write("with/config/mimeapps.list",
+            "[Default Applications]\ntext/html=orvella-test-viewer.desktop\n");
+  EXPECT_EXIT(
+      {
+        useXdg("with");
+        FakeHost host;
+        SetLogCallback(FakeHost::callback());
+        OpenHelpPages(chm);
+        while (!std::filesystem::exists(opened) && host.logs().empty()) g_usleep(2000);
+        g_usleep(20000);  // the viewer has written its whole line
+        const std::string uri = ReadAll(opened);
+        for (const std::wstring& line : host.logs()) std::fprintf(stderr, "%ls\n", line.c_str());
+        std::fprintf(stderr, "opened: %s\n", uri.c_str());
+        // A program for local files may be handed the path instead of the file: URI.
+        const std::string page = (dir / "module/help/index.html").string();
+        std::_Exit((uri == page || uri == "file://" + page) && host.logs().empty() ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(
+      {
+        useXdg("without");
+        FakeHost host;
+        SetLogCallback(FakeHost::callback());
+        OpenHelpPages(chm);
+        std::_Exit(host.logs().size() == 1 &&
+                           host.CountLogs(L"OnHelp: no program to show " +
+                                          FromFsPath(dir / "module/help/index.html")) == 1
+                       ? 0
+                       : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  // Pages that are not there are named, and nothing is started.
+  FakeHost host;
+  SetLogCallback(FakeHost::callback());
+  OpenHelpPages(FromFsPath(dir / "Orvella.chm"));
+  SetLogCallback(nullptr);
+  EXPECT_EQ(host.logs(), std::vector<std::wstring>{L"OnHelp: help pages not found: " +
+                                                   FromFsPath(dir / "help/index.html")});
+}
 
 TEST_F(GtkSmoke, SettingsDialogFollowsTemplateTabOrderAndEnter) {
   GtkDriver driver;

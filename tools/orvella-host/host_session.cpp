@@ -118,10 +118,14 @@ intptr_t HostSession::Callback(uint32_t op, uintptr_t a, uintptr_t b) {
       auto& request = *reinterpret_cast<ProfileRequest*>(a);
       self->profile_.Read(request);
       if (self->recordReads_) {
-        std::string value =
-            request.kind == kProfileInt
-                ? std::to_string(static_cast<int32_t>(static_cast<uint32_t>(request.value)))
-                : "\"" + WideToUtf8(reinterpret_cast<const wchar_t*>(request.value)) + "\"";
+        std::string value;
+        if (request.kind == kProfileInt) {
+          value = std::to_string(static_cast<int32_t>(static_cast<uint32_t>(request.value)));
+        } else {
+          value = '"';
+          value += WideToUtf8(reinterpret_cast<const wchar_t*>(request.value));
+          value += '"';
+        }
         self->reads_.push_back({WideToUtf8(request.key), std::move(value)});
       }
       break;
