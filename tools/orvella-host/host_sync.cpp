@@ -205,16 +205,24 @@ int CommandSync(HostSession& session) {
   session.SetLogObserver([&](const std::wstring& line) { progress.Observe(line); });
   session.Send(40, 1, 1);  // enabled for this run only; the profile is not written
   if (!StartWorker(session, progress)) return 1;
+  // Progress: at once when a feed answers, else at most once a second.
   std::string shown;
+  int feedsShown = -1;
+  auto shownAt = std::chrono::steady_clock::now();
   bool interrupted = false;
   while (!progress.batchDone() && !interrupted) {
     progress.WaitForChange(std::chrono::milliseconds(100));
     interrupted = stop.Wait(std::chrono::milliseconds(0));
     if (interrupted) PrintStopping();
     const std::string now = progress.Describe();
-    if (verbosity >= 1 && now != shown) {
+    const int feeds = progress.feedsAnswered();
+    const auto time = std::chrono::steady_clock::now();
+    if (verbosity >= 1 && now != shown && progress.feedsAsked() > 0 &&
+        (feeds != feedsShown || time - shownAt >= std::chrono::seconds(1))) {
       std::fprintf(stderr, "sync: %s\n", now.c_str());
       shown = now;
+      feedsShown = feeds;
+      shownAt = time;
     }
   }
   session.Close();  // the worker writes the list file as it ends
