@@ -147,7 +147,7 @@ TEST_F(HostProcessTest, SyncReportsTheFolderAndFailsWhenItemsOrFeedsFail) {
   EXPECT_EQ(host->out(), "sync: 2 present, 0 new, 1 failed, 0 removed\n");
 }
 
-TEST_F(HostProcessTest, SyncFailsWhenTheFolderCannotBeWritten) {
+TEST_F(HostProcessTest, SyncFailsWhenTheFolderCannotBeWrittenOrIsFull) {
   WriteProfile();
   // Root writes anywhere: the host then runs as nobody, with the files it needs readable.
   ChildProcess::Options asNobody;
@@ -166,7 +166,16 @@ TEST_F(HostProcessTest, SyncFailsWhenTheFolderCannotBeWritten) {
       << host->err();
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 0);
 
-  std::filesystem::remove(folder.path());
+  // A full disk: every download fails, and so does the sync.
+  std::filesystem::permissions(folder.path(), std::filesystem::perms::all);
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) art.SetImage(name, std::string(4096, 'x'));
+  ChildProcess::Options fullDisk;
+  fullDisk.maxFileBytes = 1024;
+  host = Start({"-q", "sync"}, fullDisk);
+  EXPECT_EQ(host->Wait(), 1);
+  EXPECT_EQ(host->out(), "sync: 0 present, 0 new, 3 failed, 0 removed\n");
+
+  std::filesystem::remove_all(folder.path());
   EXPECT_EQ(Run({"sync"}), 1);
   EXPECT_NE(host->err().find(folder.path().string() + ": it does not exist"), std::string::npos)
       << host->err();
@@ -185,6 +194,12 @@ TEST_F(HostProcessTest, OptionsFollowTheGnuConventions) {
       << host->out();
   EXPECT_EQ(Run({"version", "--flavour=1"}), 0);  // options after the command too
   EXPECT_EQ(host->out().substr(0, 15), "Orvella v1.0.0\n");
+  // A result that cannot be written is a failure.
+  host = std::make_unique<ChildProcess>(
+      "/bin/sh", std::vector<std::string>{
+                     "-c", std::string("exec '") + ORVELLA_HOST_PATH + "' --version > /dev/full"});
+  EXPECT_EQ(host->Wait(), 1);
+  EXPECT_NE(host->err().find("cannot write the result"), std::string::npos) << host->err();
   for (const std::vector<std::string>& bad : {std::vector<std::string>{},
                                               {"--flavour", "x", "show"},
                                               {"--flavour=1x", "show"},

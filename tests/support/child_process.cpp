@@ -2,6 +2,7 @@
 #include "tests/support/child_process.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,6 +44,12 @@ ChildProcess::ChildProcess(const std::string& program, std::vector<std::string> 
     if (options.runAsUser >= 0 && ::geteuid() == 0 &&
         (::setgid(options.runAsUser) != 0 || ::setuid(options.runAsUser) != 0)) {
       _exit(126);
+    }
+    if (options.maxFileBytes >= 0) {
+      const rlimit limit{static_cast<rlim_t>(options.maxFileBytes),
+                         static_cast<rlim_t>(options.maxFileBytes)};
+      ::signal(SIGXFSZ, SIG_IGN);  // writes beyond fail with EFBIG instead
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
     }
     // The test runner may hold the stop signals back or ignore them; the child starts clean.
     sigset_t none;

@@ -19,6 +19,8 @@ class ChildProcess {
     std::map<std::string, std::string> env;
     /// Run as this user and group when the test runs as root (-1: as the test's user).
     int runAsUser = -1;
+    /// Largest file the child may write, as a full disk would stop it (-1: no limit).
+    long long maxFileBytes = -1;
   };
 
   /// Starts `program` with `args`, standard output and error on pipes. Throws

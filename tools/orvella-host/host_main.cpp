@@ -64,6 +64,13 @@ void PrintHelp() {
   std::exit(2);
 }
 
+// A result that could not be written (a full disk, a closed pipe) is a failure too.
+int CheckedOutput(int status) {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+  std::fprintf(stderr, "%s: cannot write the result: %s\n", kProgram, std::strerror(errno));
+  return status != 0 ? status : 1;
+}
+
 int WholeNumber(const char* option, const char* text) {
   char* end = nullptr;
   errno = 0;
@@ -116,10 +123,10 @@ std::string Parse(int argc, char** argv, orvella::host::HostOptions& options) {
         break;
       case 'h':
         PrintHelp();
-        std::exit(0);
+        std::exit(CheckedOutput(0));
       case 'V':
         std::printf("%s %s\n", kProgram, ORVELLA_VERSION_TEXT);
-        std::exit(0);
+        std::exit(CheckedOutput(0));
       default:
         UsageError("");  // getopt_long has said what was wrong
     }
@@ -136,6 +143,16 @@ std::string Parse(int argc, char** argv, orvella::host::HostOptions& options) {
   return command;
 }
 
+int RunCommand(const std::string& command, orvella::host::HostSession& session) {
+  if (!session.Open()) return 1;
+  if (command == "version") return orvella::host::CommandVersion(session);
+  if (command == "show") return orvella::host::CommandShow(session);
+  if (command == "run") return orvella::host::CommandRun(session);
+  if (command == "sync") return orvella::host::CommandSync(session);
+  if (command == "configure") return orvella::host::CommandConfigure(session);
+  return orvella::host::CommandSetEnabled(session, command == "enable");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,11 +161,5 @@ int main(int argc, char** argv) {
   // The plug-in's own lines are what `run` is for; elsewhere they are detail.
   options.pluginLines = options.verbosity >= 2 || (command == "run" && options.verbosity >= 1);
   orvella::host::HostSession session(options);
-  if (!session.Open()) return 1;
-  if (command == "version") return orvella::host::CommandVersion(session);
-  if (command == "show") return orvella::host::CommandShow(session);
-  if (command == "run") return orvella::host::CommandRun(session);
-  if (command == "sync") return orvella::host::CommandSync(session);
-  if (command == "configure") return orvella::host::CommandConfigure(session);
-  return orvella::host::CommandSetEnabled(session, command == "enable");
+  return CheckedOutput(RunCommand(command, session));
 }
