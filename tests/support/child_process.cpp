@@ -1,6 +1,7 @@
 // Child processes with their output collected by two reader threads.
 #include "tests/support/child_process.h"
 
+#include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -42,7 +43,8 @@ ChildProcess::ChildProcess(const std::string& program, std::vector<std::string> 
     ::dup2(err[1], STDERR_FILENO);
     for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
     if (options.runAsUser >= 0 && ::geteuid() == 0 &&
-        (::setgid(options.runAsUser) != 0 || ::setuid(options.runAsUser) != 0)) {
+        (::setgroups(0, nullptr) != 0 || ::setgid(options.runAsUser) != 0 ||
+         ::setuid(options.runAsUser) != 0)) {
       _exit(126);
     }
     if (options.maxFileBytes >= 0) {
