@@ -10,7 +10,9 @@ done
 [ -n "$wine" ] || { echo "wine-run.sh: no wine64 found (apt-get install wine64)" >&2; exit 127; }
 export WINEPREFIX="${WINEPREFIX:-${TMPDIR:-/tmp}/orvella-wine-$(id -u)}"
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No debugger on a crash: winedbg would attach and hold the test's output open instead of
+# letting the program end with its failure.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # Serialise the first start: concurrent tests would each try to build the prefix.
   mkdir -p "$WINEPREFIX"
