@@ -50,7 +50,8 @@ class COrvellaEngine : public COrvellaConfig {
   // ---- Refresh cycle and download queue (worker thread) ----
 
   /// Queries every enabled feed that is due and appends what it found to `queue`.
-  /// Lets the feed query's JSON errors through.
+  /// Ends early, before the next feed, once `stopFlag` is set; a query in progress then
+  /// fails as any failed query does. Lets the feed query's JSON errors through.
   void Refresh();
   /// Takes one item off `queue` and downloads it unless present; returns 1. With an
   /// empty queue finishes the batch (unused files, list file, host notice) and returns 0.
@@ -78,6 +79,9 @@ class COrvellaEngine : public COrvellaConfig {
   int32_t downloading = 0;  // an item was taken since the queue was last empty
   /// Incremented whenever the host's thread replaces the feed array.
   uint64_t feedsGeneration = 0;
+  /// The worker's stop flag, which ends a refresh pass and its feed query early; set by
+  /// the worker before its loop (null: none). Worker thread only.
+  const std::atomic<int32_t>* stopFlag = nullptr;
 
   CEngineOwner& owner;
   TickSource tickCount;              // defaults to the system's monotonic milliseconds

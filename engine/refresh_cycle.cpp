@@ -56,8 +56,10 @@ void COrvellaEngine::Refresh() {
     passUser = user;
   }
   COrvellaClient client(passToken, passUser);
+  client.watch.stop = stopFlag;
   DisplayGeometry geometry;
   for (int32_t i = 0;; ++i) {
+    if (stopFlag != nullptr && stopFlag->load() != 0) break;
     FeedTurn turn;
     {
       std::lock_guard<std::mutex> guard(lock);

@@ -10,6 +10,7 @@
 #include "base/text_utf8.h"
 #include "base/write_log.h"
 #include "engine/orvella_engine.h"
+#include "system/thread_name.h"
 
 namespace orvella {
 namespace {
@@ -90,6 +91,7 @@ bool COrvellaThread::Running() const {
 }
 
 void COrvellaThread::RunComms() {
+  owner->stopFlag = &stopRequested;  // a refresh pass and its queries end on a stop too
   owner->ReadLocalFileList();
   owner->RestoreUseMarks(carriedMarks_);
   carriedMarks_.clear();
@@ -122,12 +124,14 @@ bool COrvellaThread::GuardedRun(bool restarting) {
 }
 
 void COrvellaThread::Main() {
+  NameCurrentThread(kWorkerThreadName);
   bool restarting = false;
   while (!GuardedRun(restarting)) {
     // A stop request ends the pause early; the restarted loop then sees the flag.
     wakeEvent.Wait(timing_.restartPause);
     restarting = true;
   }
+  owner->stopFlag = nullptr;  // it goes with this object
   MarkFinished();
   exitGate_.Pass();
 }

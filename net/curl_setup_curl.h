@@ -4,6 +4,8 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 
 namespace orvella {
@@ -14,12 +16,24 @@ namespace orvella {
 inline constexpr long kConnectTimeoutMs = 60000;
 inline constexpr long kStallSeconds = 60;  // no byte for this long: the transfer fails
 
+/// How often a transfer in progress looks at its stop flag while it waits for the network.
+inline constexpr int kStopPollMs = 100;
+
 /// libcurl's process-wide set-up, done once for the module's lifetime and deliberately
 /// never undone: curl_global_cleanup must not run while any other thread (the host's own
-/// included) may use libcurl, and an unload cannot know that. The set-up holds no pointer
-/// into this module, so unloading leaves nothing dangling. Returns the set-up's result.
-/// Any thread.
+/// included) may use libcurl, and an unload cannot know that. libcurl itself stays loaded
+/// for the rest of the process: a request stopped while it looked up a host name leaves
+/// libcurl's resolver thread to finish on its own, and unloading this module must not
+/// unmap the code that thread runs. The set-up holds no pointer into this module, so
+/// unloading leaves nothing dangling. Returns the set-up's result. Any thread.
 CURLcode InitCurlOnce();
+
+/// Runs the transfer set up on `easy` to its end, as curl_easy_perform would, looking at
+/// `stop` (may be null) at least every kStopPollMs while it waits. Returns libcurl's
+/// result, or CURLE_ABORTED_BY_CALLBACK when the stop flag ended the transfer first (the
+/// connection is then dropped); once the whole announced body is in, the stop no longer
+/// matters. The calling thread's handle.
+CURLcode PerformWatched(CURL* easy, const std::atomic<int32_t>* stop);
 
 /// Sets on `easy` what every request shares: the URL in its wire form, http and https
 /// only (redirects included), `agent` as User-Agent, `headers` (kept by the caller until

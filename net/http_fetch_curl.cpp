@@ -22,15 +22,16 @@ struct InternetSession {
     if (easy != nullptr) curl_easy_cleanup(easy);  // on every path, a thrown bad_alloc included
   }
   CURL* easy = nullptr;
+  FetchWatch watch;
 };
+
+const int32_t kFetchStoppedError = CURLE_ABORTED_BY_CALLBACK;
+const int32_t kFetchTimedOutError = CURLE_OPERATION_TIMEDOUT;
 
 namespace {
 
 constexpr char kAgent[] = "Internet Explorer";
 constexpr long kReadChunkBytes = 256 * 1024;
-// An announced length up to this is allocated at once; a larger one (true or not) is
-// only believed as the data arrives.
-constexpr curl_off_t kMaxReservedBytes = curl_off_t{256} << 20;
 
 // Asks for huge pages under a large body block: writing a body into fresh memory costs one
 // page fault per 4 KB otherwise, which on some machines takes longer than the transfer.
@@ -49,7 +50,7 @@ struct Transfer {
   bool statusChecked = false;
   int32_t statusFailure = 0;  // non-zero: the status test refused the response
   bool growFailed = false;
-  BodyBuffer body{BodyBuffer::kMaxLength, AdviseLargeBlock};
+  BodyBuffer body{kMaxServiceAnswer, AdviseLargeBlock};
 };
 
 // The status test, once the final response's headers are in. Returns 0 when the body may
@@ -90,7 +91,12 @@ size_t OnBodyBytes(char* data, size_t size, size_t count, void* user) {
     if (t.statusFailure != 0) return 0;  // the body of a refused response is not read
     curl_off_t announced = -1;
     if (curl_easy_getinfo(t.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced) == CURLE_OK &&
-        announced > 0 && announced <= kMaxReservedBytes) {
+        announced > 0) {
+      // An answer announced too long for the block fails before it is read.
+      if (announced > curl_off_t{kMaxServiceAnswer}) {
+        t.growFailed = true;
+        return 0;
+      }
       t.body.Reserve(static_cast<std::size_t>(announced));
     }
   }
@@ -102,8 +108,9 @@ size_t OnBodyBytes(char* data, size_t size, size_t count, void* user) {
 }
 
 void SetRequestOptions(CURL* easy, const std::string& wireUrl, curl_slist* headers,
-                       Transfer& transfer) {
+                       const FetchWatch& watch, Transfer& transfer) {
   SetCommonOptions(easy, wireUrl, kAgent, headers, kReadChunkBytes);
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(watch.limit.count()));
   curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, OnHeaderLine);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
@@ -148,6 +155,11 @@ int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url,
     WriteLog(L"InternetOpenUrl() failed, error %d", CURLE_UNSUPPORTED_PROTOCOL);
     return kFetchOpenFailed;
   }
+  const FetchWatch& watch = session.watch;
+  if (watch.stop != nullptr && watch.stop->load() != 0) {
+    WriteLog(L"InternetOpenUrl() failed, error %d", kFetchStoppedError);
+    return kFetchOpenFailed;
+  }
 
   const std::string wireUrl = WireUrl(url);
   curl_slist* headers = curl_slist_append(nullptr, "Pragma: no-cache");
@@ -157,8 +169,8 @@ int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url,
   }
   Transfer transfer;
   transfer.easy = session.easy;
-  SetRequestOptions(session.easy, wireUrl, headers, transfer);
-  const CURLcode result = curl_easy_perform(session.easy);
+  SetRequestOptions(session.easy, wireUrl, headers, watch, transfer);
+  const CURLcode result = PerformWatched(session.easy, watch.stop);
   const int32_t code = Conclude(transfer, result, block, length);
   curl_easy_reset(session.easy);  // drops the options that point at this frame
   curl_slist_free_all(headers);
@@ -166,10 +178,16 @@ int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url,
 }
 
 int32_t FetchUrl(const std::wstring& url, char*& block, uint32_t& length) {
+  return FetchUrlWatched(url, FetchWatch{}, block, length);
+}
+
+int32_t FetchUrlWatched(const std::wstring& url, const FetchWatch& watch, char*& block,
+                        uint32_t& length) {
   block = nullptr;
   length = 0;
   const CURLcode init = InitCurlOnce();
   InternetSession session;
+  session.watch = watch;
   if (init == CURLE_OK) session.easy = curl_easy_init();
   if (session.easy == nullptr) {
     WriteLog(L"InternetOpen() failed, error: %d", init != CURLE_OK ? init : CURLE_FAILED_INIT);

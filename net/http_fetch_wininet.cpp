@@ -1,33 +1,40 @@
-// The service fetch over WinINet.
+// The service fetch over WinINet, in asynchronous mode so that a stop request or the time
+// limit ends a request that is connecting, waiting or reading (net/async_request_wininet.h).
 #include <windows.h>
 #include <wininet.h>
 
-#include <cwchar>
-
 #include "base/ansi_codepage.h"
 #include "base/write_log.h"
+#include "net/async_request_wininet.h"
 #include "net/body_buffer.h"
 #include "net/content_length_wininet.h"
 #include "net/http_fetch.h"
 #include "net/http_fetch_rules.h"
+#include "net/url_parse.h"
 #include "net/wire_url.h"
 
 namespace orvella {
 
 struct InternetSession {
   HINTERNET root = nullptr;
+  FetchWatch watch;
 };
+
+const int32_t kFetchStoppedError = ERROR_INTERNET_OPERATION_CANCELLED;
+const int32_t kFetchTimedOutError = ERROR_INTERNET_TIMEOUT;
 
 namespace {
 
 constexpr wchar_t kAgent[] = L"Internet Explorer";
-// INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
-// INTERNET_FLAG_TRANSFER_ASCII: always from the network, never into the cache, with a
-// no-cache pragma (the ASCII bit means nothing to HTTP).
-constexpr DWORD kOpenUrlFlags = 0x84000101;
+// INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE:
+// always from the network, never into the cache, with a no-cache pragma; plus
+// INTERNET_FLAG_SECURE for https.
+constexpr DWORD kRequestFlags = 0x84000100;
+constexpr DWORD kSecureFlag = INTERNET_FLAG_SECURE;
 // HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER.
 constexpr DWORD kStatusQuery = 0x20000013;
-constexpr DWORD kReadChunk = 1024;
+// The most one read of the answer delivers.
+constexpr DWORD kReadBlock = 64 * 1024;
 
 // The status test. Returns 0 when the body may be read, else the code the request ends
 // with: the status, or the error of the status query.
@@ -49,6 +56,36 @@ int32_t CheckStatus(HINTERNET request) {
   return code;
 }
 
+// The error number a log line shows for a wait that ended without a completion.
+int32_t Reported(DWORD error) {
+  if (error == kAsyncStopped) return kFetchStoppedError;
+  if (error == kAsyncTimedOut) return kFetchTimedOutError;
+  return static_cast<int32_t>(error);
+}
+
+int32_t OpenFailed(DWORD error) {
+  WriteLog(L"InternetOpenUrl() failed, error %d", Reported(error));
+  return kFetchOpenFailed;
+}
+
+// Opens the request for `url` and waits for its answer's headers. Returns 0 or the
+// open failure's code (logged).
+int32_t OpenUrl(InternetSession& session, const std::wstring& url, const AsyncWatch& watch,
+                AsyncRequest& request) {
+  ParsedUrl parsed;
+  if (!ParseUrl(url, parsed)) return OpenFailed(ERROR_INTERNET_INVALID_URL);
+  if (const DWORD error = request.Connect(session.root, parsed.server, parsed.port); error != 0)
+    return OpenFailed(error);
+  // WinINet puts the request line together from the object's code page bytes; what may
+  // not stand there (a blank, a line break typed into the tags) is escaped first, as on
+  // the wire of every platform, so typed text can never add a header line.
+  const DWORD flags = kRequestFlags | (parsed.serviceType == kServiceHttps ? kSecureFlag : 0);
+  if (const DWORD error = request.OpenGet(AnsiToWide(WireUrl(parsed.object)), flags); error != 0)
+    return OpenFailed(error);
+  if (const DWORD error = request.Send(watch); error != ERROR_SUCCESS) return OpenFailed(error);
+  return 0;
+}
+
 }  // namespace
 
 int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url, char*& block,
@@ -60,69 +97,52 @@ int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url,
     WriteLog(L"InternetOpenUrl() failed, error %d", ERROR_INTERNET_UNRECOGNIZED_SCHEME);
     return kFetchOpenFailed;
   }
-  // WinINet puts the URL into the request line as its code page bytes; what may not
-  // stand there (a blank, a line break typed into the tags) is escaped first, as on the
-  // wire of every platform, so typed text can never add a header line.
-  const std::wstring wire = AnsiToWide(WireUrl(url));
-  HINTERNET request = ::InternetOpenUrlW(session.root, wire.c_str(), nullptr,
-                                         static_cast<DWORD>(-1), kOpenUrlFlags, 0);
-  if (request == nullptr) {
-    const DWORD error = ::GetLastError();
-    WriteLog(L"InternetOpenUrl() failed, error %d", error);
-    return kFetchOpenFailed;
+  const AsyncWatch watch{session.watch.stop,
+                         std::chrono::steady_clock::now() + session.watch.limit};
+  if (watch.stop != nullptr && watch.stop->load() != 0) return OpenFailed(kAsyncStopped);
+  AsyncRequest request(kReadBlock);
+  if (const int32_t failed = OpenUrl(session, url, watch, request); failed != 0) return failed;
+  if (const int32_t refused = CheckStatus(request.handle()); refused != 0) return refused;
+
+  BodyBuffer body(kMaxServiceAnswer);
+  // An answer announced too long for the block fails before it is read.
+  const DWORD read = ContentLength(request.handle()) > static_cast<long long>(kMaxServiceAnswer)
+                         ? kAsyncDeclined
+                         : request.ReadBody(watch, [&body](const char* data, DWORD size) {
+                             return body.Append(data, size);
+                           });
+  if (read == kAsyncDeclined) {
+    WriteLog(L"InternetReadWholeFile: realloc failed");
+    return kFetchGrowFailed;
   }
-  if (const int32_t refused = CheckStatus(request); refused != 0) {
-    ::InternetCloseHandle(request);
-    return refused;
+  if (read != ERROR_SUCCESS) {
+    body.Discard();
+    WriteLog(L"InternetReadWholeFile: error %d returned by InternetReadFile", Reported(read));
+    return kFetchReadFailed;
   }
-  const long long announced = ContentLength(request);
-  BodyBuffer body;
-  char chunk[kReadChunk];
-  for (;;) {
-    DWORD read = 0;
-    if (!::InternetReadFile(request, chunk, kReadChunk, &read)) {
-      const DWORD error = ::GetLastError();
-      body.Discard();
-      WriteLog(L"InternetReadWholeFile: error %d returned by InternetReadFile", error);
-      ::InternetCloseHandle(request);
-      return kFetchReadFailed;
-    }
-    if (read == 0) {
-      // WinINet ends a body the server cut short like a complete one: the caller would
-      // get part of an answer as if it were all of it.
-      if (announced >= 0 && body.length() < announced) {
-        body.Discard();
-        WriteLog(L"InternetReadWholeFile: error %d returned by InternetReadFile",
-                 ERROR_INTERNET_CONNECTION_RESET);
-        ::InternetCloseHandle(request);
-        return kFetchReadFailed;
-      }
-      break;
-    }
-    if (!body.Append(chunk, read)) {
-      WriteLog(L"InternetReadWholeFile: realloc failed");
-      ::InternetCloseHandle(request);
-      return kFetchGrowFailed;
-    }
-  }
-  ::InternetCloseHandle(request);
   length = body.length();
   block = body.Release();
   return kFetchOk;
 }
 
 int32_t FetchUrl(const std::wstring& url, char*& block, uint32_t& length) {
+  return FetchUrlWatched(url, FetchWatch{}, block, length);
+}
+
+int32_t FetchUrlWatched(const std::wstring& url, const FetchWatch& watch, char*& block,
+                        uint32_t& length) {
   block = nullptr;
   length = 0;
   InternetSession session;
-  session.root = ::InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  session.watch = watch;
+  session.root = OpenAsyncSession(kAgent);
   if (session.root == nullptr) {
     const DWORD error = ::GetLastError();
     WriteLog(L"InternetOpen() failed, error: %d", error);
     return kFetchOpenFailed;
   }
   const int32_t result = InternetReadWholeFile(session, url, block, length);
-  ::InternetCloseHandle(session.root);
+  CloseAsyncSession(session.root);
   return result;
 }
 

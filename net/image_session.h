@@ -68,7 +68,7 @@ class ImageSession {
   /// headers "Accept: text/*" and the session's agent as User-Agent, fresh from the
   /// server. Redirects are followed, to http and https only. Connecting may take 60
   /// seconds; a transfer that receives nothing for 60 seconds fails. `stop` is watched
-  /// about once a second while connecting or waiting. Blocks; worker thread.
+  /// at least every tenth of a second while connecting or waiting. Blocks; worker thread.
   virtual ImageFetchResult Get(const ParsedUrl& url, const std::atomic<int32_t>* stop,
                                ImageSink& sink) = 0;
 };

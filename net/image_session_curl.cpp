@@ -38,11 +38,9 @@ std::string RequestUrl(const ParsedUrl& url) {
 struct Transfer {
   CURL* curl = nullptr;
   ImageSink* sink = nullptr;
-  const std::atomic<int32_t>* stop = nullptr;
   bool statusChecked = false;
   long rejectedStatus = 0;
   bool declined = false;
-  bool stopped = false;
 };
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
@@ -66,17 +64,6 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
   return total;
 }
 
-// Called about once a second even while nothing arrives: ends a transfer that is
-// connecting or stalled when the stop flag is set. Once the announced body is complete
-// the stop no longer matters.
-int OnProgress(void* user, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
-  auto& t = *static_cast<Transfer*>(user);
-  if (t.stop == nullptr || t.stop->load() == 0) return 0;
-  if (total > 0 && now >= total) return 0;
-  t.stopped = true;
-  return 1;
-}
-
 class CurlImageSession final : public ImageSession {
  public:
   explicit CurlImageSession(std::string agent) : agent_(std::move(agent)) {
@@ -92,17 +79,19 @@ class CurlImageSession final : public ImageSession {
 
   ImageFetchResult Get(const ParsedUrl& url, const std::atomic<int32_t>* stop,
                        ImageSink& sink) override {
-    Transfer t{curl_, &sink, stop};
+    if (stop != nullptr && stop->load() != 0)
+      return ImageFetchResult::Of(ImageFetchOutcome::kStopped);
+    Transfer t{curl_, &sink};
     char errorBuffer[CURL_ERROR_SIZE] = {};
     if (!Configure(url, t, errorBuffer))
       return ImageFetchResult::Of(ImageFetchOutcome::kOpenRequestFailed);
-    const CURLcode code = curl_easy_perform(curl_);
+    const CURLcode code = PerformWatched(curl_, stop);
     if (t.declined) return ImageFetchResult::Of(ImageFetchOutcome::kSinkDeclined);
     if (t.rejectedStatus != 0) {
       return ImageFetchResult::Of(ImageFetchOutcome::kHttpStatus,
                                   static_cast<int32_t>(t.rejectedStatus));
     }
-    if (t.stopped) return ImageFetchResult::Of(ImageFetchOutcome::kStopped);
+    if (code == CURLE_ABORTED_BY_CALLBACK) return ImageFetchResult::Of(ImageFetchOutcome::kStopped);
     if (code == CURLE_URL_MALFORMAT)
       return ImageFetchResult::Of(ImageFetchOutcome::kOpenRequestFailed);
     if (code != CURLE_OK) {
@@ -127,9 +116,6 @@ class CurlImageSession final : public ImageSession {
     curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &OnBody);
     curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &OnProgress);
-    curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, &t);
     return ok;
   }
 

@@ -28,7 +28,7 @@ int32_t COrvellaClient::QueryServer(const std::wstring& url, ServiceAnswer& answ
   std::free(answer.block_);
   answer.block_ = nullptr;
   answer.length_ = 0;
-  const int32_t result = FetchUrl(url, answer.block_, answer.length_);
+  const int32_t result = FetchUrlWatched(url, watch, answer.block_, answer.length_);
   if (result != kFetchOk) {
     errorText = Format(kTextConnectionFailed, result);
     return result;

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "model/orvella_model.h"
+#include "net/http_fetch.h"
 
 namespace orvella {
 
@@ -37,9 +38,10 @@ class COrvellaClient {
   /// Copies the token and the user name; errorText starts empty.
   COrvellaClient(std::wstring token, std::wstring userName);
 
-  /// Fetches `url` into `body` (bytes up to the first NUL). Returns 0 on success, -1, -2,
-  /// -3 or the HTTP status / platform error code on failure, and sets errorText to
-  /// string 34 on failure or empties it on success. Blocks the calling thread.
+  /// Fetches `url` into `body` (bytes up to the first NUL), ended early as `watch` says.
+  /// Returns 0 on success, -1, -2, -3 or the HTTP status / platform error code on
+  /// failure, and sets errorText to string 34 on failure or empties it on success.
+  /// Blocks the calling thread.
   int32_t QueryServer(const std::wstring& url, std::string& body);
   /// QueryServer into `answer` (replacing what it held), without copying the body.
   int32_t QueryServer(const std::wstring& url, ServiceAnswer& answer);
@@ -57,6 +59,9 @@ class COrvellaClient {
   std::wstring token;
   std::wstring userName;
   std::wstring errorText;
+  /// What ends this client's requests early: the caller's stop flag (the worker's, or the
+  /// sign-in dialog's Cancel) and the time limit. Set by the caller before a request.
+  FetchWatch watch;
 };
 
 }  // namespace orvella

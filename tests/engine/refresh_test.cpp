@@ -2,6 +2,8 @@
 // the monitor size it asks for, and results that arrive after the feeds were replaced.
 #include <stdlib.h>
 
+#include <thread>
+
 #include "tests/engine/engine_fixture.h"
 
 namespace orvella::test {
@@ -121,6 +123,32 @@ TEST_F(RefreshTest, FailingFeedIsCountedAndAskedAgainEveryPass) {
   EXPECT_THROW(engine.Refresh(), Json::Exception);
   EXPECT_EQ(engine.feeds[0].retries, 3);
   EXPECT_TRUE(engine.queue.empty());
+}
+
+TEST_F(RefreshTest, StopEndsTheQueryAsAFailureAndThePassBeforeTheNextFeed) {
+  AddFeed(1);
+  AddFeed(2);
+  std::atomic<int32_t> stop{0};
+  engine.stopFlag = &stop;
+  art.SetArtAnswer(1, [this] {
+    Reply late(200, art.Catalog(1, {"a.jpg"}));
+    late.delay = std::chrono::minutes(10);
+    return late;
+  });
+  std::thread stopper([&] {
+    WaitUntil([&] { return art.server.HeldCount() == 1; });
+    stop.store(1);
+  });
+  engine.Refresh();
+  stopper.join();
+  EXPECT_EQ(engine.feeds[0].retries, 1);
+  EXPECT_EQ(engine.feeds[0].lastTm, 0u);
+  EXPECT_TRUE(engine.queue.empty());
+  EXPECT_EQ(art.ArtRequests(2), 0);
+  EXPECT_EQ(host.CountLogs(L"Refresh 1:"), 0);
+  engine.Refresh();  // a pass that begins stopped asks nothing
+  EXPECT_EQ(art.ArtRequests(1), 1);
+  EXPECT_EQ(engine.feeds[0].retries, 1);
 }
 
 TEST_F(RefreshTest, LargestMonitorIsAskedOncePerPassAndOnlyWhenAFeedIsDue) {

@@ -7,10 +7,13 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <thread>
 
+#include "base/text_utf8.h"
 #include "net/http_fetch.h"
 #include "service/orvella_client.h"
 #include "tests/support/service_fixture.h"
+#include "tests/support/stalled_service.h"
 
 namespace orvella::test {
 namespace {
@@ -40,6 +43,20 @@ class TransportTest : public ServiceTest {
     uint32_t length = 77;
     const int32_t code = FetchUrl(url, block, length);
     return {code, Block(block), length};
+  }
+
+  // An answer one byte longer than the limit fails with no block and its log line.
+  void ExpectOverTheLimitFails(bool chunked) {
+    host.ClearLogs();
+    Reply over{200, ""};
+    over.generatedSize = std::size_t{kMaxServiceAnswer} + 1;
+    over.chunked = chunked;
+    server.Set("/over", over);
+    const Fetched fetched = Fetch(Url("/over"));
+    EXPECT_EQ(fetched.code, kFetchGrowFailed);
+    EXPECT_EQ(fetched.block, nullptr);
+    EXPECT_EQ(fetched.length, 0u);
+    EXPECT_EQ(host.logs(), std::vector<std::wstring>{L"InternetReadWholeFile: realloc failed"});
   }
 };
 
@@ -251,6 +268,94 @@ TEST_F(TransportTest, ProxyFromTheEnvironmentIsUsed) {
   EXPECT_EQ(code, 0);
   EXPECT_EQ(body, "{\"via\":\"proxy\"}");
   EXPECT_EQ(server.LastRequest().target, "http://orvella.invalid/through-proxy");
+}
+
+// A request left waiting at each point ends, as a failure of the transport, on its stop
+// flag and on its time limit.
+class TransportStallTest : public ServiceTest, public ::testing::WithParamInterface<StallPoint> {
+ protected:
+  Fetched FetchWatched(const std::wstring& url, const FetchWatch& watch) {
+    char* block = reinterpret_cast<char*>(0x1);
+    uint32_t length = 77;
+    const int32_t code = FetchUrlWatched(url, watch, block, length);
+    return {code, Block(block), length};
+  }
+  // The one log line of a request ended at this stall point with `error`.
+  std::wstring EndLine(int32_t error) const {
+    return AfterHeaders(GetParam()) ? L"InternetReadWholeFile: error " + std::to_wstring(error) +
+                                          L" returned by InternetReadFile"
+                                    : L"InternetOpenUrl() failed, error " + std::to_wstring(error);
+  }
+  int32_t EndCode() const { return AfterHeaders(GetParam()) ? kFetchReadFailed : kFetchOpenFailed; }
+};
+
+TEST_P(TransportStallTest, StopEndsTheRequest) {
+  StalledService stalled(GetParam(), "/answer");
+  std::atomic<int32_t> stop{0};
+  std::thread stopper([&] {
+    stalled.WaitUntilStalled();
+    stop.store(1);
+  });
+  FetchWatch watch;
+  watch.stop = &stop;
+  const Fetched fetched = FetchWatched(Utf8ToWide(stalled.BaseUrl()) + L"/answer", watch);
+  stopper.join();
+  EXPECT_EQ(fetched.code, EndCode());
+  EXPECT_EQ(fetched.block, nullptr);
+  EXPECT_EQ(fetched.length, 0u);
+  EXPECT_EQ(host.logs(), std::vector<std::wstring>{EndLine(kFetchStoppedError)});
+}
+
+TEST_P(TransportStallTest, TimeLimitEndsTheRequest) {
+  StalledService stalled(GetParam(), "/answer");
+  FetchWatch watch;
+  watch.limit = std::chrono::seconds(2);
+  const Fetched fetched = FetchWatched(Utf8ToWide(stalled.BaseUrl()) + L"/answer", watch);
+  EXPECT_EQ(fetched.code, EndCode());
+  EXPECT_EQ(fetched.block, nullptr);
+  EXPECT_EQ(host.logs(), std::vector<std::wstring>{EndLine(kFetchTimedOutError)});
+}
+
+INSTANTIATE_TEST_SUITE_P(EachStallPoint, TransportStallTest, ::testing::ValuesIn(kStallPoints),
+                         [](const auto& info) { return StallName(info.param); });
+
+TEST_F(TransportTest, StopSetBeforehandSendsNothingAndADripThatEndsIsReadWhole) {
+  std::atomic<int32_t> stop{1};
+  FetchWatch watch;
+  watch.stop = &stop;
+  char* block = nullptr;
+  uint32_t length = 0;
+  EXPECT_EQ(FetchUrlWatched(Url("/x"), watch, block, length), kFetchOpenFailed);
+  EXPECT_EQ(server.RequestCount(), 0u);
+  EXPECT_EQ(host.logs(), std::vector<std::wstring>{L"InternetOpenUrl() failed, error " +
+                                                   std::to_wstring(kFetchStoppedError)});
+
+  // Slow, but finite: well within the time limit.
+  Reply slow{200, "{\"art\":[]}"};
+  slow.dripEvery = std::chrono::milliseconds(20);
+  server.Set("/slow", slow);
+  stop.store(0);
+  EXPECT_EQ(FetchUrlWatched(Url("/slow"), watch, block, length), kFetchOk);
+  EXPECT_EQ(std::string(block, length), "{\"art\":[]}");
+  std::free(block);
+}
+
+// The answer's size limit, both sides: the limit itself is read, one byte more fails like
+// a body that cannot grow, whether its length was announced or not.
+TEST_F(TransportTest, AnswersUpToTheLimitAreReadAndLongerOnesFail) {
+  Reply largest{200, ""};
+  largest.generatedSize = kMaxServiceAnswer;
+  server.Set("/largest", largest);
+  Fetched fetched = Fetch(Url("/largest"));
+  EXPECT_EQ(fetched.code, kFetchOk);
+  EXPECT_EQ(fetched.length, kMaxServiceAnswer);
+  fetched.block.reset();
+  EXPECT_TRUE(host.logs().empty());
+  ExpectOverTheLimitFails(/*chunked=*/true);
+}
+
+TEST_F(TransportTest, AnswerAnnouncedOverTheLimitFailsBeforeItIsRead) {
+  ExpectOverTheLimitFails(/*chunked=*/false);
 }
 
 }  // namespace

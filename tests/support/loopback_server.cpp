@@ -46,9 +46,12 @@ LoopbackServer::LoopbackServer() : server_(std::make_unique<httplib::Server>()) 
       requests_.push_back(request);
     }
     Reply reply = Answer(request);
+    if (reply.delay.count() > 0) CountHeld();
     Sleep(reply.delay);
     res.status = reply.status;
     for (const auto& [name, value] : reply.headers) res.set_header(name, value);
+    if (reply.dripEvery) return Drip(res, reply);
+    if (reply.generatedSize > 0) return Generate(res, reply);
     const std::optional<std::size_t> cut = reply.stallAfter ? reply.stallAfter : reply.closeAfter;
     if (reply.chunked && !cut) {
       auto body = std::make_shared<std::string>(std::move(reply.body));
@@ -74,7 +77,10 @@ LoopbackServer::LoopbackServer() : server_(std::make_unique<httplib::Server>()) 
         body->size(), reply.contentType,
         [this, body, sent, stall](std::size_t offset, std::size_t, httplib::DataSink& sink) {
           if (offset < sent) return sink.write(body->data() + offset, sent - offset);
-          if (stall) WaitForRelease();
+          if (stall) {
+            CountHeld();
+            WaitForRelease();
+          }
           return false;  // drops the connection with the body incomplete
         });
   });
@@ -137,6 +143,54 @@ std::size_t LoopbackServer::RequestCount() const {
 void LoopbackServer::ClearRequests() {
   std::lock_guard<std::mutex> lock(mutex_);
   requests_.clear();
+}
+
+void LoopbackServer::Drip(httplib::Response& res, Reply& reply) {
+  const auto body = std::make_shared<std::string>(std::move(reply.body));
+  const std::chrono::milliseconds every = *reply.dripEvery;
+  res.set_content_provider(
+      body->size(), reply.contentType,
+      [this, body, every](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+        if (offset == 0) CountHeld();
+        if (!sink.write(body->data() + offset, 1)) return false;
+        Sleep(every);
+        std::lock_guard<std::mutex> lock(mutex_);
+        return !stopping_;
+      });
+}
+
+void LoopbackServer::Generate(httplib::Response& res, const Reply& reply) {
+  const std::size_t size = reply.generatedSize;
+  auto provide = [size](std::size_t offset, httplib::DataSink& sink) {
+    static const std::string piece = [] {
+      std::string bytes(std::size_t{1} << 16, '\0');
+      for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>('a' + i % 23);
+      return bytes;
+    }();
+    if (offset >= size) {
+      sink.done();
+      return true;
+    }
+    return sink.write(piece.data(), std::min(piece.size(), size - offset));
+  };
+  if (reply.chunked) {
+    res.set_chunked_content_provider(reply.contentType, provide);
+  } else {
+    res.set_content_provider(size, reply.contentType,
+                             [provide](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                               return provide(offset, sink);
+                             });
+  }
+}
+
+void LoopbackServer::CountHeld() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++held_;
+}
+
+std::size_t LoopbackServer::HeldCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return held_;
 }
 
 void LoopbackServer::Sleep(std::chrono::milliseconds delay) {

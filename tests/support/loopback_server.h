@@ -19,7 +19,8 @@
 
 namespace httplib {
 class Server;
-}
+struct Response;
+}  // namespace httplib
 
 namespace orvella::test {
 
@@ -47,6 +48,12 @@ struct Reply {
   /// Announce the whole body, send this many bytes, then send nothing more until
   /// ReleaseStalls() or Stop(); the connection is then dropped.
   std::optional<std::size_t> stallAfter;
+  /// Announce the whole body and send it one byte at a time, one every `dripEvery`, until
+  /// it is complete or Stop().
+  std::optional<std::chrono::milliseconds> dripEvery;
+  /// Send this many bytes of a pattern in place of `body`, made as they go out (for
+  /// bodies too large to hold); announced, or chunked when `chunked` is set.
+  std::size_t generatedSize = 0;
 };
 
 /// One request as the server received it.
@@ -93,6 +100,9 @@ class LoopbackServer {
 
   /// Lets every stalled body go on (it is then dropped).
   void ReleaseStalls();
+  /// How many answers have been held so far: a delay begun, a body stalled, a drip
+  /// begun.
+  std::size_t HeldCount() const;
   /// Ends delays and stalls, stops listening and waits for the server's threads.
   /// Afterwards connections to port() are refused. Idempotent.
   void Stop();
@@ -103,6 +113,11 @@ class LoopbackServer {
   void Sleep(std::chrono::milliseconds delay);
   // Waits until ReleaseStalls() or Stop().
   void WaitForRelease();
+  void CountHeld();
+  // Sends the body of `reply` one byte per reply.dripEvery.
+  void Drip(httplib::Response& res, Reply& reply);
+  // Sends reply.generatedSize pattern bytes.
+  static void Generate(httplib::Response& res, const Reply& reply);
 
   std::unique_ptr<httplib::Server> server_;
   std::thread thread_;
@@ -113,6 +128,7 @@ class LoopbackServer {
   std::condition_variable released_;
   bool stopping_ = false;
   uint64_t releases_ = 0;  // counts ReleaseStalls() calls
+  std::size_t held_ = 0;
   std::map<std::string, Handler> routes_;
   std::vector<ReceivedRequest> requests_;
 };

@@ -3,12 +3,25 @@
 
 #include <dlfcn.h>
 
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 namespace orvella::test {
 
 std::string ModulePath() {
   return ORVELLA_MODULE_PATH;
+}
+
+int CountThreadsNamed(const std::string& name) {
+  int count = 0;
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+    std::ifstream comm(task.path() / "comm");
+    std::string line;
+    count += std::getline(comm, line) && line == name;
+  }
+  return count;
 }
 
 LoadedModule::LoadedModule() {

@@ -9,6 +9,10 @@ namespace orvella::test {
 /// Path of the built Orvella.rpl (compiled in by CMake).
 std::string ModulePath();
 
+/// Number of this process's threads that carry `name` (system/thread_name.h), so a test
+/// can see the module's worker come and go.
+int CountThreadsNamed(const std::string& name);
+
 /// A freshly loaded copy of the module. RTLD_LOCAL with a private copy of the file per
 /// instance would be needed for two at once; tests load one at a time.
 class LoadedModule {

@@ -1,5 +1,7 @@
 // The real module, loaded with LoadLibraryW by the test process.
 #include <windows.h>
+// After windows.h.
+#include <tlhelp32.h>
 
 #include <filesystem>
 #include <stdexcept>
@@ -24,6 +26,33 @@ std::wstring NativePath(const std::string& path) {
 
 std::string ModulePath() {
   return ORVELLA_MODULE_PATH;
+}
+
+int CountThreadsNamed(const std::string& name) {
+  using GetDescription = HRESULT(WINAPI*)(HANDLE, PWSTR*);
+  auto get = reinterpret_cast<GetDescription>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetThreadDescription")));
+  if (get == nullptr) throw std::runtime_error("no GetThreadDescription");
+  const std::wstring wanted(name.begin(), name.end());
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) throw std::runtime_error("no thread snapshot");
+  int count = 0;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Thread32First(snapshot, &entry); more;
+       more = ::Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID != ::GetCurrentProcessId()) continue;
+    HANDLE thread = ::OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ThreadID);
+    if (thread == nullptr) continue;
+    PWSTR description = nullptr;
+    if (SUCCEEDED(get(thread, &description)) && description != nullptr) {
+      count += wanted == description;
+      ::LocalFree(description);
+    }
+    ::CloseHandle(thread);
+  }
+  ::CloseHandle(snapshot);
+  return count;
 }
 
 LoadedModule::LoadedModule() {

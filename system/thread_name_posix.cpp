@@ -1,0 +1,12 @@
+// Thread names through pthread_setname_np (the thread's "comm" on Linux).
+#include <pthread.h>
+
+#include "system/thread_name.h"
+
+namespace orvella {
+
+void NameCurrentThread(const char* name) {
+  ::pthread_setname_np(::pthread_self(), name);
+}
+
+}  // namespace orvella
