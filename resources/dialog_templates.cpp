@@ -54,6 +54,7 @@ constexpr ControlTemplate kAuthorizeControls[] = {
     {kIdCancel, K::kPushButton, L"Cancel", {84, 65, 50, 14}, kTab},
     {kIdcStatic, K::kLabel, L"Email:", {7, 10, 19, 8}, kSsLeft},
     {kIdcStatic, K::kLabel, L"Password:", {7, 35, 32, 8}, kSsLeft},
+    {kIdcSignInStatus, K::kLabel, L"", {7, 51, 144, 8}, kSsLeft},
 };
 
 const DialogTemplate kOrvellaTemplate{kIddOrvella,  L"Orvella PlugIn 1.0", 420,

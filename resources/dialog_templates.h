@@ -58,6 +58,7 @@ enum ConfigControlId : int {
 enum AuthorizeControlId : int {
   kIdcEmail = 1002,
   kIdcPassword = 1003,
+  kIdcSignInStatus = 1004,  // says that a sign-in is in progress; empty otherwise
 };
 
 /// Win32 style bits, by their Win32 values, so a resource script can be generated as is.

@@ -8,6 +8,7 @@ const StringEntry kStringTable[] = {
     {kIdsAuthenticated, kTextAuthenticated},
     {kIdsAuthorizationDenied, kTextAuthorizationDenied},
     {kIdsConnectionFailed, kTextConnectionFailed},
+    {kIdsSigningIn, kTextSigningIn},
     {kIdsFolderEmpty, kTextFolderEmpty},
     {kIdsFolderMissing, kTextFolderMissing},
     {kIdsSelectFolder, kTextSelectFolder},

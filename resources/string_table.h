@@ -10,6 +10,7 @@ enum StringId : unsigned {
   kIdsAuthenticated = 29,  // "%s": the user name
   kIdsAuthorizationDenied = 31,
   kIdsConnectionFailed = 34,  // "%d": the transport's result code
+  kIdsSigningIn = 35,
   kIdsFolderEmpty = 148,
   kIdsFolderMissing = 150,
   kIdsSelectFolder = 282,
@@ -25,6 +26,7 @@ inline constexpr wchar_t kTextAuthenticated[] = L"Orvella Plugin is currently au
 inline constexpr wchar_t kTextAuthorizationDenied[] = L"Authorization has been denied";
 inline constexpr wchar_t kTextConnectionFailed[] =
     L"Connection to Orvella server failed with error %d";
+inline constexpr wchar_t kTextSigningIn[] = L"Signing in to the Orvella server...";
 inline constexpr wchar_t kTextFolderEmpty[] =
     L"Destination folder for downloaded item is empty. Please enter the name of an existing "
     L"folder complete with path name.";

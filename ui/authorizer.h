@@ -14,7 +14,8 @@ class CAuthorizer {
   virtual ~CAuthorizer() = default;
   /// Signs in with `email` and `password` as typed, on `client`. Returns 1 with the
   /// client's token and userName set, or 0 with its errorText set (possibly empty).
-  /// Blocks the host's thread until the answer is complete.
+  /// The client's watch ends the request early. Blocks the calling thread (the sign-in
+  /// request's own) until the answer is complete.
   virtual int32_t Authorize(COrvellaClient& client, const std::wstring& email,
                             const std::wstring& password) = 0;
 };

@@ -18,6 +18,8 @@ class CDialogModel {
   /// Called for a click on button or check box `id`; kIdOk for Enter and kIdCancel for
   /// Escape and the close box.
   virtual void OnCommand(int id) = 0;
+  /// Called about every kBusyTickMs while the view is busy (CDialogView::SetBusy).
+  virtual void OnTick() {}
 
   /// Connects the model to the view for one modal run; null disconnects it. Called by
   /// the platform's modal run only.

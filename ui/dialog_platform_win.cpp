@@ -53,16 +53,35 @@ class CWin32DialogView final : public CDialogView {
     ended_ = true;
     result_ = result;
   }
+  void SetBusy(bool busy) override {
+    busy_ = busy;
+    if (busy) {
+      ::SetTimer(window_, kTickTimer, kBusyTickMs, nullptr);
+    } else {
+      ::KillTimer(window_, kTickTimer);
+    }
+    // The cursor changes at once if it is over the dialog, not only at its next move.
+    POINT at{};
+    HWND under = ::GetCursorPos(&at) ? ::WindowFromPoint(at) : nullptr;
+    if (under != nullptr && (under == window_ || ::IsChild(window_, under))) ::SetCursor(Cursor());
+  }
 
   // Ends the modal run when a handler asked for it.
   void FinishHandler() {
     if (ended_) ::EndDialog(window_, result_);
   }
+  bool ended() const { return ended_; }
+  // The cursor over the dialog: busy (still taking input) while busy_, else the arrow.
+  HCURSOR Cursor() const { return ::LoadCursorW(nullptr, busy_ ? IDC_APPSTARTING : IDC_ARROW); }
+  bool busy() const { return busy_; }
+
+  static constexpr UINT_PTR kTickTimer = 1;
 
  private:
   HWND window_;
   bool ended_ = false;
   int result_ = kResultCancel;
+  bool busy_ = false;
 };
 
 struct RunningDialog {
@@ -90,7 +109,18 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       running->view->FinishHandler();
       return TRUE;
     }
+    if (message == WM_TIMER && wParam == CWin32DialogView::kTickTimer) {
+      if (!running->view->ended()) running->model->OnTick();
+      running->view->FinishHandler();
+      return TRUE;
+    }
+    if (message == WM_SETCURSOR && running->view->busy()) {
+      ::SetCursor(running->view->Cursor());
+      ::SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
+      return TRUE;
+    }
     if (message == WM_DESTROY) {
+      ::KillTimer(window, CWin32DialogView::kTickTimer);
       running->model->Attach(nullptr);
       delete running->view;
       running->view = nullptr;

@@ -9,6 +9,9 @@
 
 namespace orvella {
 
+/// How often a busy dialog's model is asked to look at its work, in milliseconds.
+inline constexpr int kBusyTickMs = 50;
+
 /// Buttons of a message box (the MB_OK, MB_OKCANCEL and MB_YESNO sets).
 enum class MessageButtons { kOk, kOkCancel, kYesNo };
 
@@ -46,6 +49,10 @@ class CDialogView {
   virtual int ShowMessage(const std::wstring& text, MessageButtons buttons, MessageIcon icon) = 0;
   /// Ends the modal run with `result` once the current handler returns.
   virtual void EndDialog(int result) = 0;
+  /// Starts or ends the dialog's busy state: while it lasts the window shows the busy
+  /// cursor and the model's OnTick is called about every kBusyTickMs, so the model can
+  /// look at work that runs on another thread. The window keeps taking input.
+  virtual void SetBusy(bool busy) = 0;
 };
 
 }  // namespace orvella

@@ -75,9 +75,11 @@ CGtkDialogWindow::CGtkDialogWindow(CDialogModel& model, GtkWindow* parent, uintp
   }
   g_signal_connect(window_, "delete-event", G_CALLBACK(&CGtkDialogWindow::OnDelete), this);
   g_signal_connect(window_, "key-press-event", G_CALLBACK(&CGtkDialogWindow::OnKeyPress), this);
+  g_signal_connect(window_, "realize", G_CALLBACK(&CGtkDialogWindow::OnRealize), this);
 }
 
 CGtkDialogWindow::~CGtkDialogWindow() {
+  if (tickSource_ != 0) g_source_remove(tickSource_);
   // The handlers point at this object: cut them before the window can outlive it.
   g_signal_handlers_disconnect_by_data(window_, this);
   for (const Control& control : controls_) {
@@ -286,6 +288,38 @@ void CGtkDialogWindow::FocusAndSelectAll(int id) {
 int CGtkDialogWindow::ShowMessage(const std::wstring& text, MessageButtons buttons,
                                   MessageIcon icon) {
   return RunMessageBox(GTK_WINDOW(window_), text, buttons, icon);
+}
+
+void CGtkDialogWindow::SetBusy(bool busy) {
+  busy_ = busy;
+  if (busy && tickSource_ == 0) {
+    tickSource_ = g_timeout_add(kBusyTickMs, &CGtkDialogWindow::OnTick, this);
+  } else if (!busy && tickSource_ != 0) {
+    g_source_remove(tickSource_);
+    tickSource_ = 0;
+  }
+  ShowCursor();
+}
+
+void CGtkDialogWindow::ShowCursor() {
+  GdkWindow* window = gtk_widget_get_window(window_);
+  if (window == nullptr) return;
+  // "progress": busy, yet still taking input (Cancel works).
+  GdkCursor* cursor =
+      busy_ ? gdk_cursor_new_from_name(gdk_window_get_display(window), "progress") : nullptr;
+  gdk_window_set_cursor(window, cursor);
+  if (cursor != nullptr) g_object_unref(cursor);
+}
+
+void CGtkDialogWindow::OnRealize(GtkWidget*, gpointer self) {
+  static_cast<CGtkDialogWindow*>(self)->ShowCursor();
+}
+
+gboolean CGtkDialogWindow::OnTick(gpointer self) {
+  auto* dialog = static_cast<CGtkDialogWindow*>(self);
+  if (!dialog->ended_) dialog->model_.OnTick();
+  // The model may have ended the busy state, which removed this source.
+  return dialog->tickSource_ != 0 ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
 }
 
 void CGtkDialogWindow::EndDialog(int result) {

@@ -53,6 +53,7 @@ class CGtkDialogWindow final : public CDialogView {
   void FocusAndSelectAll(int id) override;
   int ShowMessage(const std::wstring& text, MessageButtons buttons, MessageIcon icon) override;
   void EndDialog(int result) override;
+  void SetBusy(bool busy) override;
 
  private:
   struct Control {
@@ -67,6 +68,10 @@ class CGtkDialogWindow final : public CDialogView {
   static void OnClicked(GtkButton* button, gpointer self);
   static gboolean OnDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
   static gboolean OnKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer self);
+  static gboolean OnTick(gpointer self);
+  // Shows the busy cursor over the window while busy_ (once the window is realized).
+  void ShowCursor();
+  static void OnRealize(GtkWidget* widget, gpointer self);
 
   CDialogModel& model_;
   GtkWidget* window_ = nullptr;
@@ -77,6 +82,8 @@ class CGtkDialogWindow final : public CDialogView {
   int result_ = kResultCancel;
   bool ended_ = false;
   bool settingCheck_ = false;  // programmatic check changes are not clicks
+  bool busy_ = false;
+  guint tickSource_ = 0;  // the busy state's tick, 0 while not busy
 };
 
 /// Shows a modal message box over `parent` (may be null) titled with the application

@@ -35,6 +35,20 @@ GtkDriver& GtkDriver::When(const std::string& title, std::function<void(GtkWidge
   });
 }
 
+GtkDriver& GtkDriver::Gone(const std::string& title) {
+  return Then([=] {
+    GList* windows = gtk_window_list_toplevels();
+    bool shown = false;
+    for (GList* item = windows; item != nullptr && !shown; item = item->next) {
+      const char* windowTitle = gtk_window_get_title(GTK_WINDOW(item->data));
+      shown = windowTitle != nullptr && title == windowTitle &&
+              gtk_widget_get_mapped(GTK_WIDGET(item->data));
+    }
+    g_list_free(windows);
+    return !shown;
+  });
+}
+
 gboolean GtkDriver::Tick(gpointer self) {
   auto* driver = static_cast<GtkDriver*>(self);
   // A step may open a nested modal run that ticks this driver again: take it out first.

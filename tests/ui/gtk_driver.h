@@ -25,6 +25,9 @@ class GtkDriver {
   /// then hands it to `act`.
   GtkDriver& When(const std::string& title, std::function<void(GtkWidget*)> act,
                   GType type = G_TYPE_INVALID);
+  /// Waits until no window titled `title` is shown any more (a dialog that ends only
+  /// once its request has).
+  GtkDriver& Gone(const std::string& title);
   /// True when every step has run.
   bool finished() const { return steps_.empty(); }
 

@@ -15,8 +15,10 @@
 #include "base/write_log.h"
 #include "resources/string_table.h"
 #include "system/module_file.h"
+#include "system/thread_name.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_host.h"
+#include "tests/support/stalled_service.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/gtk_driver.h"
 #include "tests/ui/scripted_dialogs.h"
@@ -105,6 +107,7 @@ TEST(GtkHostCommand, ConfigureEditsSignsInAndSavesOnlyAfterOk) {
               TypeInto(signIn, kIdcPassword, demo.password);
               ClickControl(signIn, kIdOk);
             })
+      .Gone("Authorize")
       .When(kSettingsTitle, [&](GtkWidget* window) {
         EXPECT_EQ(ControlText(window, kIdcStatus),
                   "Orvella Plugin is currently authenticated\n" + demo.userName);
@@ -129,6 +132,127 @@ TEST(GtkHostCommand, ConfigureEditsSignsInAndSavesOnlyAfterOk) {
   XDestroyWindow(xdisplay, hostWindow);
   XCloseDisplay(xdisplay);
 }
+
+// The sign-in through the loaded module against a service that leaves the request waiting
+// at each point: the dialog keeps drawing and says it is signing in, message 10 for the
+// worker (stalled in a feed query) returns meanwhile, Cancel, Escape or the close box ends
+// the request and leaves the dialog as it was, and then a working service signs in.
+class GtkModuleSignIn : public ::testing::TestWithParam<StallPoint> {
+ protected:
+  GtkModuleSignIn() : stalled(GetParam(), "/api/v3/user/") {
+    stalled.Stall("/api/v3/art/");
+    working.Set("/api/v3/user/", Reply(200, R"({"user_name":"Ada","user_token":"tok-ada"})"));
+    ::setenv("ORVELLA_SERVER_URL", stalled.BaseUrl().c_str(), 1);
+    host.SetInt(L"Enabled", 1);
+    host.SetString(L"ImgFolder", FromFsPath(folder.path()));
+    host.SetInt(L"nFeeds", 1);
+    host.SetInt(L"Feed0_Type", 1);
+    host.SetInt(L"Feed0_Flg", 1);
+  }
+  ~GtkModuleSignIn() override { ::unsetenv("ORVELLA_SERVER_URL"); }
+
+  /// A step that is done `ms` milliseconds after it was first tried.
+  static GtkDriver::Step Pause(int ms) {
+    auto until = std::make_shared<gint64>(0);
+    return [until, ms] {
+      if (*until == 0) *until = g_get_monotonic_time() + ms * 1000;
+      return g_get_monotonic_time() >= *until;
+    };
+  }
+  /// Ends the running sign-in the way this stall point's case does.
+  void CancelSignIn(GtkWidget* window) {
+    switch (GetParam()) {
+      case StallPoint::kHeaders:
+        PressKey(window, GDK_KEY_Escape);
+        break;
+      case StallPoint::kBody:
+        gtk_window_close(GTK_WINDOW(window));  // the close box
+        break;
+      default:
+        ClickControl(window, kIdCancel);
+        break;
+    }
+  }
+
+  ScopedConfigHome home;
+  TempDir folder;
+  FakeHost host;
+  StalledService stalled;
+  LoopbackServer working;
+};
+
+gboolean MarkDrawn(GtkWidget*, cairo_t*, gpointer drawn) {
+  *static_cast<bool*>(drawn) = true;
+  return FALSE;
+}
+
+TEST_P(GtkModuleSignIn, DialogStaysResponsiveCancelEndsTheRequestThenASignInWorks) {
+  if (!CreateDialogPlatform()->Open())
+    GTEST_SKIP() << "no display (CTest runs this under xvfb-run)";
+  LoadedModule module;
+  module.Send(3, FakeHost::callbackArg());
+  module.Send(7);
+  module.Send(9);
+  while (host.CountLogs(L"QueryFeed: ") == 0) g_usleep(2000);
+  bool drawn = false;
+  GtkDriver driver;
+  driver.When(kSettingsTitle, [](GtkWidget* window) { ClickControl(window, kIdcAuthorize); })
+      .When("Authorize",
+            [](GtkWidget* window) {
+              TypeInto(window, kIdcEmail, "ada@orvella.test");
+              TypeInto(window, kIdcPassword, "secret");
+              ClickControl(window, kIdOk);
+            })
+      .Then([&] { return GetParam() == StallPoint::kConnect || stalled.server.HeldCount() >= 2; })
+      .Then(Pause(300))
+      .When("Authorize",
+            [&](GtkWidget* window) {
+              EXPECT_FALSE(gtk_widget_get_sensitive(FindControlWidget(window, kIdOk)));
+              EXPECT_EQ(ControlText(window, kIdcSignInStatus), WideToUtf8(kTextSigningIn));
+              EXPECT_NE(gdk_window_get_cursor(gtk_widget_get_window(window)), nullptr);
+              g_signal_connect_after(window, "draw", G_CALLBACK(&MarkDrawn), &drawn);
+              gtk_widget_queue_draw(window);
+              SaveScreenshot(window, std::string("signing-in-") + StallName(GetParam()));
+              // The host's thread stops the worker while the sign-in runs.
+              EXPECT_EQ(module.Send(10, 0, 1), 0);
+              EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 0"));
+            })
+      .Then([&] { return drawn; })
+      .When("Authorize", [this](GtkWidget* window) { CancelSignIn(window); })
+      .Then([&] {
+        // Still open, as it was once the request ended: no message, the fields kept, OK back.
+        GtkWidget* window = FindMappedWindow("Authorize");
+        if (window == nullptr || !gtk_widget_get_sensitive(FindControlWidget(window, kIdOk))) {
+          return false;
+        }
+        EXPECT_EQ(FindMappedWindow(WideToUtf8(ApplicationTitle()), GTK_TYPE_MESSAGE_DIALOG),
+                  nullptr);
+        EXPECT_EQ(ControlText(window, kIdcSignInStatus), "");
+        EXPECT_EQ(ControlText(window, kIdcPassword), "secret");
+        EXPECT_EQ(gdk_window_get_cursor(gtk_widget_get_window(window)), nullptr);
+        EXPECT_EQ(CountThreadsNamed(kSignInThreadName), 0);
+        ::setenv("ORVELLA_SERVER_URL", working.BaseUrl().c_str(), 1);
+        ClickControl(window, kIdOk);
+        return true;
+      })
+      .Gone("Authorize")
+      .When(kSettingsTitle, [](GtkWidget* window) {
+        EXPECT_EQ(ControlText(window, kIdcStatus),
+                  "Orvella Plugin is currently authenticated\nAda");
+        ClickControl(window, kIdOk);
+      });
+  EXPECT_EQ(module.Send(5, 0), 1);
+  EXPECT_TRUE(driver.finished());
+  EXPECT_EQ(working.RequestCount(), 1u);
+  EXPECT_EQ(module.Send(8), 1);
+  module.Send(6);
+  EXPECT_EQ(ReadAll(home.path() / "Halvenworks" / "OrvellaPlugin" / "TokenRVT"), "tok-ada");
+  module.Unload();
+  EXPECT_EQ(CountThreadsNamed(kSignInThreadName) + CountThreadsNamed(kWorkerThreadName), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachStallPoint, GtkModuleSignIn, ::testing::ValuesIn(kStallPoints),
+                         [](const auto& info) { return StallName(info.param); });
 
 /// Every control exists in template order at its template rectangle in pixels; only a
 /// one-line label may run past its right edge, and then into no other control.

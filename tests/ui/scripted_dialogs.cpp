@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 namespace orvella::test {
 
 ScriptedView::ScriptedView(CDialogModel& model) : model_(model) {
@@ -16,10 +19,22 @@ ScriptedView::ScriptedView(CDialogModel& model) : model_(model) {
 }
 
 void ScriptedView::Click(int id) {
+  Press(id);
+  WaitWhileBusy();
+}
+
+void ScriptedView::Press(int id) {
   Control& control = controls_.at(id);
   ASSERT_TRUE(control.enabled) << "click on disabled control " << id;
   if (control.checkBox) control.checked = !control.checked;
   model_.OnCommand(id);
+}
+
+void ScriptedView::WaitWhileBusy() {
+  while (busy_) {
+    model_.OnTick();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 std::wstring ScriptedView::GetItemText(int id) const {

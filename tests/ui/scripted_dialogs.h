@@ -26,8 +26,16 @@ class ScriptedView final : public CDialogView {
 
   // What a user does.
   void Type(int id, const std::wstring& text) { controls_.at(id).text = text; }
-  /// Clicks control `id`; a check box toggles first, as an auto check box does.
+  /// Clicks control `id`; a check box toggles first, as an auto check box does. Then
+  /// waits, as a user would, while the dialog is busy (see WaitWhileBusy).
   void Click(int id);
+  /// Clicks control `id` and goes on at once.
+  void Press(int id);
+  /// Enter or Escape: command `id` reaches the model whether its button is enabled or not.
+  void Key(int id) { model_.OnCommand(id); }
+  /// Calls the model's OnTick, as the view's timer does, until it ends its busy state.
+  void WaitWhileBusy();
+  bool busy() const { return busy_; }
 
   // What a test looks at.
   const std::wstring& Text(int id) const { return controls_.at(id).text; }
@@ -49,6 +57,7 @@ class ScriptedView final : public CDialogView {
   void FocusAndSelectAll(int id) override;
   int ShowMessage(const std::wstring& text, MessageButtons buttons, MessageIcon icon) override;
   void EndDialog(int result) override;
+  void SetBusy(bool busy) override { busy_ = busy; }
 
  private:
   struct Control {
@@ -61,6 +70,7 @@ class ScriptedView final : public CDialogView {
   std::map<int, Control> controls_;
   std::vector<ShownMessage> messages_;
   int selected_ = 0;
+  bool busy_ = false;
   bool ended_ = false;
   int result_ = 0;
 };
