@@ -47,7 +47,8 @@ class CAuthorizeDlg : public CDialogModel {
   void CancelSignIn();
   /// Shows or ends the signing-in state: status text, busy cursor, OK disabled.
   void ShowSigningIn(bool signingIn);
-  /// The spec'd handling of a finished sign-in.
+  /// A finished sign-in: OK with the new account, or its error shown and the password
+  /// selected.
   void TakeResult(int32_t result, const COrvellaClient& client);
 
   CDialogPlatform& platform_;

@@ -72,7 +72,11 @@ class CWin32DialogView final : public CDialogView {
   }
   bool ended() const { return ended_; }
   // The cursor over the dialog: busy (still taking input) while busy_, else the arrow.
-  HCURSOR Cursor() const { return ::LoadCursorW(nullptr, busy_ ? IDC_APPSTARTING : IDC_ARROW); }
+  HCURSOR Cursor() const {
+    constexpr WORD kArrow = 32512;        // IDC_ARROW
+    constexpr WORD kAppStarting = 32650;  // IDC_APPSTARTING: busy, yet taking input
+    return ::LoadCursorW(nullptr, MAKEINTRESOURCEW(busy_ ? kAppStarting : kArrow));
+  }
   bool busy() const { return busy_; }
 
   static constexpr UINT_PTR kTickTimer = 1;

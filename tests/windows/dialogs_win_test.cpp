@@ -12,6 +12,12 @@
 #include <vector>
 
 #include "base/text_utf8.h"
+#include "resources/string_table.h"
+#include "system/thread_name.h"
+#include "system/user_store.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/module_host.h"
+#include "tests/support/stalled_service.h"
 #include "tests/support/temp_dir.h"
 #include "ui/authorize_dlg.h"
 #include "ui/authorizer.h"
@@ -176,6 +182,134 @@ TEST_F(Win32Dialogs, DialogsAreModalToTheWindowThatOwnsThem) {
   }
   EXPECT_TRUE(::IsWindowEnabled(host.get()));  // and takes it again once it is closed
 }
+
+// The host's thread runs message 10 from a timer of its own while the module's modal
+// dialogs run, as a host's window would: the driver asks, the timer sends.
+std::atomic<LoadedModule*> g_stopModule{nullptr};
+std::atomic<intptr_t> g_stopResult{-1};
+
+void CALLBACK StopWorkerOnHostThread(HWND, UINT, UINT_PTR, DWORD) {
+  if (LoadedModule* module = g_stopModule.load()) {
+    g_stopResult = module->Send(10, 0, 1);
+    g_stopModule = nullptr;
+  }
+}
+
+HWND WaitForDialog(const wchar_t* title) {
+  HWND window = nullptr;
+  while ((window = ::FindWindowW(L"#32770", title)) == nullptr || !::IsWindowVisible(window)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return window;
+}
+
+std::wstring ItemText(HWND dialog, int id) {
+  wchar_t text[512] = {};
+  ::GetDlgItemTextW(dialog, id, text, 512);
+  return text;
+}
+
+void Click(HWND dialog, int id) {
+  ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+// The sign-in through the loaded module against a service that leaves the request waiting
+// at each point: the dialog keeps answering and says it signs in, message 10 returns
+// meanwhile, Cancel (Escape, the close box) ends the request and leaves the dialog as it
+// was, and then a working service signs in.
+class Win32ModuleSignIn : public ::testing::TestWithParam<StallPoint> {
+ protected:
+  Win32ModuleSignIn() : stalled(GetParam(), "/api/v3/user/") {
+    stalled.Stall("/api/v3/art/");
+    working.Set("/api/v3/user/", Reply(200, R"({"user_name":"Ada","user_token":"tok-ada"})"));
+    ::_putenv_s("ORVELLA_SERVER_URL", stalled.BaseUrl().c_str());
+    host.SetInt(L"Enabled", 1);
+    host.SetString(L"ImgFolder", Utf8ToWide(folder.path().string()));
+    host.SetInt(L"nFeeds", 1);
+    host.SetInt(L"Feed0_Type", 1);
+    host.SetInt(L"Feed0_Flg", 1);
+  }
+  ~Win32ModuleSignIn() override { ::_putenv_s("ORVELLA_SERVER_URL", ""); }
+
+  // Plays the user on a thread of its own while the test's thread runs message 5.
+  void Drive(LoadedModule& module) {
+    Click(WaitForDialog(L"Orvella PlugIn 1.0"), kIdcAuthorize);
+    HWND signIn = WaitForDialog(L"Authorize");
+    ::SetDlgItemTextW(signIn, kIdcEmail, L"ada@orvella.test");
+    ::SetDlgItemTextW(signIn, kIdcPassword, L"secret");
+    Click(signIn, kIdOk);
+    if (GetParam() != StallPoint::kConnect) {
+      while (stalled.server.HeldCount() < 2)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    DWORD_PTR answer = 0;
+    EXPECT_NE(::SendMessageTimeoutW(signIn, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer), 0);
+    EXPECT_FALSE(::IsWindowEnabled(::GetDlgItem(signIn, kIdOk)));
+    EXPECT_EQ(ItemText(signIn, kIdcSignInStatus), kTextSigningIn);
+    SaveScreenshot(signIn, std::string("signing-in-") + StallName(GetParam()) + ".bmp");
+    g_stopModule = &module;
+    while (g_stopModule.load() != nullptr)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(g_stopResult.load(), 0);
+    switch (GetParam()) {
+      case StallPoint::kHeaders:  // Escape in the password field
+        ::PostMessageW(::GetDlgItem(signIn, kIdcPassword), WM_KEYDOWN, VK_ESCAPE, 0);
+        break;
+      case StallPoint::kBody:  // the close box
+        ::PostMessageW(signIn, WM_SYSCOMMAND, SC_CLOSE, 0);
+        break;
+      default:
+        Click(signIn, kIdCancel);
+        break;
+    }
+    while (!::IsWindowEnabled(::GetDlgItem(signIn, kIdOk))) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_TRUE(::IsWindowVisible(signIn));
+    EXPECT_EQ(ItemText(signIn, kIdcSignInStatus), L"");
+    EXPECT_EQ(ItemText(signIn, kIdcPassword), L"secret");
+    EXPECT_EQ(CountThreadsNamed(kSignInThreadName), 0);
+    ::_putenv_s("ORVELLA_SERVER_URL", working.BaseUrl().c_str());
+    Click(signIn, kIdOk);
+    while (::IsWindow(signIn)) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    HWND settings = WaitForDialog(L"Orvella PlugIn 1.0");
+    EXPECT_EQ(ItemText(settings, kIdcStatus), L"Orvella Plugin is currently authenticated\nAda");
+    Click(settings, kIdOk);
+  }
+
+  ScopedConfigHome home;
+  TempDir folder;
+  FakeHost host;
+  StalledService stalled;
+  LoopbackServer working;
+};
+
+TEST_P(Win32ModuleSignIn, DialogStaysResponsiveCancelEndsTheRequestThenASignInWorks) {
+  LoadedModule module;
+  module.Send(3, FakeHost::callbackArg());
+  module.Send(7);
+  module.Send(9);
+  while (host.CountLogs(L"QueryFeed: ") == 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &StopWorkerOnHostThread);
+  std::thread user([&] { Drive(module); });
+  EXPECT_EQ(module.Send(5, 0), 1);
+  user.join();
+  ::KillTimer(nullptr, timer);
+  EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 0"));
+  EXPECT_EQ(working.RequestCount(), 1u);
+  EXPECT_EQ(module.Send(8), 1);
+  module.Send(6);
+  EXPECT_EQ(ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"TokenRVT"), L"tok-ada");
+  module.Unload();
+  while (CountThreadsNamed(kWorkerThreadName) > 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(CountThreadsNamed(kSignInThreadName), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachStallPoint, Win32ModuleSignIn, ::testing::ValuesIn(kStallPoints),
+                         [](const auto& info) { return StallName(info.param); });
 
 }  // namespace
 }  // namespace orvella::test

@@ -176,7 +176,7 @@ TEST_F(ModuleResources, StringTableMatchesTheDescription) {
     EXPECT_EQ(std::wstring(buffer, static_cast<std::size_t>(std::max(length, 0))), text) << id;
     ++checked;
   });
-  EXPECT_EQ(checked, 9);
+  EXPECT_EQ(checked, 10);
   // No title string: message boxes take their caption from the module's file name.
   wchar_t buffer[64];
   EXPECT_EQ(::LoadStringW(instance, 57344 /* the framework's application title */, buffer, 64), 0);
