@@ -1,0 +1,168 @@
+// How long each kind of request takes to end once it is asked to stop, at each point where
+// a service can leave it waiting: connecting (full listen backlog), before the answer's
+// headers, in the middle of the body, and while the body drips in at two bytes a second.
+// Prints a Markdown table (median and worst of a few runs, in milliseconds).
+//
+//   stop_latency [RUNS]     (RUNS per cell, default 3)
+//
+// Rows: an image download (the stop flag), a feed query (the stop flag), the sign-in
+// (Cancel), and through the loaded module with its worker in a feed query: message 10 and
+// the module's unload. Goal: every entry under one second.
+#include <stdlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/text_utf8.h"
+#include "base/write_log.h"
+#include "engine/download_image.h"
+#include "service/orvella_client.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/module_host.h"
+#include "tests/support/stalled_service.h"
+#include "tests/support/temp_dir.h"
+#include "ui/authorizer.h"
+#include "ui/sign_in_request.h"
+
+namespace orvella::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void SetServer(const std::string& base) {
+  ::setenv("ORVELLA_SERVER_URL", base.c_str(), 1);
+}
+
+double Milliseconds(Clock::duration elapsed) {
+  return std::chrono::duration<double, std::milli>(elapsed).count();
+}
+
+// One stop of a request made with `run`, which blocks until the request ended: the time
+// from setting the flag to its return.
+double StopOnce(StalledService& stalled,
+                const std::function<void(const std::atomic<int32_t>&)>& run) {
+  std::atomic<int32_t> stop{0};
+  Clock::time_point ended;
+  std::thread request([&] {
+    run(stop);
+    ended = Clock::now();
+  });
+  stalled.WaitUntilStalled();
+  const Clock::time_point asked = Clock::now();
+  stop.store(1);
+  request.join();
+  return Milliseconds(ended - asked);
+}
+
+double DownloadStop(StallPoint point) {
+  StalledService stalled(point, "/img/x.jpg");
+  TempDir folder;
+  const std::wstring url = Utf8ToWide(stalled.BaseUrl()) + L"/img/x.jpg";
+  const std::wstring target = Utf8ToWide((folder.path() / "x.jpg").string());
+  return StopOnce(stalled,
+                  [&](const std::atomic<int32_t>& stop) { DownloadImage(url, target, &stop); });
+}
+
+double FeedQueryStop(StallPoint point) {
+  StalledService stalled(point, "/api/v3/art/");
+  SetServer(stalled.BaseUrl());
+  return StopOnce(stalled, [](const std::atomic<int32_t>& stop) {
+    COrvellaClient client(L"", L"");
+    client.watch.stop = &stop;
+    COrvellaFeed feed(kFeedTypeWallpapers, 20, L"");
+    client.QueryFeed(feed, 1920, 1080);
+  });
+}
+
+double SignInCancel(StallPoint point) {
+  StalledService stalled(point, "/api/v3/user/");
+  SetServer(stalled.BaseUrl());
+  CSignInRequest request(ServiceAuthorizer(), L"", L"", L"ada@orvella.test", L"secret");
+  stalled.WaitUntilStalled();
+  const Clock::time_point asked = Clock::now();
+  request.Cancel();
+  while (!request.Done()) std::this_thread::sleep_for(std::chrono::microseconds(100));
+  return Milliseconds(Clock::now() - asked);
+}
+
+// The module with its worker waiting in a feed query; `end` stops it (message 10) or
+// unloads the module. Returns the time `end` took.
+double ModuleStop(StallPoint point, bool unload) {
+  StalledService stalled(point, "/api/v3/art/");
+  SetServer(stalled.BaseUrl());
+  ScopedConfigHome config;
+  TempDir folder;
+  FakeHost host;
+  host.SetInt(L"Enabled", 1);
+  host.SetString(L"ImgFolder", Utf8ToWide(folder.path().string()));
+  host.SetInt(L"nFeeds", 1);
+  host.SetInt(L"Feed0_Type", 1);
+  host.SetInt(L"Feed0_Flg", 1);
+  LoadedModule module;
+  module.Send(3, FakeHost::callbackArg());
+  module.Send(7);
+  module.Send(9);
+  while (host.CountLogs(L"QueryFeed: ") == 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  stalled.WaitUntilStalled();
+  const Clock::time_point asked = Clock::now();
+  if (unload) {
+    module.Unload();
+  } else {
+    module.Send(10, 0, 1);
+  }
+  return Milliseconds(Clock::now() - asked);
+}
+
+struct Row {
+  const char* name;
+  std::function<double(StallPoint)> measure;
+};
+
+std::string Cell(std::vector<double> samples) {
+  std::sort(samples.begin(), samples.end());
+  char text[64];
+  std::snprintf(text, sizeof text, "%.0f / %.0f", samples[samples.size() / 2], samples.back());
+  return text;
+}
+
+}  // namespace
+}  // namespace orvella::test
+
+int main(int argc, char** argv) {
+  using namespace orvella::test;
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+  // The requests' log lines are not wanted here; the module's go to the fake host.
+  orvella::SetLogCallback(nullptr);
+  const std::vector<Row> rows = {
+      {"image download (stop flag)", &DownloadStop},
+      {"feed query (stop flag)", &FeedQueryStop},
+      {"sign-in (Cancel)", &SignInCancel},
+      {"message 10, worker in a feed query", [](StallPoint p) { return ModuleStop(p, false); }},
+      {"module unload, worker in a feed query", [](StallPoint p) { return ModuleStop(p, true); }},
+  };
+  std::printf("| request (ms: median / worst of %d) |", runs);
+  for (const StallPoint point : kStallPoints) std::printf(" %s |", StallName(point));
+  std::printf("\n|---|---|---|---|---|\n");
+  double worst = 0;
+  for (const Row& row : rows) {
+    std::printf("| %s |", row.name);
+    for (const StallPoint point : kStallPoints) {
+      std::vector<double> samples;
+      for (int i = 0; i < runs; ++i) samples.push_back(row.measure(point));
+      worst = std::max(worst, *std::max_element(samples.begin(), samples.end()));
+      std::printf(" %s |", Cell(samples).c_str());
+      std::fflush(stdout);
+    }
+    std::printf("\n");
+  }
+  std::printf("\nworst: %.0f ms (goal: under 1000 ms)\n", worst);
+  return worst < 1000 ? 0 : 1;
+}
