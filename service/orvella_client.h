@@ -48,7 +48,7 @@ class COrvellaClient {
 
   /// Signs in with the e-mail address and password as typed. Returns 1 with token and
   /// userName replaced, or 0 with errorText set (possibly empty). Never throws; writes
-  /// no log line of its own. Host's thread.
+  /// no log line of its own. Any thread (the sign-in dialog runs it on one of its own).
   int32_t Authorize(const std::wstring& email, const std::wstring& password);
 
   /// Replaces feed.items with what the art endpoint offers for the feed at width x

@@ -7,6 +7,7 @@
 
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/child_process.h"
+#include "tests/support/stalled_service.h"
 #include "tools/orvella-host/stop_signal.h"
 
 namespace orvella::test {
@@ -59,6 +60,25 @@ TEST_F(HostProcessTest, RunStopsThePlugInOnTheFirstStopRequest) {
     host->Signal(signal);
     EXPECT_EQ(host->Wait(), 128 + signal) << host->err();
     // The plug-in's own stop (message 10) ended the worker.
+    EXPECT_NE(host->err().find("COrvellaThread::Stop(), result: 0"), std::string::npos)
+        << host->err();
+  }
+}
+
+// The first Ctrl-C ends a sync whose worker waits in a feed query, wherever the service
+// left it waiting, with the interrupted sync's status; the process is gone.
+TEST_F(HostProcessTest, SyncEndsOnTheFirstCtrlCWhileAFeedQueryWaits) {
+  WriteProfile();
+  for (const StallPoint point : kStallPoints) {
+    SCOPED_TRACE(StallName(point));
+    StalledService stalled(point, "/api/v3/art/");
+    ChildProcess::Options options;
+    options.env["ORVELLA_SERVER_URL"] = stalled.BaseUrl();
+    host = Start({"--verbose", "sync"}, options);
+    ASSERT_TRUE(host->WaitForErr("QueryFeed: ")) << host->err();
+    stalled.WaitUntilStalled();
+    host->Signal(SIGINT);
+    EXPECT_EQ(host->Wait(), 130) << host->err();  // reaped: the process is gone
     EXPECT_NE(host->err().find("COrvellaThread::Stop(), result: 0"), std::string::npos)
         << host->err();
   }
