@@ -13,11 +13,14 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::minutes;
 
-// A monitor source that throws on a chosen call, counted across the worker's passes.
+// A monitor source that throws on a chosen call, counted across the worker's passes, and
+// that can be held: work that does not look at the stop flag.
 std::atomic<int> g_calls{0};
 std::atomic<int> g_throwOnCall{0};
+std::atomic<bool> g_hold{false};
 std::vector<DisplayRect> FlakyMonitors() {
   if (++g_calls == g_throwOnCall.load()) throw std::runtime_error("monitor list unavailable");
+  while (g_hold.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return {{0, 0, 1280, 720}};
 }
 
@@ -26,6 +29,7 @@ class WorkerTest : public EngineTest {
   WorkerTest() {
     ::setenv("ORVELLA_SERVER_URL", art.Url().c_str(), 1);
     g_calls = g_throwOnCall = 0;
+    g_hold = false;
     engine.monitors = &FlakyMonitors;
     art.SetImage("a.jpg", PatternBytes(3000));
     art.SetCatalog(1, {"a.jpg"});
@@ -122,18 +126,17 @@ TEST_F(WorkerTest, StopDuringTheRestartPauseEndsWithoutAnotherPass) {
 }
 
 TEST_F(WorkerTest, StopThatTimesOutLeavesTheWorkerAliveUntilItEnds) {
-  Reply late(200, R"({"art":[]})");
-  late.delay = minutes(10);  // cut short when the server stops
-  art.SetArtAnswer(1, [&] { return late; });
+  g_hold = true;
   Start({minutes(10), milliseconds(50), minutes(10)});
-  WaitUntil([&] { return art.ArtRequests(1) == 1; });
-  worker->Stop();  // the query does not look at the stop flag
+  WaitUntil([&] { return g_calls.load() == 1; });
+  worker->Stop();
   EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 258"));
   EXPECT_TRUE(worker->Running());
-  art.server.Stop();  // the answer comes now
-  worker.reset();     // waits for the worker, which ends at its next check
+  g_hold = false;  // the work ends now
+  worker.reset();  // waits for the worker, which ends at its next check
   const std::size_t lines = host.logs().size();
   EXPECT_EQ(host.logs().back(), L"Download complete");
+  EXPECT_EQ(art.ArtRequests(1), 0);  // the stop flag was set before the query began
   std::this_thread::sleep_for(milliseconds(50));
   EXPECT_EQ(host.logs().size(), lines);
 }
