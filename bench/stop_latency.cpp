@@ -3,7 +3,7 @@
 // headers, in the middle of the body, and while the body drips in at two bytes a second.
 // Prints a Markdown table (median and worst of a few runs, in milliseconds).
 //
-//   stop_latency [RUNS]     (RUNS per cell, default 3)
+//   stop_latency [RUNS [ROW]]   (RUNS per cell, default 3; ROW: only rows naming it)
 //
 // Rows: an image download (the stop flag), a feed query (the stop flag), the sign-in
 // (Cancel), and through the loaded module with its worker in a feed query: message 10 and
@@ -153,6 +153,7 @@ int main(int argc, char** argv) {
   std::printf("\n|---|---|---|---|---|\n");
   double worst = 0;
   for (const Row& row : rows) {
+    if (argc > 2 && std::string(row.name).find(argv[2]) == std::string::npos) continue;
     std::printf("| %s |", row.name);
     for (const StallPoint point : kStallPoints) {
       std::vector<double> samples;

@@ -4,8 +4,8 @@
 // is being unloaded: an unload that waited for the worker's thread to end would wait for
 // ever, and an unload that did not wait could unmap code the thread still runs. So the
 // worker finishes its work, then waits at this gate inside the system: the normal stop
-// opens the gate and joins the thread; an unload ends the waiting thread inside the system
-// instead, without running any more of the module's code and without waiting for it.
+// opens the gate and joins the thread; an unload terminates the waiting thread there, which
+// takes no loader lock and runs none of the module's code, and waits until it is gone.
 // Elsewhere the gate is always open.
 #pragma once
 
@@ -25,9 +25,9 @@ class CThreadExitGate {
   void Pass();
   /// Lets a worker waiting in Pass (now or later) return. Host's thread.
   void Open();
-  /// Module unload: ends the thread waiting in Pass inside the system, without waiting for
-  /// it. Returns true when it did so (the thread object must then be detached, not joined);
-  /// false when no thread waits there (then joining is safe). Unloading thread.
+  /// Module unload: ends the thread waiting in Pass inside the system and waits until it is
+  /// gone. Returns true when it did so (the thread object must then be detached, not
+  /// joined); false when no thread waits there (then joining is safe). Unloading thread.
   bool EndWaitingThread();
 
  private:

@@ -1,10 +1,20 @@
-// The worker's exit gate on Windows: an alertable wait in the system, which an unload
-// ends by queueing ExitThread to the thread as an asynchronous procedure call.
+// The worker's exit gate on Windows: a wait in the system, where an unload terminates the
+// thread.
+//
+// Terminating, not ExitThread queued as an asynchronous procedure call: a thread leaving
+// through ExitThread waits for the loader lock the unload holds, and Wine was seen to let
+// such a thread return from its wait into the module after it was unmapped. A thread
+// parked in a wait holds no lock and has nothing to clean up but the C runtime's few bytes
+// for it, and its end can be waited for under the loader lock: no notice goes to any DLL.
 #include <windows.h>
 
 #include "system/thread_exit_gate.h"
 
 namespace orvella {
+namespace {
+// How long an unload waits for the terminated thread to be gone; it takes a moment.
+constexpr DWORD kGoneWaitMs = 5000;
+}  // namespace
 
 struct CThreadExitGate::State {
   HANDLE opened = nullptr;   // manual reset: set by Open
@@ -28,11 +38,8 @@ void CThreadExitGate::Pass() {
   ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(),
                     &state_->thread, 0, FALSE, DUPLICATE_SAME_ACCESS);
   // Signalling and waiting in one call: once the unload sees the signal, no more of this
-  // module's code runs on the thread. Alertable: the unload's ExitThread runs inside this
-  // wait and never returns here.
-  while (::SignalObjectAndWait(state_->arrived, state_->opened, INFINITE, TRUE) ==
-         WAIT_IO_COMPLETION) {
-  }
+  // module's code runs on the thread until the gate opens, which an unload never does.
+  ::SignalObjectAndWait(state_->arrived, state_->opened, INFINITE, FALSE);
 }
 
 void CThreadExitGate::Open() {
@@ -45,12 +52,9 @@ bool CThreadExitGate::EndWaitingThread() {
       ::WaitForSingleObject(state_->arrived, 10000) != WAIT_OBJECT_0 || state_->thread == nullptr) {
     return false;
   }
-  // kernel32's own ExitThread, not an import thunk of this module, which will be gone by
-  // the time the call runs.
-  HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-  auto exitThread =
-      reinterpret_cast<PAPCFUNC>(reinterpret_cast<void*>(::GetProcAddress(kernel, "ExitThread")));
-  return exitThread != nullptr && ::QueueUserAPC(exitThread, state_->thread, 0) != 0;
+  if (!::TerminateThread(state_->thread, 0)) return false;
+  ::WaitForSingleObject(state_->thread, kGoneWaitMs);
+  return true;
 }
 
 }  // namespace orvella
