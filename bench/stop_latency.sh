@@ -13,6 +13,10 @@ runs="${RUNS:-3}"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release > /dev/null
 fi
+# The benchmark is made of the tests' loopback servers.
+if ! grep -q '^ORVELLA_BUILD_TESTS:BOOL=ON' "$build/CMakeCache.txt"; then
+  cmake "$build" -DORVELLA_BUILD_TESTS=ON > /dev/null
+fi
 cmake --build "$build" -j2 --target stop_latency Orvella > /dev/null
 echo "Linux ($(uname -m), libcurl):"
 echo
