@@ -64,6 +64,14 @@ std::string StalledService::BaseUrl() const {
   return listener_ ? listener_->BaseUrl() : server.BaseUrl();
 }
 
+bool StalledService::Reached(const std::string& path) const {
+  if (point_ == StallPoint::kConnect) return true;
+  for (const ReceivedRequest& request : server.requests()) {
+    if (request.path == path) return true;
+  }
+  return false;
+}
+
 void StalledService::WaitUntilStalled(std::size_t requests) {
   if (point_ != StallPoint::kConnect) {
     while (server.HeldCount() < requests) {

@@ -43,6 +43,10 @@ class StalledService {
   /// starting the request).
   void WaitUntilStalled(std::size_t requests = 1);
 
+  /// True once a request for `path` has arrived; for kConnect, where none can arrive, at
+  /// once.
+  bool Reached(const std::string& path) const;
+
   StallPoint point() const { return point_; }
   /// The server behind every point but kConnect (routes may be added).
   LoopbackServer server;

@@ -203,7 +203,7 @@ TEST_P(GtkModuleSignIn, DialogStaysResponsiveCancelEndsTheRequestThenASignInWork
               TypeInto(window, kIdcPassword, "secret");
               ClickControl(window, kIdOk);
             })
-      .Then([&] { return GetParam() == StallPoint::kConnect || stalled.server.HeldCount() >= 2; })
+      .Then([&] { return stalled.Reached("/api/v3/user/"); })
       .Then(Pause(300))
       .When("Authorize",
             [&](GtkWidget* window) {

@@ -213,10 +213,16 @@ void Click(HWND dialog, int id) {
   ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
+// Marks how far a driver got, so that a run that hangs shows where.
+void Progress(const char* step) {
+  std::printf("[ step     ] %s\n", step);
+  std::fflush(stdout);
+}
+
 // The sign-in through the loaded module against a service that leaves the request waiting
 // at each point: the dialog keeps answering and says it signs in, message 10 returns
-// meanwhile, Cancel (Escape, the close box) ends the request and leaves the dialog as it
-// was, and then a working service signs in.
+// meanwhile, Cancel (as a command, a button press or the close box) ends the request and leaves the
+// dialog as it was, and then a working service signs in.
 class Win32ModuleSignIn : public ::testing::TestWithParam<StallPoint> {
  protected:
   Win32ModuleSignIn() : stalled(GetParam(), "/api/v3/user/") {
@@ -238,9 +244,9 @@ class Win32ModuleSignIn : public ::testing::TestWithParam<StallPoint> {
     ::SetDlgItemTextW(signIn, kIdcEmail, L"ada@orvella.test");
     ::SetDlgItemTextW(signIn, kIdcPassword, L"secret");
     Click(signIn, kIdOk);
-    if (GetParam() != StallPoint::kConnect) {
-      while (stalled.server.HeldCount() < 2)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    Progress("sign-in sent");
+    while (!stalled.Reached("/api/v3/user/")) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     DWORD_PTR answer = 0;
@@ -252,9 +258,11 @@ class Win32ModuleSignIn : public ::testing::TestWithParam<StallPoint> {
     while (g_stopModule.load() != nullptr)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(g_stopResult.load(), 0);
+    Progress("worker stopped");
+    // Escape reaches the dialog as Cancel through the dialog manager itself.
     switch (GetParam()) {
-      case StallPoint::kHeaders:  // Escape in the password field
-        ::PostMessageW(::GetDlgItem(signIn, kIdcPassword), WM_KEYDOWN, VK_ESCAPE, 0);
+      case StallPoint::kHeaders:  // the Cancel button pressed as a control
+        ::PostMessageW(::GetDlgItem(signIn, kIdCancel), BM_CLICK, 0, 0);
         break;
       case StallPoint::kBody:  // the close box
         ::PostMessageW(signIn, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -270,6 +278,7 @@ class Win32ModuleSignIn : public ::testing::TestWithParam<StallPoint> {
     EXPECT_EQ(ItemText(signIn, kIdcSignInStatus), L"");
     EXPECT_EQ(ItemText(signIn, kIdcPassword), L"secret");
     EXPECT_EQ(CountThreadsNamed(kSignInThreadName), 0);
+    Progress("sign-in cancelled");
     ::_putenv_s("ORVELLA_SERVER_URL", working.BaseUrl().c_str());
     Click(signIn, kIdOk);
     while (::IsWindow(signIn)) std::this_thread::sleep_for(std::chrono::milliseconds(5));
