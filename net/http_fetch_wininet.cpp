@@ -105,8 +105,13 @@ int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url,
   if (const int32_t refused = CheckStatus(request.handle()); refused != 0) return refused;
 
   BodyBuffer body(kMaxServiceAnswer);
-  // An answer announced too long for the block fails before it is read.
-  const DWORD read = ContentLength(request.handle()) > static_cast<long long>(kMaxServiceAnswer)
+  // An answer announced too long for the block fails before it is read; one that fits is
+  // read into its final block instead of being moved at each growth.
+  const long long announced = ContentLength(request.handle());
+  if (announced > 0 && announced <= static_cast<long long>(kMaxServiceAnswer)) {
+    body.Reserve(static_cast<std::size_t>(announced));
+  }
+  const DWORD read = announced > static_cast<long long>(kMaxServiceAnswer)
                          ? kAsyncDeclined
                          : request.ReadBody(watch, [&body](const char* data, DWORD size) {
                              return body.Append(data, size);
