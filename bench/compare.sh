@@ -68,11 +68,11 @@ export XDG_CONFIG_HOME="$work/config"
 
 # ---- figures: median of the rounds, spread, and the summary table ----
 summary=()
-# stats V1 V2 ...: "MEDIAN SPREAD_PERCENT" of the values.
+# stats V1 V2 ...: "MEDIAN SPREAD_PERCENT MIN MAX" of the values.
 stats() {
   printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
     m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
-    printf "%.6f %.0f\n", m, (m > 0 ? (v[NR] - v[1]) * 100 / m : 0) }'
+    printf "%.6f %.0f %.6f %.6f\n", m, (m > 0 ? (v[NR] - v[1]) * 100 / m : 0), v[1], v[NR] }'
 }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 # verdict VALUE OP GOAL: "yes" or "NO".
@@ -236,15 +236,15 @@ EOF
           rm -rf "$dest"
         done
       done
-      read -r mod_s[$medium,$c] spread_mod[$medium,$c] < <(stats $(cat "$r.module.s"))
-      read -r cur_s[$medium,$c] spread_cur[$medium,$c] < <(stats $(cat "$r.curl.s"))
-      read -r mod_kb[$medium,$c] _ < <(stats $(cat "$r.module.kb"))
-      read -r cur_kb[$medium,$c] _ < <(stats $(cat "$r.curl.kb"))
+      read -r mod_s[$medium,$c] spread_mod[$medium,$c] mod_min mod_max < <(stats $(cat "$r.module.s"))
+      read -r cur_s[$medium,$c] spread_cur[$medium,$c] cur_min cur_max < <(stats $(cat "$r.curl.s"))
+      read -r mod_kb[$medium,$c] _ _ _ < <(stats $(cat "$r.module.kb"))
+      read -r cur_kb[$medium,$c] _ _ _ < <(stats $(cat "$r.curl.kb"))
       fixed=""
       [ "$c" = 0x0 ] || fixed="   per file (fixed costs out): $(per_file "$medium" "$c")"
-      printf '%-12s module %7.3f s (spread %2d%%, %4d MB)   curl %7.3f s (spread %2d%%, %3d MB)   module/curl %s%s\n' \
-        "$c" "${mod_s[$medium,$c]}" "${spread_mod[$medium,$c]}" $((${mod_kb[$medium,$c]%.*} >> 10)) \
-        "${cur_s[$medium,$c]}" "${spread_cur[$medium,$c]}" $((${cur_kb[$medium,$c]%.*} >> 10)) \
+      printf '%-12s module %7.3f s (%.3f-%.3f, %2d MB)   curl %7.3f s (%.3f-%.3f, %2d MB)   module/curl %s%s\n' \
+        "$c" "${mod_s[$medium,$c]}" "$mod_min" "$mod_max" $((${mod_kb[$medium,$c]%.*} >> 10)) \
+        "${cur_s[$medium,$c]}" "$cur_min" "$cur_max" $((${cur_kb[$medium,$c]%.*} >> 10)) \
         "$(ratio "${mod_s[$medium,$c]}" "${cur_s[$medium,$c]}")" "$fixed"
     done
   done
@@ -259,7 +259,7 @@ EOF
     if [ "$medium" = tmpfs ]; then folder="$work/dest/create"; else folder="$disk_dir/create"; fi
     mkdir -p "$folder"
     csv=$(ORVELLA_BENCH_FOLDER="$folder" bench engine_bench '^BM_BuildLocalName$')
-    read -r create_us[$medium] _ < <(stats $(csv_values "$csv" BM_BuildLocalName real_time))
+    read -r create_us[$medium] _ _ _ < <(stats $(csv_values "$csv" BM_BuildLocalName real_time))
     rm -rf "$folder"
   done
 
@@ -313,7 +313,7 @@ if wants list; then
   mkdir -p "$disk_dir/list"
   csv=$(ORVELLA_BENCH_FOLDER="$disk_dir/list" bench engine_bench '^BM_ListFile')
   for b in Engine Plain EngineWrite EngineRead; do
-    read -r "list_$b" "list_spread_$b" < <(stats $(csv_values "$csv" "BM_ListFile$b/" real_time))
+    read -r "list_$b" "list_spread_$b" _ _ < <(stats $(csv_values "$csv" "BM_ListFile$b/" real_time))
   done
   list_spread=$list_spread_Engine
   [ "$list_spread_Plain" -le "$list_spread" ] || list_spread=$list_spread_Plain
@@ -356,9 +356,9 @@ if wants md5; then
     sum=$(md5sum "$work/md5-data" | cut -c1-32)
     awk -v ns=$(($(now) - start)) 'BEGIN { print 256 / (ns / 1e9) }' >> "$work/md5sum.s"
   done
-  read -r md5sum_mbs md5sum_spread < <(stats $(cat "$work/md5sum.s"))
+  read -r md5sum_mbs md5sum_spread _ _ < <(stats $(cat "$work/md5sum.s"))
   csv=$(ORVELLA_BENCH_MD5_FILE="$work/md5-data" bench service_bench '^BM_Md5')
-  read -r cmd5_bps cmd5_spread < <(stats $(csv_values "$csv" BM_Md5 bytes_per_second))
+  read -r cmd5_bps cmd5_spread _ _ < <(stats $(csv_values "$csv" BM_Md5 bytes_per_second))
   cmd5_mbs=$(awk -v b="$cmd5_bps" 'BEGIN { printf "%.1f", b / 1048576 }')
   [ "$cmd5_spread" -le "$md5sum_spread" ] || md5sum_spread=$cmd5_spread
   label=$(csv_field "$csv" BM_Md5 label)
@@ -384,9 +384,9 @@ if wants fetch; then
     for _ in 1 2 3 4 5; do curl -s -o /dev/null "$url"; done
     awk -v ns=$(($(now) - start)) 'BEGIN { print ns / 5e6 }' >> "$work/curl-fetch.s"
   done
-  read -r curl_ms curl_spread < <(stats $(cat "$work/curl-fetch.s"))
+  read -r curl_ms curl_spread _ _ < <(stats $(cat "$work/curl-fetch.s"))
   csv=$(ORVELLA_BENCH_URL="$url" bench service_bench '^BM_FetchUrl')
-  read -r fetch_ms fetch_spread < <(stats $(csv_values "$csv" BM_FetchUrl real_time))
+  read -r fetch_ms fetch_spread _ _ < <(stats $(csv_values "$csv" BM_FetchUrl real_time))
   [ "$fetch_spread" -le "$curl_spread" ] || curl_spread=$fetch_spread
   printf 'curl: %.1f ms   FetchUrl: %.1f ms\n' "$curl_ms" "$fetch_ms"
   record "50 MB answer: FetchUrl/curl time" "$(ratio "$fetch_ms" "$curl_ms")" "<=" 1.5 "$curl_spread"
