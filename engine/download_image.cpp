@@ -1,13 +1,13 @@
 // DownloadImage: one URL into one file, with the log lines of each failure.
 #include "engine/download_image.h"
 
-#include <fstream>
 #include <memory>
-#include <system_error>
+#include <string_view>
 #include <vector>
 
 #include "base/path_text.h"
 #include "base/write_log.h"
+#include "system/safe_files.h"
 
 namespace orvella {
 namespace {
@@ -19,7 +19,7 @@ class FileSink final : public ImageSink {
  public:
   static constexpr std::size_t kWritePiece = std::size_t{256} << 10;
 
-  FileSink(std::ofstream& file, const std::atomic<int32_t>* stop) : file_(file), stop_(stop) {
+  FileSink(WorkFile& file, const std::atomic<int32_t>* stop) : file_(file), stop_(stop) {
     pending_.reserve(kWritePiece);
   }
 
@@ -38,33 +38,31 @@ class FileSink final : public ImageSink {
   /// Writes what is still gathered and closes the file. Returns false when any write
   /// failed (a full disk may show only at the last flush).
   bool Close() {
-    const bool written = !writeFailed_ && WritePending() && file_.flush();
-    file_.close();
-    return written && !file_.fail();
+    const bool written = !writeFailed_ && WritePending();
+    return file_.Close() && written;
   }
   bool stopped() const { return stopped_; }
 
  private:
   bool WritePending() {
-    file_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+    const bool written = file_.Write(std::string_view(pending_.data(), pending_.size()));
     pending_.clear();
-    return static_cast<bool>(file_);
+    return written;
   }
 
-  std::ofstream& file_;
+  WorkFile& file_;
   const std::atomic<int32_t>* stop_;
   std::vector<char> pending_;
   bool stopped_ = false;
   bool writeFailed_ = false;
 };
 
-void CloseAndRemove(std::ofstream& file, const std::wstring& target) {
-  file.close();
-  std::error_code ignored;
-  std::filesystem::remove(FsPath(target), ignored);
+void CloseAndRemove(WorkFile& file, const std::wstring& target) {
+  file.Close();
+  RemoveRegularFile(FsPath(target));
 }
 
-int32_t Finish(const ImageFetchResult& result, FileSink& sink, std::ofstream& file,
+int32_t Finish(const ImageFetchResult& result, FileSink& sink, WorkFile& file,
                const std::wstring& url, const std::wstring& target) {
   switch (result.outcome) {
     case ImageFetchOutcome::kComplete:
@@ -118,10 +116,18 @@ int32_t DownloadImage(const std::wstring& url, const std::wstring& target,
     WriteLog(L"DownloadImage(), Unsupported service type (%d), %s", parsed.serviceType, url);
     return kDownloadFailed;
   }
-  std::ofstream file(FsPath(target), std::ios::binary | std::ios::trunc);
-  if (!file.is_open()) {
-    WriteLog(L"DownloadImage(), can't create file %s", target);
-    return kDownloadFailed;
+  // A regular file at the target is a leftover of an earlier run and goes; a link or
+  // anything else there is not ours and stays as it is: the download fails.
+  WorkFile file;
+  switch (CreateWorkFile(file, FsPath(target))) {
+    case CreateOutcome::kCreated:
+      break;
+    case CreateOutcome::kTaken:
+      WriteLog(L"DownloadImage(), not a regular file, left alone: %s", target);
+      return kDownloadFailed;
+    case CreateOutcome::kFailed:
+      WriteLog(L"DownloadImage(), can't create file %s", target);
+      return kDownloadFailed;
   }
   FileSink sink(file, stop);
   ImageFetchResult result;

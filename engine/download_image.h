@@ -18,8 +18,9 @@ inline constexpr int32_t kDownloadFailed = -1;   // URL, scheme, file, request, 
 inline constexpr int32_t kDownloadError = -2;    // HTTP layer error, short body, write error
 inline constexpr int32_t kDownloadStopped = -3;  // the stop flag ended it
 
-/// Downloads `url` into `target` (created or truncated). Returns one of the results
-/// above; for every result but 0 a file the call created has been removed again. A body
+/// Downloads `url` into `target`, created afresh: a regular file there is removed first;
+/// a link or anything else there is left alone and the call fails (-1). Returns one of
+/// the results above; for every result but 0 a file the call created has been removed again. A body
 /// shorter than announced and a failed write are errors (-2), not successes. Throws only
 /// when no session can be opened. Writes the "DownloadImage(), ..." log lines. Worker
 /// thread.

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "base/text_utf8.h"
+#include "engine/local_names.h"
 
 namespace orvella {
 namespace {
@@ -60,7 +61,19 @@ bool IsBlank(wchar_t c) {
   return c == L' ' || (c >= L'\t' && c <= L'\r');
 }
 
-void AppendLine(std::string& out, std::wstring_view line) {
+// Hash buckets when the count cannot size the table.
+constexpr std::size_t kDefaultBuckets = 2523;
+// Counts above this are not believed for sizing: the table still grows as entries come.
+constexpr int32_t kMaxPresizedEntries = 1 << 20;
+
+std::size_t BucketsFor(int32_t count) {
+  if (count < 0 || count > kMaxPresizedEntries) return kDefaultBuckets;
+  return 2 * static_cast<std::size_t>(count) + 1;
+}
+
+}  // namespace
+
+void AppendListLine(std::string& out, std::wstring_view line) {
   uint32_t seen = 0;
   for (const wchar_t c : line) seen |= static_cast<uint32_t>(c);
   if (seen < 0x80) {  // plain ASCII: narrowed in one straight loop
@@ -73,8 +86,6 @@ void AppendLine(std::string& out, std::wstring_view line) {
   }
   out += "\r\n";
 }
-
-}  // namespace
 
 ListFileLines::ListFileLines(std::string_view bytes) {
   if (bytes.starts_with("\xEF\xBB\xBF")) {
@@ -167,16 +178,47 @@ int32_t ParseListCount(std::wstring_view text) {
   return static_cast<int32_t>(value);
 }
 
-std::string EncodeListFile(const CFileMap& files) {
-  std::string out = "\xEF\xBB\xBF";
-  out.reserve(64 + files.size() * 160);  // typical URL and name lengths; grows if needed
-  AppendLine(out, kListFileHeader);
-  out += std::to_string(files.size());
-  out += "\r\n";
-  for (const auto& [url, record] : files) {
-    AppendLine(out, record.url);
-    AppendLine(out, record.localName);
+bool DecodeListFile(std::string_view bytes, CFileMap& files) {
+  files.clear();
+  ListFileLines lines(bytes);
+  std::wstring line;
+  if (!lines.Next(line) || line != kListFileHeader) return false;
+  const int32_t count = lines.Next(line) ? ParseListCount(line) : 0;
+  files.rehash(BucketsFor(count));
+  std::wstring url;
+  std::wstring name;
+  for (int32_t i = 0; i < count; ++i) {
+    if (!lines.Next(url) || !lines.Next(name)) break;
+    if (url.empty()) continue;
+    // A name that is not a plain file of the folder would later be deleted as an unused
+    // file: an edited or damaged list must never reach outside the image folder.
+    if (!IsUsableLocalName(name)) continue;
+    files.insert_or_assign(url, CFileData{std::move(name), url, {}, 0});
   }
+  return true;
+}
+
+std::string EncodeListFile(const CFileMap& files, std::vector<std::wstring>* refused) {
+  std::string body;
+  body.reserve(files.size() * 160);  // typical URL and name lengths; grows if needed
+  std::size_t written = 0;
+  for (const auto& [url, record] : files) {
+    // A line end or an overlong text would read back as more lines than were written:
+    // an entry the service forged, pointing at a file that is not ours.
+    if (!IsListableEntry(record.url, record.localName)) {
+      if (refused != nullptr) refused->push_back(record.url);
+      continue;
+    }
+    AppendListLine(body, record.url);
+    AppendListLine(body, record.localName);
+    ++written;
+  }
+  std::string out = "\xEF\xBB\xBF";
+  out.reserve(64 + body.size());
+  AppendListLine(out, kListFileHeader);
+  out += std::to_string(written);
+  out += "\r\n";
+  out += body;
   return out;
 }
 

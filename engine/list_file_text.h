@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/orvella_model.h"
 
@@ -48,8 +49,20 @@ class ListFileLines {
 /// that does not fit; no digits give 0. Values beyond 32 bits saturate. Any thread.
 int32_t ParseListCount(std::wstring_view text);
 
+/// Fills `files` (emptied first) from the bytes of a list file: the header, the count
+/// (which sizes the table), then at most that many URL / name pairs. A pair with an empty
+/// URL or a name that is not a usable local name is skipped; a later pair replaces an
+/// earlier one with the same URL; an incomplete last pair is dropped. Returns false, with
+/// the map empty, when the header is wrong or missing. Any thread.
+bool DecodeListFile(std::string_view bytes, CFileMap& files);
+
 /// Returns the bytes of a list file holding `files`: UTF-8 byte order mark, the header,
-/// the count and the URL / name pairs in map order, each line ended by CR LF.
-std::string EncodeListFile(const CFileMap& files);
+/// the count and the URL / name pairs in map order, each line ended by CR LF. Entries that
+/// would not read back identically (IsListableEntry) are left out and their URLs added to
+/// `refused` when given; the count is that of the pairs written. Any thread.
+std::string EncodeListFile(const CFileMap& files, std::vector<std::wstring>* refused = nullptr);
+
+/// Appends `line` in UTF-8 and CR LF to `out`, as the list file's lines are written.
+void AppendListLine(std::string& out, std::wstring_view line);
 
 }  // namespace orvella

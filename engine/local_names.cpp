@@ -1,4 +1,5 @@
-// Which bare file names the plug-in may create or delete in the image folder.
+// Which bare file names the plug-in may create or delete in the image folder, and which
+// URLs and names it may record.
 #include "engine/local_names.h"
 
 #include <algorithm>
@@ -27,27 +28,102 @@ bool IsWindowsDeviceName(std::wstring_view name) {
          SameIgnoringAsciiCase(stem.substr(0, 3), L"LPT");
 }
 
-bool HasUnsafeCharacter(std::wstring_view name) {
-  return std::any_of(name.begin(), name.end(), [](wchar_t c) {
-    return c == L'/' || c == L'\\' || c == L':' || c < 0x20 || c == 0x7f;
-  });
+bool IsControl(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+bool IsSurrogate(char32_t c, char32_t first, char32_t last) {
+  return c >= first && c <= last;
+}
+
+// Characters UTF-8 carries and brings back unchanged: no code point beyond U+10FFFF and
+// no surrogate, but for a high one followed by a low one where wchar_t is UTF-16.
+bool IsWellFormed(std::wstring_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<char32_t>(text[i]);
+    if (c > 0x10FFFF) return false;
+    if (!IsSurrogate(c, 0xD800, 0xDFFF)) continue;
+    if constexpr (sizeof(wchar_t) == 2) {
+      if (IsSurrogate(c, 0xD800, 0xDBFF) && i + 1 < text.size() &&
+          IsSurrogate(static_cast<char32_t>(text[i + 1]), 0xDC00, 0xDFFF)) {
+        ++i;
+        continue;
+      }
+    }
+    return false;
+  }
+  return true;
+}
+
+// A line of the list file reads back as written when it holds no line end or NUL, fits
+// one piece and survives the UTF-8 round trip.
+bool FitsOneLine(std::wstring_view text) {
+  return text.size() <= kListTextMax &&
+         text.find_first_of(std::wstring_view(L"\n\0", 2)) == std::wstring_view::npos &&
+         IsWellFormed(text);
+}
+
+bool IsOwnFileName(std::wstring_view name) {
+  // Case is ignored: on a case-insensitive file system these still hit our own files.
+  for (const wchar_t* own : {kListFileName, kListTempFileName, kJournalFileName, kLockFileName}) {
+    if (SameIgnoringAsciiCase(name, own)) return true;
+  }
+  return false;
 }
 
 }  // namespace
 
+bool IsUsableImageFolder(std::wstring_view folder) {
+  return !folder.empty() && FsPath(folder).is_absolute();
+}
+
+bool IsPlainText(std::wstring_view text) {
+  return std::none_of(text.begin(), text.end(),
+                      [](wchar_t c) { return IsControl(static_cast<char32_t>(c)); }) &&
+         IsWellFormed(text);
+}
+
+std::wstring PrintableText(std::wstring_view text) {
+  std::wstring shown(text);
+  for (wchar_t& c : shown) {
+    const auto code = static_cast<char32_t>(c);
+    if (IsControl(code) || code > 0x10FFFF || IsSurrogate(code, 0xD800, 0xDFFF)) c = L'?';
+  }
+  return shown;
+}
+
 bool IsUsableLocalName(std::wstring_view name, NameRules rules) {
   if (name.empty() || name == L"." || name == L"..") return false;
-  if (HasUnsafeCharacter(name)) return false;
-  // Case is ignored: on a case-insensitive file system these still hit our own files.
-  if (SameIgnoringAsciiCase(name, kListFileName) ||
-      SameIgnoringAsciiCase(name, kListTempFileName)) {
-    return false;
-  }
+  if (name.find_first_of(L"/\\:") != std::wstring_view::npos || !IsPlainText(name)) return false;
+  if (IsOwnFileName(name)) return false;
   if (rules == NameRules::kWindows) {
     if (name.back() == L'.' || name.back() == L' ') return false;
     if (IsWindowsDeviceName(name)) return false;
   }
   return true;
+}
+
+bool IsRecordableUrl(std::wstring_view url) {
+  return !url.empty() && url.size() <= kListTextMax && IsPlainText(url);
+}
+
+bool IsListableEntry(std::wstring_view url, std::wstring_view name, NameRules rules) {
+  return !url.empty() && FitsOneLine(url) && IsUsableLocalName(name, rules) && FitsOneLine(name);
+}
+
+std::wstring WorkName(std::wstring_view name, NameRules rules) {
+  std::wstring work(name);
+  ChangeExtension(work, kWorkExtension);
+  if (SameFileName(work, name, rules)) {
+    work.assign(name);
+    work += L'.';
+    work += kWorkExtension;
+  }
+  return work;
+}
+
+bool SameFileName(std::wstring_view a, std::wstring_view b, NameRules rules) {
+  return rules == NameRules::kWindows ? SameIgnoringAsciiCase(a, b) : a == b;
 }
 
 }  // namespace orvella

@@ -1,26 +1,71 @@
-// The plug-in's own file names in the image folder, and which names it may use for images.
+// The plug-in's own file names in the image folder, which names it may use for images,
+// and which URLs and names it may record.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "base/path_text.h"
 
 namespace orvella {
 
-/// Name of the list file in the image folder, and of the file it is written to first.
+/// The list file in the image folder, the file it is written to first, the journal that
+/// records each change to the folder until the list holds it, and the folder's lock.
 inline constexpr wchar_t kListFileName[] = L"rvt_orv_files.lst";
 inline constexpr wchar_t kListTempFileName[] = L"rvt_orv_files.lst.tmp";
+inline constexpr wchar_t kJournalFileName[] = L"rvt_orv_files.lst.jnl";
+inline constexpr wchar_t kLockFileName[] = L"rvt_orv_files.lst.lock";
+
+/// Extension of the file a download is written to before it takes its name.
+inline constexpr wchar_t kWorkExtension[] = L"__t";
+
+/// Longest URL or name a list line reads back as one piece (the piece limit less its LF).
+inline constexpr std::size_t kListTextMax = 8190;
 
 /// Which platform's rules decide whether a bare file name may be used.
 enum class NameRules { kPosix, kWindows };
 inline constexpr NameRules kPlatformNameRules =
     kPathSeparator == L'\\' ? NameRules::kWindows : NameRules::kPosix;
 
+/// Returns true when `folder` can hold the plug-in's files: a non-empty absolute path.
+/// A relative one would put them wherever the host's current folder happens to be.
+/// Any thread.
+bool IsUsableImageFolder(std::wstring_view folder);
+
+/// Returns true when `text` holds no control character (C0, DEL or C1) and only
+/// characters UTF-8 can carry (where wchar_t is UTF-16, surrogates only in pairs).
+/// Any thread.
+bool IsPlainText(std::wstring_view text);
+
+/// Returns `text` for a log line, each character that IsPlainText refuses shown as '?'
+/// (a line end in a URL would otherwise forge log lines). Any thread.
+std::wstring PrintableText(std::wstring_view text);
+
 /// Returns true when `name` is a plain file name inside the image folder that is not one
-/// of the plug-in's own files: false for "", "." and "..", names holding '/', '\', ':'
-/// or control characters, the list file and its temporary file; under Windows rules also
-/// the device names (CON, PRN, AUX, NUL, COM0-9, LPT0-9, with any extension) and names
-/// ending in '.' or ' '. Any thread.
+/// of the plug-in's own files: false for "", "." and "..", names holding '/', '\', ':',
+/// control characters (C0, DEL, C1) or characters UTF-8 cannot carry, the list file and
+/// its companions; under Windows rules also the device names (CON, PRN, AUX, NUL,
+/// COM0-9, LPT0-9, with any extension) and names ending in '.' or ' '. Any thread.
 bool IsUsableLocalName(std::wstring_view name, NameRules rules = kPlatformNameRules);
+
+/// Returns true when `url` may be downloaded and recorded: not empty, at most 8190
+/// characters, and plain text (IsPlainText). A longer URL, or one holding a line end,
+/// would be read back from the list file as more than one line. Any thread.
+bool IsRecordableUrl(std::wstring_view url);
+
+/// Returns true when the list file can hold the pair so that it reads back identically:
+/// a non-empty URL and a usable name, each at most 8190 characters, without LF or NUL,
+/// and made of characters UTF-8 can carry. Any thread.
+bool IsListableEntry(std::wstring_view url, std::wstring_view name,
+                     NameRules rules = kPlatformNameRules);
+
+/// Returns the work name a download of `name` is written to: the name with its
+/// extension replaced by "__t", or with ".__t" appended where that would be the name
+/// itself (case ignored under Windows rules). Any thread.
+std::wstring WorkName(std::wstring_view name, NameRules rules = kPlatformNameRules);
+
+/// Returns true when `a` and `b` name the same file under `rules` (ASCII case ignored
+/// under Windows rules). Any thread.
+bool SameFileName(std::wstring_view a, std::wstring_view b, NameRules rules = kPlatformNameRules);
 
 }  // namespace orvella

@@ -1,11 +1,9 @@
 // BuildLocalName: an item's URL turned into a file name of the image folder.
-#include <fstream>
-#include <system_error>
-
 #include "base/write_log.h"
 #include "engine/local_names.h"
 #include "engine/orvella_engine.h"
 #include "net/url_parse.h"
+#include "system/safe_files.h"
 
 namespace orvella {
 namespace {
@@ -20,16 +18,16 @@ std::wstring BareName(const std::wstring& object) {
   return name;
 }
 
-// Creating the file is the only reliable test that the file system accepts the name.
-bool CanCreate(const std::wstring& path) {
-  const std::filesystem::path file = FsPath(path);
-  {
-    std::ofstream probe(file, std::ios::binary);
-    if (!probe.is_open()) return false;
+// Creating the file is the only reliable test that the file system accepts the name. It
+// is created only where nothing stands, so nothing is ever written through a link.
+CreateOutcome ProbeCreate(const std::wstring& path) {
+  WorkFile probe;
+  const CreateOutcome outcome = probe.CreateNew(FsPath(path));
+  if (outcome == CreateOutcome::kCreated) {
+    probe.Close();
+    RemoveRegularFile(FsPath(path));
   }
-  std::error_code ignored;
-  std::filesystem::remove(file, ignored);
-  return true;
+  return outcome;
 }
 
 }  // namespace
@@ -41,6 +39,11 @@ bool COrvellaEngine::BuildLocalName(const std::wstring& url, std::wstring& path,
 
 bool COrvellaEngine::BuildLocalNameIn(const std::wstring& folder, const std::wstring& url,
                                       std::wstring& path, std::wstring& name) {
+  return FreeLocalName(folder, url, path, name) && ProbeLocalName(path);
+}
+
+bool COrvellaEngine::FreeLocalName(const std::wstring& folder, const std::wstring& url,
+                                   std::wstring& path, std::wstring& name) {
   ParsedUrl parsed;
   if (!ParseUrl(url, parsed)) {
     WriteLog(L"BuildLocalName(): Url can't be parsed: %s", url);
@@ -53,20 +56,27 @@ bool COrvellaEngine::BuildLocalNameIn(const std::wstring& folder, const std::wst
     WriteLog(L"BuildLocalName(): Object name can't be used for local file: %s", full);
     return false;
   }
-  std::error_code ec;
-  if (std::filesystem::exists(std::filesystem::symlink_status(FsPath(full), ec))) {
-    path = full;
-    name = bare;
+  path = full;
+  name = bare;
+  if (KindOf(FsPath(full)) != EntryKind::kNone) {
     WriteLog(L"File already exits: %s", full);
     return false;
   }
-  if (!CanCreate(full)) {
-    WriteLog(L"BuildLocalName(): Object name can't be used for local file: %s", full);
-    return false;
-  }
-  path = full;
-  name = bare;
   return true;
+}
+
+bool COrvellaEngine::ProbeLocalName(const std::wstring& path) {
+  switch (ProbeCreate(path)) {
+    case CreateOutcome::kCreated:
+      return true;
+    case CreateOutcome::kTaken:  // taken since it was looked at
+      WriteLog(L"File already exits: %s", path);
+      return false;
+    case CreateOutcome::kFailed:
+      break;
+  }
+  WriteLog(L"BuildLocalName(): Object name can't be used for local file: %s", path);
+  return false;
 }
 
 }  // namespace orvella

@@ -100,6 +100,7 @@ void COrvellaThread::RunComms() {
     if (owner->DownloadNext(&stopRequested) == 0) wakeEvent.Wait(timing_.idleWait);
   }
   if (owner->modified != 0) owner->WriteLocalFileList();
+  owner->ReleaseFolder();  // another host's worker may have the folder now
 }
 
 bool COrvellaThread::GuardedRun(bool restarting) {

@@ -65,7 +65,8 @@ class ImageSession {
  public:
   virtual ~ImageSession() = default;
   /// Sends "GET" for url.object to url.server:url.port (TLS for kServiceHttps) with the
-  /// headers "Accept: text/*" and the session's agent as User-Agent, fresh from the
+  /// headers "Accept: text/*" and "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0)" (the
+  /// request's own agent, which the session's agent name gives way to), fresh from the
   /// server. Redirects are followed, to http and https only. Connecting may take 60
   /// seconds; a transfer that receives nothing for 60 seconds fails. `stop` is watched
   /// at least every tenth of a second while connecting or waiting. Blocks; worker thread.

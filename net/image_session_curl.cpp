@@ -1,11 +1,11 @@
 // Image download sessions over libcurl.
 //
-// Headers: WinINet puts the session's agent into every request as its User-Agent and
-// then adds "Accept: text/*" and "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0)" only
-// where the request has no such header yet. So the agent name is what goes out as
-// User-Agent, together with "Accept: text/*"; the MSIE agent never reaches the wire.
-// libcurl is set up to send exactly that: CURLOPT_USERAGENT with the agent, and the
-// Accept header in place of curl's own "*/*".
+// Headers: the request gets "Accept: text/*" and "User-Agent: Mozilla/4.0 (compatible;
+// MSIE 8.0)" added where it has no such header yet, and WinINet puts the session's agent
+// in only at sending time, where the request still has no User-Agent. So the MSIE text is
+// what goes out as User-Agent on Windows, and servers see the same here: both headers go
+// in curl's header list, which takes the place of curl's own "Accept: */*" and of the
+// agent given as CURLOPT_USERAGENT.
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -21,6 +21,8 @@ namespace orvella {
 namespace {
 
 constexpr long kMaxRedirects = 10;
+// The agent the request itself names (see above).
+constexpr char kRequestAgent[] = "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0)";
 // Socket reads are large (as the curl program's own); the body still reaches the sink
 // in blocks of kImageBlockSize, each with its stop test.
 constexpr long kReceiveBuffer = 128 * 1024;
@@ -70,7 +72,11 @@ class CurlImageSession final : public ImageSession {
     InitCurlOnce();
     curl_ = curl_easy_init();
     headers_ = curl_slist_append(nullptr, "Accept: text/*");
-    if (curl_ == nullptr || headers_ == nullptr) {
+    if (headers_ != nullptr) {
+      curl_slist* both = curl_slist_append(headers_, kRequestAgent);
+      if (both != nullptr) headers_ = both;
+    }
+    if (curl_ == nullptr || headers_ == nullptr || headers_->next == nullptr) {
       Release();
       throw std::runtime_error("cannot open an HTTP session");
     }

@@ -11,6 +11,7 @@
 
 #include "base/text_utf8.h"
 #include "system/config_home.h"
+#include "system/safe_files.h"
 #include "system/user_store.h"
 
 namespace orvella {
@@ -54,6 +55,16 @@ bool MakeFolders(const fs::path& folder) {
   return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
+// No value of at most 511 UTF-16 units takes more UTF-8 bytes than this.
+constexpr std::size_t kMaxValueBytes = 3 * kRegValueMaxChars;
+
+// Length in UTF-16 units, as the registry stores text: characters beyond U+FFFF take two.
+std::size_t Utf16Length(const std::wstring& text) {
+  std::size_t units = 0;
+  for (const wchar_t c : text) units += static_cast<char32_t>(c) > 0xFFFF ? 2 : 1;
+  return units;
+}
+
 bool WriteAll(int fd, const std::string& data) {
   std::size_t done = 0;
   while (done < data.size()) {
@@ -70,25 +81,19 @@ bool WriteAll(int fd, const std::string& data) {
 std::wstring ReadRegString(RegRoot, const std::wstring& keyPath, const std::wstring& valueName) {
   const fs::path folder = KeyFolder(keyPath);
   if (folder.empty() || !UsableValueName(valueName)) return {};
-  const int fd = ::open((folder / WideToUtf8(valueName)).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return {};
+  // A value is a regular file; anything else (a pipe would block the read for ever) is
+  // no value. A link to a regular file is followed: configuration folders are often
+  // kept elsewhere and linked in.
   std::string data;
-  char buf[4096];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      return {};
-    }
-    if (n == 0) break;
-    data.append(buf, static_cast<std::size_t>(n));
-    if (data.size() > 8 * kRegValueMaxChars) break;  // far too long to be a value
+  if (ReadRegularFile(folder / WideToUtf8(valueName), true, data, kMaxValueBytes) !=
+          ReadOutcome::kRead ||
+      data.size() > kMaxValueBytes) {
+    return {};
   }
-  ::close(fd);
   std::wstring text = Utf8ToWide(data);
+  // The whole stored text counts, as the registry's read buffer takes it whole.
+  if (Utf16Length(text) > kRegValueMaxChars) return {};
   if (const std::size_t nul = text.find(L'\0'); nul != std::wstring::npos) text.resize(nul);
-  if (text.size() > kRegValueMaxChars) return {};
   return text;
 }
 

@@ -1,5 +1,6 @@
 // DownloadNext and RemoveUnusedFiles: one item per call, the end of a batch, the files
-// it deletes and keeps, and the temporary and companion names.
+// it deletes and keeps, the temporary and companion names, and what a hostile answer, a
+// planted file or a second worker on the folder can make of them.
 #include "tests/engine/engine_fixture.h"
 
 namespace orvella::test {
@@ -13,6 +14,7 @@ class DownloadQueueTest : public EngineTest {
     COrvellaFeed answered;
     answered.lastTm = 1;  // its batches may remove unused files
     engine.feeds.Add(answered);
+    engine.ReadLocalFileList();  // the worker's start: the folder is this engine's now
   }
   void Queue(const std::wstring& url) { engine.queue.push_back({L"n", L"f", url}); }
   void Record(const std::wstring& url, const std::wstring& name) {
@@ -30,15 +32,18 @@ class DownloadQueueTest : public EngineTest {
 
 TEST_F(DownloadQueueTest, BatchDownloadsNewItemsAndCleansUpAtItsEnd) {
   art.SetImage("new.jpg", PatternBytes(20000));
+  art.SetImage("two.jpg", "two again");
   Record(L"u1", L"one.jpg");
-  Record(L"u2", L"two.jpg");
+  Record(art.ImageUrl("two.jpg"), L"two.jpg");  // its file is gone: fetched again
   Record(L"stale", L"old.jpg");
   for (const char* name : {"one.jpg", "old.jpg", "old.rprop", "foreign.jpg"}) dir.Write(name, name);
   Queue(L"u1");
   Queue(art.ImageUrl("new.jpg"));
-  Queue(L"u2");
+  Queue(art.ImageUrl("two.jpg"));
   for (int i = 0; i < 3; ++i) EXPECT_EQ(engine.DownloadNext(&stop), 1);
-  EXPECT_EQ(engine.files[L"u2"].inUse, 1);  // marked, not checked on disk
+  EXPECT_EQ(engine.files[L"u1"].inUse, 1);
+  EXPECT_EQ(engine.files[art.ImageUrl("two.jpg")].inUse, 1);
+  EXPECT_EQ(dir.Read("two.jpg"), "two again");
   EXPECT_EQ(engine.modified, 1);
   EXPECT_EQ(host.notifications(), 0);
 
@@ -50,23 +55,35 @@ TEST_F(DownloadQueueTest, BatchDownloadsNewItemsAndCleansUpAtItsEnd) {
   EXPECT_FALSE(Exists("old.jpg") || Exists("old.rprop") || engine.files.count(L"stale"));
   EXPECT_EQ(dir.Read("foreign.jpg"), "foreign.jpg");
   EXPECT_EQ(CountFiles(".__t"), 0);
+  EXPECT_FALSE(Exists("rvt_orv_files.lst.jnl"));  // the list holds everything now
   engine.ReadLocalFileList();
   EXPECT_EQ(engine.files.size(), 3u);
 }
 
 TEST_F(DownloadQueueTest, BatchOfPresentItemsWritesNothingAndTellsNobody) {
   Record(L"u1", L"one.jpg");
-  Record(L"gone", L"gone.jpg");  // its file is already missing: removed without a fuss
+  dir.Write("one.jpg", "1");
   Queue(L"u1");
   Queue(L"u1");  // two feeds offering the same URL
   EXPECT_EQ(Drain(), 2);
-  EXPECT_EQ(engine.files.size(), 1u);
   EXPECT_FALSE(Exists("rvt_orv_files.lst"));
+  EXPECT_EQ(host.notifications(), 0);
+  // A batch that only deletes writes the list (the record of a deleted file must not
+  // outlive it), and still tells the host nothing.
+  Record(L"gone", L"gone.jpg");  // its file is already missing: removed without a fuss
+  Record(L"old", L"old.jpg");
+  dir.Write("old.jpg", "o");
+  Queue(L"u1");
+  EXPECT_EQ(Drain(), 1);
+  EXPECT_EQ(engine.files.size(), 1u);
+  EXPECT_FALSE(Exists("old.jpg"));
+  EXPECT_EQ(dir.Read("rvt_orv_files.lst"),
+            "\xEF\xBB\xBF[Rovanta Orvella List]\r\n1\r\nu1\r\none.jpg\r\n");
   EXPECT_EQ(host.notifications(), 0);
   Record(L"later", L"later.jpg");
   EXPECT_EQ(Drain(), 0);  // idle: nothing is removed, the line comes all the same
   EXPECT_EQ(engine.files.count(L"later"), 1u);
-  EXPECT_EQ(host.CountLogs(L"Download complete"), 2);
+  EXPECT_EQ(host.CountLogs(L"Download complete"), 3);
 }
 
 TEST_F(DownloadQueueTest, FailedAndStoppedItemsAreDroppedWithoutARecord) {
@@ -89,6 +106,8 @@ TEST_F(DownloadQueueTest, FailedAndStoppedItemsAreDroppedWithoutARecord) {
   EXPECT_EQ(engine.modified, 0);
   EXPECT_EQ(art.ImageRequests("taken.jpg"), 0);
   EXPECT_EQ(dir.Read("taken.jpg"), "user's");
+  EXPECT_EQ(engine.DownloadNext(&stop), 0);
+  engine.ReleaseFolder();  // journal and lock go: nothing of ours is left
   EXPECT_EQ(CountFiles(""), 1);
 }
 
@@ -109,6 +128,7 @@ TEST_F(DownloadQueueTest, FailedRenameIsAFailure) {
 TEST_F(DownloadQueueTest, TemporaryAndCompanionNamesStayInsideADottedFolder) {
   std::filesystem::create_directories(dir / "Pics.old");
   owner.ImgFolder = InFolder("Pics.old");
+  engine.ReadLocalFileList();
   art.SetImage("b", "bee");
   Queue(art.ImageUrl("b"));
   Record(L"c-url", L"c");
@@ -129,6 +149,7 @@ TEST_F(DownloadQueueTest, UnusedFilesWaitUntilEveryEnabledFeedHasAnswered) {
   Record(L"stale", L"stale.jpg");
   dir.Write("stale.jpg", "s");
   Record(L"u1", L"one.jpg");
+  dir.Write("one.jpg", "1");
   Queue(L"u1");
   EXPECT_EQ(Drain(), 1);
   EXPECT_TRUE(Exists("stale.jpg"));
@@ -138,17 +159,144 @@ TEST_F(DownloadQueueTest, UnusedFilesWaitUntilEveryEnabledFeedHasAnswered) {
   EXPECT_FALSE(Exists("stale.jpg"));
 }
 
-TEST_F(DownloadQueueTest, ListThatCannotBeWrittenStaysMarked) {
+TEST_F(DownloadQueueTest, ListThatCannotBeWrittenIsRetriedAtTheNextBatchEndOnly) {
   art.SetImage("n.jpg", "n");
   std::filesystem::create_directories(dir / "rvt_orv_files.lst" / "blocked");
   Queue(art.ImageUrl("n.jpg"));
   EXPECT_EQ(Drain(), 1);
   EXPECT_EQ(engine.modified, 1);  // written again at the next batch or the worker's end
   EXPECT_EQ(host.notifications(), 1);
-  std::filesystem::remove_all(dir / "rvt_orv_files.lst");
+  EXPECT_TRUE(Exists("rvt_orv_files.lst.jnl"));  // the record survives a crash meanwhile
+  // Idle passes neither write nor tell the host again.
   EXPECT_EQ(Drain(), 0);
+  EXPECT_EQ(Drain(), 0);
+  EXPECT_EQ(host.CountLogs(L"WriteLocalFileList: can't create file"), 1);
+  EXPECT_EQ(host.notifications(), 1);
+  std::filesystem::remove_all(dir / "rvt_orv_files.lst");
+  Record(L"u1", L"one.jpg");
+  dir.Write("one.jpg", "1");
+  Queue(L"u1");  // a batch that stores nothing
+  EXPECT_EQ(Drain(), 1);
   EXPECT_EQ(engine.modified, 0);
-  EXPECT_TRUE(Exists("rvt_orv_files.lst"));
+  EXPECT_EQ(host.notifications(), 1);
+  EXPECT_FALSE(Exists("rvt_orv_files.lst.jnl"));
+  engine.ReadLocalFileList();
+  EXPECT_EQ(engine.files.size(), 2u);
+}
+
+TEST_F(DownloadQueueTest, UrlsThatCouldForgeListLinesAreNeitherFetchedNorRecorded) {
+  art.SetImage("a.jpg", "a");
+  const std::wstring base = art.ImageUrl("a.jpg") + L"?";
+  const std::wstring longest = base + std::wstring(8190 - base.size(), L'p');
+  const std::wstring refused[] = {base + L"q\r\nuserphoto.jpg\r\nx",
+                                  base + L"\t",
+                                  base + L"\x7f",
+                                  base + L"\u0080",
+                                  base + L"\u009f",
+                                  longest + L"p"};
+  for (const std::wstring& url : refused) Queue(url);
+  EXPECT_EQ(Drain(), 6);
+  EXPECT_EQ(art.ImageRequests("a.jpg"), 0);
+  EXPECT_EQ(host.CountLogs(L"DownloadNext(), URL can't be recorded ("), 6);
+  EXPECT_TRUE(host.Logged(L"DownloadNext(), URL can't be recorded (" +
+                          std::to_wstring(base.size() + 19) + L" characters): " + base +
+                          L"q??userphoto.jpg??x"));
+  EXPECT_TRUE(engine.files.empty());
+  // Just inside the limits: an 8190-character URL, and the first character after C1.
+  Queue(longest);
+  Queue(base + L"\u00a0");
+  EXPECT_EQ(Drain(), 2);
+  EXPECT_EQ(art.ImageRequests("a.jpg"), 1);  // the second finds a.jpg taken
+  engine.ReadLocalFileList();
+  ASSERT_EQ(engine.files.size(), 1u);
+  EXPECT_EQ(engine.files.begin()->first, longest);
+}
+
+TEST_F(DownloadQueueTest, WorkFilesNeverWriteThroughWhatStandsAtTheirNames) {
+  TempDir outside;
+  outside.Write("precious.txt", "keep me");
+  for (const char* name : {"left", "link", "pipe", "folder", "x.__t", "rec"})
+    art.SetImage(std::string(name) + (std::string(name) == "x.__t" ? "" : ".jpg"), name);
+  dir.Write("left.__t", "half of an earlier download");  // a crash left it
+  const bool linked = PlantLink(dir / "link.__t", outside / "precious.txt");
+  const bool piped = PlantPipe(dir / "pipe.__t");
+  std::filesystem::create_directories(dir / "folder.__t");
+  Record(L"rec-url", L"rec.__t");  // a file of ours that has a work name
+  dir.Write("rec.__t", "recorded");
+  for (const char* name : {"left.jpg", "link.jpg", "pipe.jpg", "folder.jpg", "x.__t", "rec.jpg"})
+    Queue(art.ImageUrl(name));
+  Queue(L"rec-url");
+  EXPECT_EQ(Drain(), 7);
+  EXPECT_EQ(dir.Read("left.jpg"), "left");
+  EXPECT_FALSE(Exists("left.__t"));
+  EXPECT_EQ(dir.Read("x.__t"), "x.__t");  // stored under its own name
+  EXPECT_EQ(outside.Read("precious.txt"), "keep me");
+  EXPECT_EQ(dir.Read("rec.__t"), "recorded");
+  EXPECT_TRUE(host.Logged(L"DownloadNext(), work file name is taken by a recorded file: " +
+                          InFolder("rec.__t")));
+  EXPECT_TRUE(
+      host.Logged(L"DownloadImage(), not a regular file, left alone: " + InFolder("folder.__t")));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.__t"));
+  EXPECT_EQ(std::filesystem::is_symlink(dir / "link.__t"), linked);
+  EXPECT_EQ(std::filesystem::is_fifo(dir / "pipe.__t"), piped);
+  for (const char* failed : {"link.jpg", "pipe.jpg", "folder.jpg", "rec.jpg"})
+    EXPECT_FALSE(Exists(failed)) << failed;
+  EXPECT_EQ(art.ImageRequests("link.jpg") + art.ImageRequests("pipe.jpg") +
+                art.ImageRequests("folder.jpg") + art.ImageRequests("rec.jpg"),
+            0);
+  engine.ReadLocalFileList();
+  EXPECT_EQ(engine.files.size(), 3u);  // left.jpg, x.__t and the record of rec.__t
+}
+
+TEST_F(DownloadQueueTest, SecondWorkerOnTheFolderWaitsAndThenSeesTheFirstOnesFiles) {
+  art.SetImage("a.jpg", "a");
+  COrvellaEngine second{owner};
+  second.feeds.Add(engine.feeds[0]);
+  second.ReadLocalFileList();
+  second.queue.push_back({L"n", L"f", art.ImageUrl("a.jpg")});
+  EXPECT_EQ(second.DownloadNext(&stop), 0);  // the first engine holds the folder
+  EXPECT_EQ(second.queue.size(), 1u);
+  EXPECT_TRUE(
+      host.Logged(L"DownloadNext(), image folder in use by another worker, tried again "
+                  L"later: " +
+                  owner.ImgFolder));
+  Queue(art.ImageUrl("a.jpg"));
+  EXPECT_EQ(Drain(), 1);
+  engine.ReleaseFolder();
+  EXPECT_FALSE(Exists("rvt_orv_files.lst.lock"));
+  EXPECT_EQ(second.DownloadNext(&stop), 1);  // takes it, reads the list: a.jpg is there
+  EXPECT_EQ(second.DownloadNext(&stop), 0);
+  EXPECT_EQ(art.ImageRequests("a.jpg"), 1);
+  EXPECT_EQ(host.CountLogs(L"DownloadNext(), can't rename"), 0);
+  EXPECT_EQ(second.files.at(art.ImageUrl("a.jpg")).inUse, 1);
+  EXPECT_EQ(engine.DownloadNext(&stop), 0);  // idle: needs no folder
+  Queue(art.ImageUrl("a.jpg"));
+  EXPECT_EQ(engine.DownloadNext(&stop), 0);  // now the second one holds it
+}
+
+TEST_F(DownloadQueueTest, EmptyOrRelativeFolderStoresNothingAnywhere) {
+  TempDir current;
+  const auto old = std::filesystem::current_path();
+  std::filesystem::current_path(current.path());
+  art.SetImage("a.jpg", "a");
+  int passes = 0;
+  for (const wchar_t* folder : {L"", L"pics"}) {
+    owner.ImgFolder = folder;
+    engine.ReadLocalFileList();
+    Queue(art.ImageUrl("a.jpg"));
+    EXPECT_EQ(engine.DownloadNext(&stop), 0);  // one pass: one line, the queue dropped
+    EXPECT_EQ(engine.DownloadNext(&stop), 0);
+    passes += 2;
+    EXPECT_TRUE(engine.queue.empty());
+    EXPECT_EQ(engine.WriteLocalFileList(), false);
+  }
+  std::filesystem::current_path(old);
+  EXPECT_EQ(host.CountLogs(L"DownloadNext(), no usable image folder"), passes);
+  EXPECT_TRUE(
+      host.Logged(L"DownloadNext(), no usable image folder (empty or not absolute): "
+                  L"\"pics\""));
+  EXPECT_EQ(art.ImageRequests("a.jpg"), 0);
+  EXPECT_TRUE(std::filesystem::is_empty(current.path()));
 }
 
 TEST_F(DownloadQueueTest, MinimumAgeRuleKeepsYoungAndFutureFiles) {

@@ -1,5 +1,7 @@
-// The list file: its exact bytes, damaged and foreign inputs, and safe replacement.
+// The list file: its exact bytes, damaged and foreign inputs, safe replacement, entries
+// that would not read back, and the journal that carries changes across a crash.
 #include "engine/list_file_text.h"
+#include "engine/list_journal.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace orvella::test {
@@ -120,7 +122,10 @@ TEST_F(ListFileTest, EntriesThatWouldReachOutsideTheFolderAreDropped) {
 TEST_F(ListFileTest, FailedWriteKeepsThePreviousList) {
   const std::string previous = kHead + "1\r\nu\r\nn.jpg\r\n";
   dir.Write("rvt_orv_files.lst", previous);
-  for (int i = 0; i < 200; ++i) engine.files[std::to_wstring(i)] = {L"n.jpg", L"", L"", 1};
+  for (int i = 0; i < 200; ++i) {
+    const std::wstring url = std::to_wstring(i) + L"-url";
+    engine.files[url] = {L"n.jpg", url, L"", 1};
+  }
   {
     ScopedFileSizeLimit disk(1000);  // the new list needs more
     EXPECT_FALSE(engine.WriteLocalFileList());
@@ -131,15 +136,144 @@ TEST_F(ListFileTest, FailedWriteKeepsThePreviousList) {
       host.Logged(L"WriteLocalFileList: can't create file " + InFolder("rvt_orv_files.lst")));
 }
 
-TEST_F(ListFileTest, EmptyFolderMeansTheCurrentFolder) {
+TEST_F(ListFileTest, EmptyFolderNeverMeansTheCurrentFolder) {
   const auto old = std::filesystem::current_path();
   std::filesystem::current_path(dir.path());
+  const std::string list = kHead + "1\r\nu\r\nn.jpg\r\n";
+  dir.Write("rvt_orv_files.lst", list);
   owner.ImgFolder.clear();
-  engine.files[L"u"] = {L"n.jpg", L"u", L"", 1};
+  engine.ReadLocalFileList();
+  engine.files[L"v"] = {L"m.jpg", L"v", L"", 1};
   const bool written = engine.WriteLocalFileList();
   std::filesystem::current_path(old);
-  EXPECT_TRUE(written);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(engine.files.size(), 1u);  // only the one added here
+  EXPECT_TRUE(host.Logged(L"ReadLocalFileList: file list not found"));
+  EXPECT_TRUE(host.Logged(L"WriteLocalFileList: can't create file rvt_orv_files.lst"));
+  EXPECT_EQ(dir.Read("rvt_orv_files.lst"), list);
+}
+
+TEST_F(ListFileTest, EntriesThatWouldNotReadBackAreLeftOut) {
+  const std::wstring longest(8190, L'u');
+  const std::wstring kept[][2] = {{longest, L"a.jpg"},
+                                  {L"http://h/\r", L"\u00a0b.jpg"},  // a CR alone reads back
+                                  {L"http://h/\u0085", L"c.jpg"}};   // downloaded never, listed yes
+  for (const auto& [url, name] : kept) engine.files[url] = {name, url, L"", 1};
+  const std::wstring left[][2] = {{L"http://h/x\r\ny", L"d.jpg"},
+                                  {longest + L"u", L"e.jpg"},
+                                  {L"http://h/f", L"f\u0080.jpg"},
+                                  {L"http://h/g", L"g\n.jpg"},
+                                  {std::wstring(L"http://h/\0h", 11), L"h.jpg"},
+                                  {L"http://h/i", L"rvt_orv_files.lst.jnl"}};
+  for (const auto& [url, name] : left) engine.files[url] = {name, url, L"", 1};
+  ASSERT_TRUE(engine.WriteLocalFileList());
+  EXPECT_EQ(host.CountLogs(L"WriteLocalFileList: entry left out, it would not read back: "), 6);
+  EXPECT_TRUE(
+      host.Logged(L"WriteLocalFileList: entry left out, it would not read back: "
+                  L"http://h/x??y"));
+  engine.ReadLocalFileList();
+  ASSERT_EQ(engine.files.size(), 3u);
+  for (const auto& [url, name] : kept) EXPECT_EQ(Name(url), name);
+  EXPECT_EQ(dir.Read("rvt_orv_files.lst").substr(kHead.size(), 3), "3\r\n");
+}
+
+TEST_F(ListFileTest, WhatStandsAtTheListsNamesIsNeverReadBlockingOrWrittenThrough) {
+  TempDir outside;
+  const std::string foreign = kHead + "1\r\nhttp://h/x\r\nuser.jpg\r\n";
+  outside.Write("other.lst", foreign);
+  outside.Write("precious.txt", "keep me");
+  // A link or a pipe at the list's name reads as no list (a pipe would block for ever).
+  const bool piped = PlantPipe(dir / "rvt_orv_files.lst");
+  if (!piped) PlantLink(dir / "rvt_orv_files.lst", outside / "other.lst");
+  if (!std::filesystem::exists(std::filesystem::symlink_status(dir / "rvt_orv_files.lst")))
+    std::filesystem::create_directories(dir / "rvt_orv_files.lst");
+  engine.ReadLocalFileList();
+  EXPECT_TRUE(engine.files.empty());
+  EXPECT_TRUE(host.Logged(L"ReadLocalFileList: not a regular file, taken as missing: " +
+                          InFolder("rvt_orv_files.lst")));
+  EXPECT_TRUE(host.Logged(L"ReadLocalFileList: file list not found"));
+  // A link at the temporary name: the write fails and writes nothing through it.
+  std::filesystem::remove(dir / "rvt_orv_files.lst");
+  engine.files[L"u"] = {L"n.jpg", L"u", L"", 1};
+  if (PlantLink(dir / "rvt_orv_files.lst.tmp", outside / "precious.txt")) {
+    EXPECT_FALSE(engine.WriteLocalFileList());
+    EXPECT_TRUE(host.Logged(L"WriteLocalFileList: not a regular file, left alone: " +
+                            InFolder("rvt_orv_files.lst.tmp")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "rvt_orv_files.lst.tmp"));
+    std::filesystem::remove(dir / "rvt_orv_files.lst.tmp");
+  }
+  EXPECT_EQ(outside.Read("precious.txt"), "keep me");
+  EXPECT_EQ(outside.Read("other.lst"), foreign);
+  dir.Write("rvt_orv_files.lst.tmp", "left by a crash");  // a regular leftover just goes
+  EXPECT_TRUE(engine.WriteLocalFileList());
   EXPECT_EQ(dir.Read("rvt_orv_files.lst"), kHead + "1\r\nu\r\nn.jpg\r\n");
+  EXPECT_FALSE(Exists("rvt_orv_files.lst.tmp"));
+}
+
+// A crash after files took their names and before the list was written: the journal
+// holds what the list lacks, and the next read of the folder finishes the work.
+TEST_F(ListFileTest, JournalLeftByACrashIsFoldedIntoTheList) {
+  const std::string list =
+      kHead + "3\r\nu-kept\r\nkept.jpg\r\nu-del\r\ndel.jpg\r\n" + "u-cut\r\ncut.jpg\r\n";
+  dir.Write("rvt_orv_files.lst", list);
+  for (const char* name : {"kept.jpg", "cut.jpg", "new.jpg", "done.__t", "half.__t", "user.__t"})
+    dir.Write(name, name);
+  std::string journal;
+  const JournalEntry entries[] = {
+      {JournalKind::kStarted, L"u-new", L"new.jpg"},
+      {JournalKind::kStored, L"u-new", L"new.jpg"},
+      {JournalKind::kStarted, L"u-half", L"half.jpg"},  // killed while downloading
+      {JournalKind::kStarted, L"u-done", L"done.jpg"},  // killed between entry and rename
+      {JournalKind::kStored, L"u-done", L"done.jpg"},
+      {JournalKind::kRemoved, L"u-del", L"del.jpg"},
+      {JournalKind::kRemoved, L"u-cut", L"cut.jpg"},  // killed before the file went
+      {JournalKind::kStarted, L"u-taken", L"taken.jpg"},
+      {JournalKind::kStored, L"u-taken", L"taken.jpg"},
+      {JournalKind::kGivenUp, L"u-taken", L"taken.jpg"}};
+  for (const JournalEntry& entry : entries) ASSERT_TRUE(EncodeJournalEntry(entry, journal));
+  dir.Write("taken.jpg", "someone else's");
+  journal += "+\r\nu-torn\r\ntor";  // the last append was cut short
+  dir.Write("rvt_orv_files.lst.jnl", journal);
+  engine.ReadLocalFileList();
+  EXPECT_TRUE(host.Logged(L"ReadLocalFileList: journal replayed (10 entries)"));
+  const std::map<std::wstring, std::wstring> expected = {
+      {L"u-kept", L"kept.jpg"}, {L"u-cut", L"cut.jpg"}, {L"u-new", L"new.jpg"}};
+  std::map<std::wstring, std::wstring> names;
+  for (const auto& [url, record] : engine.files) names[url] = record.localName;
+  EXPECT_EQ(names, expected);
+  EXPECT_EQ(engine.modified, 0);  // written at once
+  EXPECT_FALSE(Exists("rvt_orv_files.lst.jnl") || Exists("done.__t") || Exists("half.__t"));
+  EXPECT_EQ(dir.Read("user.__t"), "user.__t");  // no journal entry names it
+  EXPECT_EQ(dir.Read("taken.jpg"), "someone else's");
+  engine.ReadLocalFileList();
+  EXPECT_EQ(engine.files.size(), 3u);
+}
+
+TEST(ListJournal, EntriesCutShortAreSkippedAndTheNextWholeOneIsFound) {
+  std::string bytes;
+  ASSERT_TRUE(EncodeJournalEntry({JournalKind::kStored, L"http://h/a", L"-"}, bytes));
+  const std::string whole = bytes;
+  ASSERT_TRUE(EncodeJournalEntry({JournalKind::kRemoved, L"http://h/b", L"+"}, bytes));
+  // Every cut of the second entry, then a line end and a third entry appended after it.
+  for (std::size_t cut = whole.size(); cut < bytes.size(); ++cut) {
+    std::string damaged = bytes.substr(0, cut);
+    bool inside = false;
+    const std::vector<JournalEntry> read = DecodeJournal(damaged, inside);
+    EXPECT_EQ(inside, damaged.back() != '\n') << cut;
+    ASSERT_EQ(read.size(), 1u) << cut;
+    damaged += "\r\n";
+    ASSERT_TRUE(EncodeJournalEntry({JournalKind::kStarted, L"http://h/c", L"c.jpg"}, damaged));
+    // Cut right before its line end, the second entry was whole all the same.
+    const std::size_t wholeEntries = cut == bytes.size() - 2 ? 3 : 2;
+    const std::vector<JournalEntry> healed = DecodeJournal(damaged, inside);
+    ASSERT_EQ(healed.size(), wholeEntries) << cut;
+    EXPECT_EQ(healed[0].name, L"-");
+    EXPECT_EQ(healed.back().url, L"http://h/c");
+  }
+  std::string none;
+  EXPECT_FALSE(EncodeJournalEntry({JournalKind::kStored, L"u", L"a.jpg"}, none));  // one char
+  EXPECT_FALSE(EncodeJournalEntry({JournalKind::kStored, L"http://h/a", L".."}, none));
+  EXPECT_TRUE(none.empty());
 }
 
 }  // namespace

@@ -26,11 +26,14 @@ TEST(LocalPaths, ChangeExtensionAndAddBackslash) {
 
 TEST(LocalPaths, NamesThatLeaveTheFolderOrHitOurFilesAreRefused) {
   for (const NameRules rules : {NameRules::kPosix, NameRules::kWindows}) {
-    for (const wchar_t* bad : {L"", L".", L"..", L"a/b", L"..\\x.jpg", L"c:x.jpg", L"a\tb",
-                               L"RVT_ORV_FILES.LST", L"rvt_orv_files.lst.tmp"}) {
+    for (const wchar_t* bad :
+         {L"", L".", L"..", L"a/b", L"..\\x.jpg", L"c:x.jpg", L"a\tb", L"\x1f", L"a\x7f",
+          L"\u0080.jpg", L"a\u009f", L"RVT_ORV_FILES.LST", L"rvt_orv_files.lst.tmp",
+          L"rvt_orv_files.lst.jnl", L"Rvt_Orv_Files.Lst.Lock"}) {
       EXPECT_FALSE(IsUsableLocalName(bad, rules)) << "'" << bad << "'";
     }
-    for (const wchar_t* good : {L"a%20b.jpg", L"...jpg", L"x.__t", L"\u00e9.png", L"COM10.jpg"}) {
+    for (const wchar_t* good : {L"a%20b.jpg", L"...jpg", L"x.__t", L"\u00e9.png", L"COM10.jpg",
+                                L"~ \u00a0.jpg", L"rvt_orv_files.lst.x"}) {
       EXPECT_TRUE(IsUsableLocalName(good, rules)) << "'" << good << "'";
     }
   }
@@ -38,6 +41,41 @@ TEST(LocalPaths, NamesThatLeaveTheFolderOrHitOurFilesAreRefused) {
     EXPECT_FALSE(IsUsableLocalName(device, NameRules::kWindows)) << "'" << device << "'";
     EXPECT_TRUE(IsUsableLocalName(device, NameRules::kPosix)) << "'" << device << "'";
   }
+}
+
+TEST(LocalPaths, RecordableUrlsFitOneListLineAndHoldNoControlCharacter) {
+  const std::wstring base = L"http://h/a.jpg?";
+  EXPECT_TRUE(IsRecordableUrl(base + std::wstring(8190 - base.size(), L'x')));
+  EXPECT_FALSE(IsRecordableUrl(base + std::wstring(8191 - base.size(), L'x')));
+  EXPECT_FALSE(IsRecordableUrl(L""));
+  for (const wchar_t c : {L'\0', L'\r', L'\n', L'\x1f', L'\x7f', L'\x80', L'\x9f'})
+    EXPECT_FALSE(IsRecordableUrl(base + c)) << static_cast<int>(c);
+  for (const wchar_t c : {L' ', L'~', L'\xa0', L'\x7e'})
+    EXPECT_TRUE(IsRecordableUrl(base + c)) << static_cast<int>(c);
+  // Characters UTF-8 cannot carry would not read back from the list file.
+  EXPECT_FALSE(IsRecordableUrl(base + static_cast<wchar_t>(0xD800)));
+  EXPECT_FALSE(IsListableEntry(L"http://h/x", std::wstring(1, static_cast<wchar_t>(0xDC00))));
+  EXPECT_TRUE(IsRecordableUrl(base + L"\U0001F600"));
+  EXPECT_TRUE(IsListableEntry(L"http://h/\u0085", L"a.jpg"));  // reads back, never fetched
+  EXPECT_FALSE(IsListableEntry(L"http://h/x\ny", L"a.jpg"));
+  EXPECT_FALSE(IsListableEntry(L"http://h/x", L"a.jpg\u0085"));
+}
+
+TEST(LocalPaths, WorkNameDiffersFromTheName) {
+  EXPECT_EQ(WorkName(L"b.jpg"), L"b.__t");
+  EXPECT_EQ(WorkName(L"b"), L"b.__t");
+  EXPECT_EQ(WorkName(L"x.__t"), L"x.__t.__t");
+  EXPECT_EQ(WorkName(L".__t"), L".__t.__t");
+  EXPECT_EQ(WorkName(L"X.__T", NameRules::kWindows), L"X.__T.__t");  // the same file there
+  EXPECT_EQ(WorkName(L"X.__T", NameRules::kPosix), L"X.__t");
+}
+
+TEST(LocalPaths, OnlyAnAbsoluteFolderIsAnImageFolder) {
+  EXPECT_FALSE(IsUsableImageFolder(L""));
+  EXPECT_FALSE(IsUsableImageFolder(L"Pictures"));
+  EXPECT_FALSE(IsUsableImageFolder(L"./Pictures"));
+  const std::wstring absolute = FromFsPath(std::filesystem::temp_directory_path());
+  EXPECT_TRUE(IsUsableImageFolder(absolute));
 }
 
 TEST(UrlParse, CanonicalFormChangesOnlyThePartBeforeTheQuery) {
@@ -129,6 +167,13 @@ TEST_F(LocalNamingTest, TakenAndUnusableNamesAreRefused) {
   EXPECT_FALSE(Build(L"not a url"));
   EXPECT_TRUE(host.Logged(L"BuildLocalName(): Url can't be parsed: not a url"));
   EXPECT_EQ(dir.Read("taken.jpg"), "mine");
+  // A link at the name, even one pointing nowhere, takes it: nothing is created through it.
+  owner.ImgFolder = Utf8ToWide(dir.path().string());
+  if (PlantLink(dir / "dangling.jpg", dir / "nowhere.jpg")) {
+    EXPECT_FALSE(Build(L"http://h/dangling.jpg"));
+    EXPECT_TRUE(host.Logged(L"File already exits: " + InFolder("dangling.jpg")));
+    EXPECT_FALSE(Exists("nowhere.jpg"));
+  }
 }
 
 }  // namespace

@@ -67,6 +67,29 @@ TEST_F(ConfigStore, ValuesLongerThan511CharactersReadAsEmpty) {
   EXPECT_EQ(ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"TokenRVT").size(), 511u);
   app.HandleMessage(kMsgLoadSettings, 0, 0);
   EXPECT_EQ(app.engine.token.size(), 511u);
+  // The limit counts UTF-16 units, as the registry's buffer does: a character beyond
+  // U+FFFF takes two.
+  const std::wstring emoji = L"\U0001F600";
+  std::wstring fits(509, L't');
+  fits += emoji;
+  ASSERT_TRUE(WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"TokenRVT", fits));
+  EXPECT_EQ(ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"TokenRVT"), fits);
+  ASSERT_TRUE(WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"TokenRVT", L"t" + fits));
+  EXPECT_EQ(ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"TokenRVT"), L"");
+}
+
+TEST_F(ConfigStore, ValueThatIsNoRegularFileReadsAsEmptyWithoutBlocking) {
+  ASSERT_TRUE(WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"UserRVT", L"kept"));
+  ASSERT_TRUE(PlantPipe(AccountFile("TokenRVT")));  // a read would wait for a writer for ever
+  fs::create_directories(AccountFile("TokenKVX"));
+  TempDir elsewhere;
+  ASSERT_TRUE(PlantLink(AccountFile("UserKVX"), elsewhere.Write("user", "linked")));
+  EXPECT_EQ(ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"TokenRVT"), L"");
+  EXPECT_EQ(ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"TokenKVX"), L"");
+  EXPECT_EQ(ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"UserKVX"), L"linked");
+  app.HandleMessage(kMsgLoadSettings, 0, 0);
+  EXPECT_EQ(app.engine.token, L"");
+  EXPECT_EQ(app.engine.user, L"kept");
 }
 
 TEST_F(ConfigStore, NonAsciiTextRoundTripsAsUtf8) {

@@ -24,8 +24,8 @@ int CountThreadsNamed(const std::string& name) {
   return count;
 }
 
-LoadedModule::LoadedModule() {
-  handle_ = ::dlopen(ModulePath().c_str(), RTLD_NOW | RTLD_LOCAL);
+LoadedModule::LoadedModule(const std::string& path) {
+  handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) throw std::runtime_error(std::string("dlopen: ") + ::dlerror());
   handler_ = reinterpret_cast<intptr_t (*)(uintptr_t, uintptr_t, uintptr_t)>(
       ::dlsym(handle_, "rvtPlugInMsgHandler"));

@@ -13,11 +13,11 @@ std::string ModulePath();
 /// can see the module's worker come and go.
 int CountThreadsNamed(const std::string& name);
 
-/// A freshly loaded copy of the module. RTLD_LOCAL with a private copy of the file per
-/// instance would be needed for two at once; tests load one at a time.
+/// A freshly loaded copy of the module. Loading the same file twice gives the same
+/// module: two at once (two hosts) need a copy of the file for the second.
 class LoadedModule {
  public:
-  LoadedModule();
+  explicit LoadedModule(const std::string& path = ModulePath());
   ~LoadedModule();
   intptr_t Send(uintptr_t code, uintptr_t a = 0, uintptr_t b = 0) const;
   /// Unloads the module now (runs its destructors).

@@ -55,8 +55,8 @@ int CountThreadsNamed(const std::string& name) {
   return count;
 }
 
-LoadedModule::LoadedModule() {
-  HMODULE module = ::LoadLibraryW(NativePath(ModulePath()).c_str());
+LoadedModule::LoadedModule(const std::string& path) {
+  HMODULE module = ::LoadLibraryW(NativePath(path).c_str());
   if (module == nullptr) {
     throw std::runtime_error("LoadLibraryW failed with error " + std::to_string(::GetLastError()));
   }

@@ -2,6 +2,8 @@
 #include "tests/support/temp_dir.h"
 
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <stdexcept>
 
@@ -22,6 +24,14 @@ TempDir::~TempDir() {
                                  std::filesystem::perm_options::add, ec);
   }
   std::filesystem::remove_all(path_, ec);
+}
+
+bool PlantLink(const std::filesystem::path& at, const std::filesystem::path& target) {
+  return ::symlink(target.c_str(), at.c_str()) == 0;
+}
+
+bool PlantPipe(const std::filesystem::path& at) {
+  return ::mkfifo(at.c_str(), 0600) == 0;
 }
 
 ScopedConfigHome::ScopedConfigHome() {

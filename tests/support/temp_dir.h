@@ -25,6 +25,13 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+/// Plants a symbolic link at `at` that points to `target`. Returns false where the
+/// platform or its rights allow none.
+bool PlantLink(const std::filesystem::path& at, const std::filesystem::path& target);
+/// Plants a named pipe (FIFO) at `at`. Returns false where the platform has none in its
+/// file system (Windows).
+bool PlantPipe(const std::filesystem::path& at);
+
 /// Points XDG_CONFIG_HOME at a fresh temporary folder for its lifetime.
 class ScopedConfigHome {
  public:

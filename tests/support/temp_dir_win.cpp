@@ -41,6 +41,16 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
+bool PlantLink(const std::filesystem::path& at, const std::filesystem::path& target) {
+  // Creating links needs a right ordinary users lack unless developer mode is on.
+  return ::CreateSymbolicLinkW(at.c_str(), target.c_str(),
+                               SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != 0;
+}
+
+bool PlantPipe(const std::filesystem::path&) {
+  return false;  // named pipes live under \\.\pipe\, never in a folder
+}
+
 // old_ holds the name of the key HKEY_CURRENT_USER stands for meanwhile.
 ScopedConfigHome::ScopedConfigHome() {
   const std::wstring key = L"Software\\OrvellaTests\\" + RandomSuffix();

@@ -1,6 +1,5 @@
-// Image downloads over WinINet where the platform stack decides: the headers that go
-// out, bodies cut short, redirects it will not follow, and a stop request that ends a
-// request blocked in WinINet.
+// Image downloads over WinINet where the platform stack decides: bodies cut short,
+// redirects it will not follow, and a stop request that ends a request blocked in WinINet.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -26,18 +25,6 @@ class WinInetDownload : public EngineTest {
   ArtService art;
   std::atomic<int32_t> stop{0};
 };
-
-TEST_F(WinInetDownload, HeadersAreAddedOnlyWhereTheRequestHasNone) {
-  art.SetImage("a.jpg", PatternBytes(10000));
-  EXPECT_EQ(Download("a.jpg"), kDownloadOk);
-  EXPECT_EQ(dir.Read("out.jpg"), PatternBytes(10000));
-  const ReceivedRequest request = art.server.LastRequest();
-  EXPECT_EQ(request.method, "GET");
-  EXPECT_EQ(request.Header("Accept"), "text/*");
-  // WinINet adds the session's agent at sending time only where the request has no
-  // User-Agent; the one added with the headers is already there.
-  EXPECT_EQ(request.Header("User-Agent"), "Mozilla/4.0 (compatible; MSIE 8.0)");
-}
 
 TEST_F(WinInetDownload, BodyCutShortIsAFailureAndLeavesNoFile) {
   for (std::size_t sent : {std::size_t{0}, std::size_t{5000}, std::size_t{100000}}) {

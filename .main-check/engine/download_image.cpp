@@ -1,0 +1,138 @@
+// DownloadImage: one URL into one file, with the log lines of each failure.
+#include "engine/download_image.h"
+
+#include <fstream>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+#include "base/path_text.h"
+#include "base/write_log.h"
+
+namespace orvella {
+namespace {
+
+// Takes the body block by block; the stop flag is looked at after each block arrived and
+// before it is stored. Blocks are gathered and written in large pieces: a system call per
+// 4 KiB block would make the download slower than the network.
+class FileSink final : public ImageSink {
+ public:
+  static constexpr std::size_t kWritePiece = std::size_t{256} << 10;
+
+  FileSink(std::ofstream& file, const std::atomic<int32_t>* stop) : file_(file), stop_(stop) {
+    pending_.reserve(kWritePiece);
+  }
+
+  bool Deliver(const char* data, std::size_t size) override {
+    if (stop_ != nullptr && stop_->load() != 0) {
+      stopped_ = true;
+      return false;
+    }
+    pending_.insert(pending_.end(), data, data + size);
+    if (pending_.size() >= kWritePiece && !WritePending()) {
+      writeFailed_ = true;
+      return false;
+    }
+    return true;
+  }
+  /// Writes what is still gathered and closes the file. Returns false when any write
+  /// failed (a full disk may show only at the last flush).
+  bool Close() {
+    const bool written = !writeFailed_ && WritePending() && file_.flush();
+    file_.close();
+    return written && !file_.fail();
+  }
+  bool stopped() const { return stopped_; }
+
+ private:
+  bool WritePending() {
+    file_.write(pending_.data(), static_cast<std::streamsize>(pending_.size()));
+    pending_.clear();
+    return static_cast<bool>(file_);
+  }
+
+  std::ofstream& file_;
+  const std::atomic<int32_t>* stop_;
+  std::vector<char> pending_;
+  bool stopped_ = false;
+  bool writeFailed_ = false;
+};
+
+void CloseAndRemove(std::ofstream& file, const std::wstring& target) {
+  file.close();
+  std::error_code ignored;
+  std::filesystem::remove(FsPath(target), ignored);
+}
+
+int32_t Finish(const ImageFetchResult& result, FileSink& sink, std::ofstream& file,
+               const std::wstring& url, const std::wstring& target) {
+  switch (result.outcome) {
+    case ImageFetchOutcome::kComplete:
+      if (sink.Close()) return kDownloadOk;
+      break;
+    case ImageFetchOutcome::kSinkDeclined:
+      if (sink.stopped()) {
+        CloseAndRemove(file, target);
+        return kDownloadStopped;
+      }
+      break;
+    case ImageFetchOutcome::kStopped:
+      CloseAndRemove(file, target);
+      return kDownloadStopped;
+    case ImageFetchOutcome::kOpenRequestFailed:
+      WriteLog(L"DownloadImage(), OpenRequest failed, %s", url);
+      CloseAndRemove(file, target);
+      return kDownloadFailed;
+    case ImageFetchOutcome::kSendFailed:
+      WriteLog(L"DownloadImage(), SendRequest failed, %s", url);
+      CloseAndRemove(file, target);
+      return kDownloadFailed;
+    case ImageFetchOutcome::kHttpStatus:
+      WriteLog(L"DownloadImage(), HTTP Error %d, url=%s", result.status, url);
+      CloseAndRemove(file, target);
+      return kDownloadFailed;
+    case ImageFetchOutcome::kError:
+      WriteLog(L"DownloadImage(), Error %d (%s)", result.errorCode, result.errorText);
+      CloseAndRemove(file, target);
+      return kDownloadError;
+  }
+  // The body could not be stored completely: keeping part of an image would record a
+  // broken file as downloaded.
+  WriteLog(L"DownloadImage(), can't write file %s", target);
+  CloseAndRemove(file, target);
+  return kDownloadError;
+}
+
+}  // namespace
+
+int32_t DownloadImage(const std::wstring& url, const std::wstring& target,
+                      const std::atomic<int32_t>* stop, ImageSessionOpener open) {
+  const std::unique_ptr<ImageSession> session = open(kDownloadAgent);
+  WriteLog(L"DownloadImage(), %s -> %s", url, target);
+  ParsedUrl parsed;
+  if (!ParseUrl(url, parsed)) {
+    WriteLog(L"DownloadImage(), AfxParseURL failed, %s", url);
+    return kDownloadFailed;
+  }
+  if (parsed.serviceType != kServiceHttp && parsed.serviceType != kServiceHttps) {
+    WriteLog(L"DownloadImage(), Unsupported service type (%d), %s", parsed.serviceType, url);
+    return kDownloadFailed;
+  }
+  std::ofstream file(FsPath(target), std::ios::binary | std::ios::trunc);
+  if (!file.is_open()) {
+    WriteLog(L"DownloadImage(), can't create file %s", target);
+    return kDownloadFailed;
+  }
+  FileSink sink(file, stop);
+  ImageFetchResult result;
+  try {
+    result = session->Get(parsed, stop, sink);
+  } catch (...) {
+    CloseAndRemove(file, target);
+    WriteLog(L"DownloadImage(), Unknown exception");
+    return kDownloadError;
+  }
+  return Finish(result, sink, file, url, target);
+}
+
+}  // namespace orvella

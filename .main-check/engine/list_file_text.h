@@ -1,0 +1,55 @@
+// The list file's text: decoding and line pieces as its reader sees them, and the bytes
+// its writer produces.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "model/orvella_model.h"
+
+namespace orvella {
+
+/// First line of every list file.
+inline constexpr wchar_t kListFileHeader[] = L"[Rovanta Orvella List]";
+
+/// Longest piece one line read yields; a longer line is read as several pieces.
+inline constexpr std::size_t kListLinePieceMax = 8191;
+
+/// The lines of a list file. The bytes are decoded by their byte order mark: UTF-8
+/// (EF BB BF) or UTF-16LE (FF FE); without a mark they are UTF-16LE. CR LF becomes LF.
+class ListFileLines {
+ public:
+  /// `bytes` must outlive the reader.
+  explicit ListFileLines(std::string_view bytes);
+
+  /// Reads the next piece: the text up to and including the next LF, at most 8191
+  /// characters; the LF is removed, and so is everything from a NUL character on.
+  /// Returns false when the text is used up. Any thread.
+  bool Next(std::wstring& piece);
+
+ private:
+  /// Decodes the next line (without its line end) into `line`; false at the end.
+  bool NextLine(std::wstring& line, bool& ended);
+  /// Hands out `text` as the piece, or its first 8191 characters with the rest kept.
+  void Emit(std::wstring& text, bool ended, std::wstring& piece);
+
+  std::string_view bytes_;  // after the byte order mark
+  bool utf16_ = false;
+  std::size_t pos_ = 0;
+  // The rest of a line longer than one piece, handed out by the next calls.
+  bool restPending_ = false;
+  bool restEnded_ = false;
+  std::wstring rest_;
+};
+
+/// Reads an entry count the way strtol with base 0 does: leading blanks, a sign, "0x"
+/// for hexadecimal, a leading "0" for octal, else decimal, up to the first character
+/// that does not fit; no digits give 0. Values beyond 32 bits saturate. Any thread.
+int32_t ParseListCount(std::wstring_view text);
+
+/// Returns the bytes of a list file holding `files`: UTF-8 byte order mark, the header,
+/// the count and the URL / name pairs in map order, each line ended by CR LF.
+std::string EncodeListFile(const CFileMap& files);
+
+}  // namespace orvella

@@ -1,0 +1,85 @@
+// The account in the user store and the feeds in the host profile, read and written.
+#include "host/config_store.h"
+
+#include "base/text_format.h"
+#include "host/host_profile.h"
+#include "system/user_store.h"
+
+namespace orvella {
+namespace {
+
+std::wstring FeedKey(const wchar_t* field, int32_t index) {
+  return Format(L"Feed%d_%s", index, field);
+}
+
+}  // namespace
+
+std::pair<const wchar_t*, const wchar_t*> AccountValueNames(int32_t hostFlavour) {
+  if (hostFlavour == kHostFlavourKavex) return {L"TokenKVX", L"UserKVX"};
+  return {L"TokenRVT", L"UserRVT"};
+}
+
+StoredConfig ReadStoredConfig(CHostProfile& profile, int32_t hostFlavour) {
+  StoredConfig stored;
+  const auto [tokenName, userName] = AccountValueNames(hostFlavour);
+  stored.token = ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, tokenName);
+  stored.user = ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, userName);
+  const int32_t n = profile.ReadHostInt(kProfileSection, L"nFeeds", 0);
+  for (int32_t i = 0; i < n; ++i) {
+    StoredFeed feed;
+    feed.Type = profile.ReadHostInt(kProfileSection, FeedKey(L"Type", i).c_str(), 0);
+    feed.Tags = profile.ReadHostString(kProfileSection, FeedKey(L"Tags", i).c_str(), L"");
+    feed.Flg = profile.ReadHostInt(kProfileSection, FeedKey(L"Flg", i).c_str(), 0);
+    feed.MaxP = profile.ReadHostInt(kProfileSection, FeedKey(L"MaxP", i).c_str(), 20);
+    stored.feeds.push_back(std::move(feed));
+  }
+  return stored;
+}
+
+void ApplyStoredConfig(const StoredConfig& stored, COrvellaConfig& config) {
+  config.token = stored.token;
+  config.user = stored.user;
+  const auto n = static_cast<int32_t>(stored.feeds.size());
+  config.feeds.SetSize(n);
+  for (int32_t i = 0; i < n; ++i) {
+    const StoredFeed& from = stored.feeds[static_cast<std::size_t>(i)];
+    COrvellaFeed& feed = config.feeds[i];
+    feed.Type = from.Type;
+    feed.Tags = from.Tags;
+    feed.Flg = static_cast<uint32_t>(from.Flg);
+    feed.MaxP = from.MaxP;
+  }
+}
+
+StoredConfig SnapshotConfig(const COrvellaConfig& config) {
+  StoredConfig stored{config.token, config.user, {}};
+  for (const COrvellaFeed& feed : config.feeds) {
+    stored.feeds.push_back({feed.Type, feed.Tags, static_cast<int32_t>(feed.Flg), feed.MaxP});
+  }
+  return stored;
+}
+
+void WriteStoredConfig(CHostProfile& profile, int32_t hostFlavour, const StoredConfig& stored) {
+  const auto [tokenName, userName] = AccountValueNames(hostFlavour);
+  WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, tokenName, stored.token);
+  WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, userName, stored.user);
+  profile.WriteHostInt(kProfileSection, L"nFeeds", static_cast<int32_t>(stored.feeds.size()));
+  for (std::size_t i = 0; i < stored.feeds.size(); ++i) {
+    const auto index = static_cast<int32_t>(i);
+    const StoredFeed& feed = stored.feeds[i];
+    profile.WriteHostInt(kProfileSection, FeedKey(L"Type", index).c_str(), feed.Type);
+    profile.WriteHostString(kProfileSection, FeedKey(L"Tags", index).c_str(), feed.Tags);
+    profile.WriteHostInt(kProfileSection, FeedKey(L"Flg", index).c_str(), feed.Flg);
+    profile.WriteHostInt(kProfileSection, FeedKey(L"MaxP", index).c_str(), feed.MaxP);
+  }
+}
+
+void LoadConfig(CHostProfile& profile, int32_t hostFlavour, COrvellaConfig& config) {
+  ApplyStoredConfig(ReadStoredConfig(profile, hostFlavour), config);
+}
+
+void SaveConfig(CHostProfile& profile, int32_t hostFlavour, const COrvellaConfig& config) {
+  WriteStoredConfig(profile, hostFlavour, SnapshotConfig(config));
+}
+
+}  // namespace orvella

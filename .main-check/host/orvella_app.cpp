@@ -1,0 +1,181 @@
+// The application object: the message table, the profile helpers, load and save.
+#include "host/orvella_app.h"
+
+#include <cwchar>
+
+#include "base/write_log.h"
+#include "host/config_store.h"
+#include "host/configure_message.h"
+#include "host/orvella_thread.h"
+#include "system/module_version.h"
+#include "ui/toolkit_pin.h"
+
+namespace orvella {
+
+COrvellaApp::COrvellaApp() : engine(*this) {
+  KeepToolkitLoaded();
+}
+
+COrvellaApp::~COrvellaApp() {
+  worker.reset();
+}
+
+WorkerSettings COrvellaApp::WorkerSettingsLocked() const {
+  return {ImgFolder, tmUpdate, minAgeCheck, minAgeDays, minAgeHours};
+}
+
+void COrvellaApp::NotifyNewFiles() {
+  CallHost(kHostOpNotify, 5, 1);
+}
+
+void COrvellaApp::CallHost(uint32_t op, uintptr_t a, uintptr_t b) {
+  if (const HostCallback callback = hostCallback.load()) callback(op, a, b);
+}
+
+int32_t COrvellaApp::ReadHostInt(const wchar_t* section, const wchar_t* key, int32_t defaultValue) {
+  if (hostCallback.load() == nullptr) return defaultValue;
+  ProfileRequest request{};
+  request.section = section;
+  request.key = key;
+  request.kind = kProfileInt;
+  request.defaultValue = defaultValue;
+  CallHost(kHostOpProfileRead, reinterpret_cast<uintptr_t>(&request), 0);
+  return static_cast<int32_t>(static_cast<uint32_t>(request.value));
+}
+
+std::wstring COrvellaApp::ReadHostString(const wchar_t* section, const wchar_t* key,
+                                         const wchar_t* defaultValue) {
+  if (hostCallback.load() == nullptr) return defaultValue;
+  wchar_t buffer[1024];
+  buffer[0] = L'\0';
+  buffer[1023] = L'\0';
+  ProfileRequest request{};
+  request.section = section;
+  request.key = key;
+  request.kind = kProfileString;
+  request.value = reinterpret_cast<intptr_t>(buffer);
+  request.defaultValue = reinterpret_cast<intptr_t>(defaultValue);
+  request.capacity = 1023;
+  CallHost(kHostOpProfileRead, reinterpret_cast<uintptr_t>(&request), 0);
+  const auto* text = reinterpret_cast<const wchar_t*>(request.value);
+  if (text == nullptr) return {};
+  if (text == buffer) return std::wstring(buffer, wcsnlen(buffer, 1023));
+  return std::wstring(text);
+}
+
+void COrvellaApp::WriteHostInt(const wchar_t* section, const wchar_t* key, int32_t value) {
+  ProfileRequest request{};
+  request.section = section;
+  request.key = key;
+  request.kind = kProfileInt;
+  request.value = static_cast<intptr_t>(static_cast<uint32_t>(value));
+  CallHost(kHostOpProfileWrite, reinterpret_cast<uintptr_t>(&request), 0);
+}
+
+void COrvellaApp::WriteHostString(const wchar_t* section, const wchar_t* key,
+                                  const std::wstring& value) {
+  ProfileRequest request{};
+  request.section = section;
+  request.key = key;
+  request.kind = kProfileString;
+  request.value = reinterpret_cast<intptr_t>(value.c_str());
+  CallHost(kHostOpProfileWrite, reinterpret_cast<uintptr_t>(&request), 0);
+}
+
+intptr_t COrvellaApp::LoadSettings() {
+  // Everything is read from the host first; the engine lock is taken only to publish it,
+  // so the worker is never held up by the host's profile.
+  const int32_t enabled = ReadHostInt(kProfileSection, L"Enabled", 0);
+  const int32_t update = ReadHostInt(kProfileSection, L"tmUpdate", 1440);
+  std::wstring folder = ReadHostString(kProfileSection, L"ImgFolder", L"");
+  const StoredConfig stored = ReadStoredConfig(*this, hostFlavour);
+  {
+    std::lock_guard<std::mutex> guard(engine.lock);
+    Enabled = enabled;
+    tmUpdate = update;
+    ImgFolder = std::move(folder);
+    ApplyStoredConfig(stored, engine);
+    ++engine.feedsGeneration;
+    settingsChanged = 0;
+    minAgeDays = 0;
+    minAgeHours = 0;
+    minAgeCheck = 1;
+  }
+  return 1;
+}
+
+intptr_t COrvellaApp::SaveSettings() {
+  StoredConfig stored;
+  std::wstring folder;
+  int32_t update = 0;
+  {
+    std::lock_guard<std::mutex> guard(engine.lock);
+    stored = SnapshotConfig(engine);
+    folder = ImgFolder;
+    update = tmUpdate;
+  }
+  WriteHostInt(kProfileSection, L"Enabled", Enabled);
+  WriteHostInt(kProfileSection, L"tmUpdate", update);
+  WriteHostString(kProfileSection, L"ImgFolder", folder);
+  WriteStoredConfig(*this, hostFlavour, stored);
+  settingsChanged = 0;
+  return 1;
+}
+
+intptr_t COrvellaApp::Configure(uintptr_t ownerWindow) {
+  if (!dialogPlatform) dialogPlatform = CreateDialogPlatform();
+  return RunConfigureMessage(*this, ownerWindow, *dialogPlatform, ServiceAuthorizer());
+}
+
+intptr_t COrvellaApp::ReportVersion(wchar_t* buffer) {
+  CModuleVersion version;
+  const bool valid = version.ReadModuleVersion();
+  const std::wstring text = VersionReportText(version, valid);
+  if (buffer != nullptr) std::wmemcpy(buffer, text.c_str(), text.size() + 1);
+  return 1;
+}
+
+intptr_t COrvellaApp::HandleMessage(uintptr_t code, uintptr_t a, uintptr_t b) {
+  switch (code) {
+    case kMsgIdentify:
+      return 256;
+    case kMsgVersion:
+      return ReportVersion(reinterpret_cast<wchar_t*>(a));
+    case kMsgSetCallback:
+      hostCallback.store(reinterpret_cast<HostCallback>(a));
+      SetLogCallback(reinterpret_cast<HostCallback>(a));
+      return 1;
+    case kMsgConfigure:
+      return Configure(a);
+    case kMsgSaveSettings:
+      return SaveSettings();
+    case kMsgLoadSettings:
+      return LoadSettings();
+    case kMsgSettingsChanged:
+      return settingsChanged;
+    case kMsgStart: {
+      // The worker is started once; after a stop the object stays and a later start
+      // does nothing. A failed thread creation leaves the pointer null for a retry.
+      bool haveFeeds = false;
+      {
+        std::lock_guard<std::mutex> guard(engine.lock);
+        haveFeeds = !engine.feeds.IsEmpty();
+      }
+      if (Enabled != 0 && haveFeeds && !worker) worker = COrvellaThread::Start(engine);
+      return 0;
+    }
+    case kMsgStop:
+      if (b != 0 && worker) worker->Stop();
+      return 0;
+    case kMsgHostFlavour:
+      hostFlavour = static_cast<int32_t>(static_cast<uint32_t>(a));
+      return a == 1 ? 1 : -1;
+    case kMsgEnable:
+      if (a != 0) Enabled = static_cast<int32_t>(static_cast<uint32_t>(b));
+      return Enabled + 1;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace orvella

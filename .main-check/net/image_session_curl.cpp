@@ -1,0 +1,154 @@
+// Image download sessions over libcurl.
+//
+// Headers: WinINet puts the session's agent into every request as its User-Agent and
+// then adds "Accept: text/*" and "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0)" only
+// where the request has no such header yet. So the agent name is what goes out as
+// User-Agent, together with "Accept: text/*"; the MSIE agent never reaches the wire.
+// libcurl is set up to send exactly that: CURLOPT_USERAGENT with the agent, and the
+// Accept header in place of curl's own "*/*".
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+#include "base/text_utf8.h"
+#include "net/curl_setup_curl.h"
+#include "net/image_session.h"
+#include "net/wire_url.h"
+
+namespace orvella {
+namespace {
+
+constexpr long kMaxRedirects = 10;
+// Socket reads are large (as the curl program's own); the body still reaches the sink
+// in blocks of kImageBlockSize, each with its stop test.
+constexpr long kReceiveBuffer = 128 * 1024;
+
+// The request as it goes on the wire: the ANSI code page bytes of the URL, with what
+// may not stand in a request line escaped (service/wire_url.h).
+std::string RequestUrl(const ParsedUrl& url) {
+  std::wstring server = url.server;
+  if (server.find(L':') != std::wstring::npos && server.front() != L'[')
+    server = L"[" + server + L"]";
+  const wchar_t* scheme = url.serviceType == kServiceHttps ? L"https://" : L"http://";
+  return WireUrl(scheme + server + L":" + std::to_wstring(url.port) + url.object);
+}
+
+struct Transfer {
+  CURL* curl = nullptr;
+  ImageSink* sink = nullptr;
+  const std::atomic<int32_t>* stop = nullptr;
+  bool statusChecked = false;
+  long rejectedStatus = 0;
+  bool declined = false;
+  bool stopped = false;
+};
+
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+  auto& t = *static_cast<Transfer*>(user);
+  const size_t total = size * count;
+  if (!t.statusChecked) {
+    t.statusChecked = true;
+    long status = 0;
+    curl_easy_getinfo(t.curl, CURLINFO_RESPONSE_CODE, &status);
+    if (status != 200) {
+      t.rejectedStatus = status;
+      return CURL_WRITEFUNC_ERROR;
+    }
+  }
+  for (size_t done = 0; done < total; done += kImageBlockSize) {
+    if (!t.sink->Deliver(data + done, std::min(kImageBlockSize, total - done))) {
+      t.declined = true;
+      return CURL_WRITEFUNC_ERROR;
+    }
+  }
+  return total;
+}
+
+// Called about once a second even while nothing arrives: ends a transfer that is
+// connecting or stalled when the stop flag is set. Once the announced body is complete
+// the stop no longer matters.
+int OnProgress(void* user, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
+  auto& t = *static_cast<Transfer*>(user);
+  if (t.stop == nullptr || t.stop->load() == 0) return 0;
+  if (total > 0 && now >= total) return 0;
+  t.stopped = true;
+  return 1;
+}
+
+class CurlImageSession final : public ImageSession {
+ public:
+  explicit CurlImageSession(std::string agent) : agent_(std::move(agent)) {
+    InitCurlOnce();
+    curl_ = curl_easy_init();
+    headers_ = curl_slist_append(nullptr, "Accept: text/*");
+    if (curl_ == nullptr || headers_ == nullptr) {
+      Release();
+      throw std::runtime_error("cannot open an HTTP session");
+    }
+  }
+  ~CurlImageSession() override { Release(); }
+
+  ImageFetchResult Get(const ParsedUrl& url, const std::atomic<int32_t>* stop,
+                       ImageSink& sink) override {
+    Transfer t{curl_, &sink, stop};
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    if (!Configure(url, t, errorBuffer))
+      return ImageFetchResult::Of(ImageFetchOutcome::kOpenRequestFailed);
+    const CURLcode code = curl_easy_perform(curl_);
+    if (t.declined) return ImageFetchResult::Of(ImageFetchOutcome::kSinkDeclined);
+    if (t.rejectedStatus != 0) {
+      return ImageFetchResult::Of(ImageFetchOutcome::kHttpStatus,
+                                  static_cast<int32_t>(t.rejectedStatus));
+    }
+    if (t.stopped) return ImageFetchResult::Of(ImageFetchOutcome::kStopped);
+    if (code == CURLE_URL_MALFORMAT)
+      return ImageFetchResult::Of(ImageFetchOutcome::kOpenRequestFailed);
+    if (code != CURLE_OK) {
+      return ImageFetchResult::Failure(
+          static_cast<int32_t>(code),
+          Utf8ToWide(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code)));
+    }
+    long status = 0;
+    curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
+    if (status != 200)
+      return ImageFetchResult::Of(ImageFetchOutcome::kHttpStatus, static_cast<int32_t>(status));
+    return ImageFetchResult::Of(ImageFetchOutcome::kComplete);
+  }
+
+ private:
+  bool Configure(const ParsedUrl& url, Transfer& t, char* errorBuffer) {
+    const bool ok =
+        SetCommonOptions(curl_, RequestUrl(url), agent_.c_str(), headers_, kReceiveBuffer);
+    curl_easy_setopt(curl_, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(curl_, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &OnBody);
+    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, &t);
+    return ok;
+  }
+
+  void Release() {
+    if (curl_ != nullptr) curl_easy_cleanup(curl_);
+    if (headers_ != nullptr) curl_slist_free_all(headers_);
+    curl_ = nullptr;
+    headers_ = nullptr;
+  }
+
+  std::string agent_;
+  CURL* curl_ = nullptr;
+  curl_slist* headers_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<ImageSession> OpenImageSession(const std::wstring& agent) {
+  return std::make_unique<CurlImageSession>(WideToUtf8(agent));
+}
+
+}  // namespace orvella

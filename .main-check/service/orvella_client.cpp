@@ -1,0 +1,47 @@
+// The client's construction and its fetch of one service answer.
+#include "service/orvella_client.h"
+
+#include <cstdlib>
+#include <string_view>
+#include <utility>
+
+#include "base/text_format.h"
+#include "net/http_fetch.h"
+#include "resources/string_table.h"
+
+namespace orvella {
+
+ServiceAnswer::~ServiceAnswer() {
+  std::free(block_);
+}
+
+std::string_view ServiceAnswer::Text() const {
+  if (block_ == nullptr) return {};
+  const std::string_view data(block_, length_);
+  return data.substr(0, data.find('\0'));
+}
+
+COrvellaClient::COrvellaClient(std::wstring token, std::wstring userName)
+    : token(std::move(token)), userName(std::move(userName)) {}
+
+int32_t COrvellaClient::QueryServer(const std::wstring& url, ServiceAnswer& answer) {
+  std::free(answer.block_);
+  answer.block_ = nullptr;
+  answer.length_ = 0;
+  const int32_t result = FetchUrl(url, answer.block_, answer.length_);
+  if (result != kFetchOk) {
+    errorText = Format(kTextConnectionFailed, result);
+    return result;
+  }
+  errorText.clear();
+  return result;
+}
+
+int32_t COrvellaClient::QueryServer(const std::wstring& url, std::string& body) {
+  ServiceAnswer answer;
+  const int32_t result = QueryServer(url, answer);
+  if (result == kFetchOk && answer.block_ != nullptr) body.assign(answer.Text());
+  return result;
+}
+
+}  // namespace orvella

@@ -1,0 +1,257 @@
+// orvella-host as a person runs it: a process with a profile file, an image folder, a
+// local service, its exit status and what it prints where.
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/engine/engine_fixture.h"
+#include "tests/support/child_process.h"
+#include "tools/orvella-host/stop_signal.h"
+
+namespace orvella::test {
+namespace {
+
+class HostProcessTest : public ::testing::Test {
+ protected:
+  HostProcessTest() {
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) art.SetImage(name, name);
+    art.SetCatalog(1, {"a.jpg", "b.jpg"});
+    art.SetCatalog(2, {"c.jpg"});
+  }
+
+  /// An enabled profile with a wallpaper and a clock feed filling `folder`.
+  void WriteProfile(const std::string& extra = "") {
+    home.Write("profile.ini", "[OrvellaPlugIn]\nEnabled=1\nImgFolder=" + folder.path().string() +
+                                  "\nnFeeds=2\nFeed0_Type=1\nFeed0_Flg=1\nFeed1_Type=2\n"
+                                  "Feed1_Flg=1\n" +
+                                  extra);
+  }
+  std::string Profile() const { return home.Read("profile.ini"); }
+
+  /// orvella-host with `args`, its profile, account folder and service from the fixture.
+  std::unique_ptr<ChildProcess> Start(std::vector<std::string> args,
+                                      ChildProcess::Options options = {}) {
+    options.env.emplace("ORVELLA_SERVER_URL", art.Url());
+    options.env.emplace("XDG_CONFIG_HOME", (home / "config").string());
+    options.env.emplace("ORVELLA_HOST_PROFILE", (home / "profile.ini").string());
+    options.env.emplace("DISPLAY", "");
+    args.insert(args.begin(), {"--module", ORVELLA_MODULE_PATH});
+    return std::make_unique<ChildProcess>(ORVELLA_HOST_PATH, std::move(args), options);
+  }
+  /// Runs orvella-host to its end; returns its exit status.
+  int Run(std::vector<std::string> args) {
+    host = Start(std::move(args));
+    return host->Wait();
+  }
+
+  TempDir home;
+  TempDir folder;
+  ArtService art;
+  std::unique_ptr<ChildProcess> host;
+};
+
+TEST_F(HostProcessTest, RunStopsThePlugInOnTheFirstStopRequest) {
+  WriteProfile();
+  for (const int signal : {SIGINT, SIGTERM}) {
+    host = Start({"run"});
+    ASSERT_TRUE(host->WaitForErr("Ctrl-C stops the plug-in")) << host->err();
+    host->Signal(signal);
+    EXPECT_EQ(host->Wait(), 128 + signal) << host->err();
+    // The plug-in's own stop (message 10) ended the worker.
+    EXPECT_NE(host->err().find("COrvellaThread::Stop(), result: 0"), std::string::npos)
+        << host->err();
+  }
+}
+
+// A profile the host cannot parse is never written: every command names the file and
+// the line and leaves the bytes as they were.
+TEST_F(HostProcessTest, AProfileThatDoesNotParseIsLeftAloneAndNamed) {
+  for (const auto& [text, line] :
+       {std::pair<std::string, int>{"[OrvellaPlugIn]\n# kept\nEnabled 1\nImgFolder=/x\n", 3},
+        {"<html>not a profile</html>\n", 1},
+        {"[OrvellaPlugIn]\nEnabled=yes\nImgFolder=/x\n", 2},
+        {"[OrvellaPlugIn]\nImgFolder=/caf\xE9\n", 2}}) {
+    home.Write("profile.ini", text);
+    for (const char* command : {"enable", "show", "sync"}) {
+      EXPECT_EQ(Run({command}), 1) << command << " with\n" << text;
+      EXPECT_EQ(Profile(), text);
+      EXPECT_NE(
+          host->err().find((home / "profile.ini").string() + ":" + std::to_string(line) + ": "),
+          std::string::npos)
+          << host->err();
+      EXPECT_EQ(host->out(), "");
+    }
+  }
+}
+
+// A save keeps what the plug-in does not know about, writes what it changed, and fails
+// loudly when the file may not be written.
+TEST_F(HostProcessTest, SavesKeepCommentsAndUnknownKeysAndRefuseReadOnlyProfiles) {
+  WriteProfile("# my note\nMyOwnKey=keep me\n[Other]\nx=1\n");
+  std::filesystem::permissions(home / "profile.ini", std::filesystem::perms::owner_read |
+                                                         std::filesystem::perms::group_read);
+  const std::string before = Profile();
+  EXPECT_EQ(Run({"disable"}), 1);
+  EXPECT_NE(host->err().find("profile.ini: the file is read-only; not changed"), std::string::npos)
+      << host->err();
+  EXPECT_EQ(host->out(), "");
+  EXPECT_EQ(Profile(), before);
+  std::filesystem::permissions(home / "profile.ini", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
+  EXPECT_EQ(Run({"disable"}), 0) << host->err();
+  EXPECT_EQ(host->out(), "plug-in disabled (" + (home / "profile.ini").string() + ")\n");
+  const std::string after = Profile();
+  std::filesystem::permissions(home / "profile.ini", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  EXPECT_EQ(Run({"disable"}), 0) << host->err();  // nothing changes: nothing is written
+  std::filesystem::permissions(home / "profile.ini", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
+  for (const char* kept :
+       {"# my note\n", "MyOwnKey=keep me\n", "[Other]\nx=1\n", "Enabled=0\n", "Feed1_Type=2\n"}) {
+    EXPECT_NE(after.find(kept), std::string::npos) << kept << " in\n" << after;
+  }
+  EXPECT_EQ(
+      std::filesystem::status(home / "profile.ini").permissions() & std::filesystem::perms::all,
+      std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+          std::filesystem::perms::group_read);
+  // No temporary file is left beside it.
+  for (const auto& entry : std::filesystem::directory_iterator(home.path())) {
+    EXPECT_FALSE(entry.path().filename().string().starts_with("profile.ini."));
+  }
+}
+
+TEST_F(HostProcessTest, SyncReportsTheFolderAndFailsWhenItemsOrFeedsFail) {
+  WriteProfile();
+  EXPECT_EQ(Run({"sync"}), 0) << host->err();
+  EXPECT_EQ(host->out(), "sync: 0 present, 3 new, 0 failed, 0 removed\n");
+  EXPECT_NE(host->err().find("sync: 2 of 2 feeds answered (3 items)"), std::string::npos)
+      << host->err();
+  art.SetCatalog(1, {"a.jpg"});
+  EXPECT_EQ(Run({"--quiet", "sync"}), 0);
+  EXPECT_EQ(host->out(), "sync: 2 present, 0 new, 0 failed, 1 removed\n");
+  EXPECT_EQ(host->err(), "");
+
+  // A service error is a failed sync, with the service's address named.
+  art.SetArtAnswer(2, [] { return Reply(500, "{}"); });
+  EXPECT_EQ(Run({"sync"}), 1);
+  // The failed feed has not said its file is gone: it stays.
+  EXPECT_EQ(host->out(), "sync: 2 present, 0 new, 0 failed, 0 removed\n");
+  EXPECT_NE(host->err().find("the art service at " + art.Url() + " answered HTTP 500"),
+            std::string::npos)
+      << host->err();
+
+  // An item that cannot be fetched is a failed sync too.
+  art.SetCatalog(2, {"c.jpg", "missing.jpg"});
+  EXPECT_EQ(Run({"-q", "sync"}), 1);
+  EXPECT_EQ(host->out(), "sync: 2 present, 0 new, 1 failed, 0 removed\n");
+}
+
+TEST_F(HostProcessTest, SyncFailsWhenTheFolderCannotBeWrittenOrIsFull) {
+  WriteProfile();
+  // Root writes anywhere: the host then runs as nobody, with the files it needs readable.
+  ChildProcess::Options asNobody;
+  asNobody.runAsUser = 65534;
+  for (const auto* dir : {&home, &folder}) {
+    std::filesystem::permissions(dir->path(), std::filesystem::perms::all);
+  }
+  std::filesystem::permissions(home / "profile.ini", std::filesystem::perms::all);
+  std::filesystem::permissions(
+      folder.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec |
+                         std::filesystem::perms::others_read | std::filesystem::perms::others_exec);
+  host = Start({"sync"}, asNobody);
+  EXPECT_EQ(host->Wait(), 1);
+  EXPECT_NE(host->err().find("cannot write into the image folder " + folder.path().string() +
+                             ": a file cannot be created in it"),
+            std::string::npos)
+      << host->err();
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 0);
+
+  // A full disk: every download fails, and so does the sync.
+  std::filesystem::permissions(folder.path(), std::filesystem::perms::all);
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) art.SetImage(name, std::string(4096, 'x'));
+  ChildProcess::Options fullDisk;
+  fullDisk.maxFileBytes = 1024;
+  host = Start({"-q", "sync"}, fullDisk);
+  EXPECT_EQ(host->Wait(), 1);
+  EXPECT_EQ(host->out(), "sync: 0 present, 0 new, 3 failed, 0 removed\n");
+
+  std::filesystem::remove_all(folder.path());
+  EXPECT_EQ(Run({"sync"}), 1);
+  EXPECT_NE(host->err().find(folder.path().string() + ": it does not exist"), std::string::npos)
+      << host->err();
+}
+
+TEST_F(HostProcessTest, OptionsFollowTheGnuConventions) {
+  WriteProfile();
+  EXPECT_EQ(Run({"--version"}), 0);
+  EXPECT_EQ(host->out(), std::string("orvella-host ") + ORVELLA_VERSION_TEXT + "\n");
+  EXPECT_EQ(Run({"-V"}), 0);
+  EXPECT_EQ(host->out(), std::string("orvella-host ") + ORVELLA_VERSION_TEXT + "\n");
+  EXPECT_EQ(Run({"--help"}), 0);
+  EXPECT_NE(host->out().find("Usage: orvella-host [OPTION]... COMMAND"), std::string::npos);
+  EXPECT_EQ(Run({"--profile=" + (home / "other.ini").string(), "show"}), 0);
+  EXPECT_NE(host->out().find("other.ini (not there yet: the defaults)"), std::string::npos)
+      << host->out();
+  EXPECT_EQ(Run({"version", "--flavour=1"}), 0);  // options after the command too
+  EXPECT_EQ(host->out().substr(0, 15), "Orvella v1.0.0\n");
+  // A result that cannot be written is a failure.
+  host = std::make_unique<ChildProcess>(
+      "/bin/sh", std::vector<std::string>{
+                     "-c", std::string("exec '") + ORVELLA_HOST_PATH + "' --version > /dev/full"});
+  EXPECT_EQ(host->Wait(), 1);
+  EXPECT_NE(host->err().find("cannot write the result"), std::string::npos) << host->err();
+  for (const std::vector<std::string>& bad : {std::vector<std::string>{},
+                                              {"--flavour", "x", "show"},
+                                              {"--flavour=1x", "show"},
+                                              {"--flavour=99999999999", "show"},
+                                              {"--nope", "show"},
+                                              {"frobnicate"},
+                                              {"show", "extra"},
+                                              {"-q", "-v", "show"},
+                                              {"--profile"},
+                                              {"--profile=", "show"}}) {
+    EXPECT_EQ(Run(bad), 2);
+    EXPECT_EQ(host->out(), "");
+    EXPECT_NE(host->err().find("Try 'orvella-host --help'"), std::string::npos) << host->err();
+  }
+}
+
+TEST_F(HostProcessTest, ModuleIsFoundInTheCurrentFolderAndMissingOnesAreNamed) {
+  const std::filesystem::path module = ORVELLA_MODULE_PATH;
+  ChildProcess::Options options;
+  host = std::make_unique<ChildProcess>(
+      "/bin/sh",
+      std::vector<std::string>{"-c", "cd '" + module.parent_path().string() + "' && exec '" +
+                                         ORVELLA_HOST_PATH + "' --module=Orvella.rpl version"},
+      options);
+  EXPECT_EQ(host->Wait(), 0) << host->err();
+  EXPECT_EQ(host->out(), "Orvella v1.0.0\nmodule: Orvella.rpl\n");
+  host = Start({"--module", (home / "none.rpl").string(), "version"});
+  EXPECT_EQ(host->Wait(), 1);
+  EXPECT_NE(host->err().find("cannot load the plug-in module " + (home / "none.rpl").string()),
+            std::string::npos);
+}
+
+// The first request is taken and answered by a stop; a second ends the process at once,
+// even while the stop still waits for the plug-in.
+TEST(StopSignalDeathTest, ASecondRequestEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (const auto& [first, second] : {std::pair{SIGINT, SIGTERM}, std::pair{SIGTERM, SIGINT}}) {
+    EXPECT_EXIT(
+        {
+          ::signal(first, SIG_DFL);
+          ::signal(second, SIG_DFL);
+          host::StopSignal stop;
+          ::raise(first);
+          stop.Wait();
+          if (stop.exitStatus() != 128 + first) std::_Exit(1);
+          ::raise(second);
+          std::_Exit(0);
+        },
+        ::testing::KilledBySignal(second), "");
+  }
+}
+
+}  // namespace
+}  // namespace orvella::test

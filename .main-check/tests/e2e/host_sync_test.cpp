@@ -1,0 +1,116 @@
+// orvella-host's sync command: one pass of the real module against a local service.
+#include "tools/orvella-host/host_sync.h"
+
+#include <stdlib.h>
+
+#include "tests/engine/engine_fixture.h"
+#include "tests/support/module_host.h"
+
+namespace orvella::test {
+namespace {
+
+class HostSyncTest : public ::testing::Test {
+ protected:
+  HostSyncTest() {
+    ::setenv("ORVELLA_SERVER_URL", art.Url().c_str(), 1);
+    ::unsetenv("DISPLAY");
+    options.modulePath = ModulePath();
+    options.profilePath = (config.path() / "profile.ini").string();
+    options.verbosity = 0;
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) art.SetImage(name, name);
+    art.SetCatalog(1, {"a.jpg", "b.jpg", "gone.jpg"});
+    art.SetCatalog(2, {"c.jpg"});
+    host::IniProfile profile(options.profilePath);  // disabled, a wallpaper and a clock feed
+    std::string error;
+    EXPECT_TRUE(profile.Load(error)) << error;
+    for (const auto& [key, value] : {std::pair<const char*, int>{"Enabled", 0},
+                                     {"nFeeds", 2},
+                                     {"Feed0_Type", 1},
+                                     {"Feed0_Flg", 1},
+                                     {"Feed1_Type", 2},
+                                     {"Feed1_Flg", 1}}) {
+      profile.SetInt("OrvellaPlugIn", key, value);
+    }
+    profile.SetString("OrvellaPlugIn", "ImgFolder", folder.path().string());
+    EXPECT_TRUE(profile.Save());
+  }
+  int Sync() {
+    host::HostSession session(options);
+    if (!session.Open()) return -1;
+    ::testing::internal::CaptureStdout();
+    const int status = host::CommandSync(session);
+    output = ::testing::internal::GetCapturedStdout();
+    return status;
+  }
+
+  ScopedConfigHome config;
+  TempDir folder;
+  ArtService art;
+  host::HostOptions options;
+  std::string output;
+};
+
+// The summary counts what the list file and the folder hold before and after a pass.
+TEST_F(HostSyncTest, SummaryCountsTheFolderOnEveryPass) {
+  EXPECT_EQ(Sync(), 1);  // gone.jpg is offered but cannot be fetched
+  EXPECT_EQ(folder.Read("c.jpg"), "c.jpg");
+  EXPECT_EQ(output, "sync: 0 present, 3 new, 1 failed, 0 removed\n");
+  art.SetCatalog(1, {"a.jpg", "b.jpg"});
+  EXPECT_EQ(Sync(), 0);  // everything is present now
+  EXPECT_EQ(output, "sync: 3 present, 0 new, 0 failed, 0 removed\n");
+  art.SetImage("d.jpg", "d.jpg");
+  art.SetCatalog(1, {"a.jpg", "d.jpg"});
+  EXPECT_EQ(Sync(), 0);
+  EXPECT_EQ(output, "sync: 2 present, 1 new, 0 failed, 1 removed\n");
+  EXPECT_FALSE(std::filesystem::exists(folder / "b.jpg"));
+  host::HostSession check(options);  // enabled for the passes only
+  ASSERT_TRUE(check.Open());
+  EXPECT_EQ(check.Send(40, 0, 0), 1);
+}
+
+TEST_F(HostSyncTest, FailsWhenNothingCouldBeQueried) {
+  ::setenv("ORVELLA_SERVER_URL", "http://127.0.0.1:1", 1);
+  EXPECT_EQ(Sync(), 1);
+  EXPECT_EQ(output, "sync: 0 present, 0 new, 0 failed, 0 removed\n");
+}
+
+TEST(SyncProgress, FollowsTheQueriesAndNamesTheCauseOfFailures) {
+  host::SyncProgress progress;
+  for (const wchar_t* line :
+       {L"COrvellaThread::Start()", L"Refresh 0: lastTm=0, retries=0",
+        L"QueryFeed: http://h/api/v3/art/?wall_width=1920&wall_height=1080",
+        L"QueryFeed: data.size()=3", L"     3 Items found", L"     3 Items queued to download",
+        L"Refresh 1: lastTm=0, retries=0",
+        L"QueryFeed: http://h/api/v3/art/?clock_width=0&clock_height=0",
+        L"HttpQueryInfo()  error returned by server: 400", L"Refresh 2: lastTm=0, retries=0",
+        L"QueryFeed: http://h/api/v3/art/?user_token=***&wall_width=8&wall_height=6",
+        L"HttpQueryInfo()  error returned by server: 401",
+        L"DownloadImage(), http://h/1 -> /f/1.__t", L"Refresh 3: lastTm=0, retries=0",
+        L"QueryFeed: http://h/api/v3/art/?wall_width=8&wall_height=6",
+        L"InternetOpenUrl() failed, error 7"}) {
+    progress.Observe(line);
+  }
+  EXPECT_FALSE(progress.batchDone());
+  progress.Observe(L"Download complete");
+  EXPECT_TRUE(progress.workerStarted() && progress.batchDone());
+  EXPECT_EQ(progress.feedsAsked(), 4);
+  EXPECT_EQ(progress.feedsAnswered(), 1);
+  EXPECT_EQ(progress.offered(), 3);
+  const std::vector<host::FeedFailure> failures = progress.failures();
+  ASSERT_EQ(failures.size(), 3u);
+  EXPECT_EQ(failures[1].status, 401);
+  const std::vector<std::string> hints = host::FailureHints(failures, "http://svc:1");
+  ASSERT_EQ(hints.size(), 3u);  // the 400 is what the 0x0 query gets: no hint of its own
+  EXPECT_TRUE(hints[0].starts_with("no display")) << hints[0];
+  EXPECT_NE(hints[1].find("http://svc:1 refused the signed-in account (HTTP 401): sign in again"),
+            std::string::npos)
+      << hints[1];
+  EXPECT_NE(hints[2].find("no answer from the art service at http://svc:1"), std::string::npos)
+      << hints[2];
+  // Another status is named as it is, with the address.
+  EXPECT_EQ(host::FailureHints({{L"http://h/?wall_width=8&wall_height=6", 500, false}}, "u"),
+            std::vector<std::string>{"the art service at u answered HTTP 500"});
+}
+
+}  // namespace
+}  // namespace orvella::test

@@ -1,0 +1,142 @@
+// The worker thread: waking and stopping it, its exception guard and restart, and a stop
+// that times out.
+#include <stdlib.h>
+
+#include <stdexcept>
+
+#include "host/orvella_thread.h"
+#include "tests/engine/engine_fixture.h"
+
+namespace orvella::test {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::minutes;
+
+// A monitor source that throws on a chosen call, counted across the worker's passes.
+std::atomic<int> g_calls{0};
+std::atomic<int> g_throwOnCall{0};
+std::vector<DisplayRect> FlakyMonitors() {
+  if (++g_calls == g_throwOnCall.load()) throw std::runtime_error("monitor list unavailable");
+  return {{0, 0, 1280, 720}};
+}
+
+class WorkerTest : public EngineTest {
+ protected:
+  WorkerTest() {
+    ::setenv("ORVELLA_SERVER_URL", art.Url().c_str(), 1);
+    g_calls = g_throwOnCall = 0;
+    engine.monitors = &FlakyMonitors;
+    art.SetImage("a.jpg", PatternBytes(3000));
+    art.SetCatalog(1, {"a.jpg"});
+    engine.feeds.Add(COrvellaFeed(1, 10, L""));
+  }
+  ~WorkerTest() override { worker.reset(); }
+
+  void Start(ThreadTiming timing) { worker = COrvellaThread::Start(engine, timing); }
+  /// Index of the first log line starting with `prefix` at or after `from`, or -1.
+  int Find(const std::wstring& prefix, int from = 0) const {
+    const auto logs = host.logs();
+    for (int i = from; i < static_cast<int>(logs.size()); ++i) {
+      if (logs[static_cast<std::size_t>(i)].starts_with(prefix)) return i;
+    }
+    return -1;
+  }
+  void WaitForLog(const std::wstring& prefix) {
+    WaitUntil([&] { return host.CountLogs(prefix) > 0; });
+  }
+
+  ArtService art;
+  std::unique_ptr<COrvellaThread> worker;
+  // Idle wait and restart pause outlast the stop wait: a stop that did not wake the
+  // worker shows as result 258.
+  const ThreadTiming slowWake{minutes(10), milliseconds(20000), minutes(10)};
+  const ThreadTiming quickRestart{minutes(10), milliseconds(20000), milliseconds(10)};
+};
+
+TEST_F(WorkerTest, StopWakesTheIdleWorkerWhichWritesAPendingList) {
+  // The batch's list write fails, so the list is still pending when the worker idles.
+  std::filesystem::create_directories(dir / "rvt_orv_files.lst" / "blocked");
+  Start(slowWake);
+  WaitForLog(L"Download complete");
+  std::filesystem::remove_all(dir / "rvt_orv_files.lst");
+  worker->Stop();
+  EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 0"));
+  EXPECT_FALSE(worker->Running());
+  engine.ReadLocalFileList();
+  EXPECT_EQ(engine.files.size(), 1u);
+
+  host.ClearLogs();  // a second stop logs again and finds the thread ended
+  worker->Stop();
+  EXPECT_EQ(host.logs(), (std::vector<std::wstring>{L"COrvellaThread Stopping thread",
+                                                    L"COrvellaThread::Stop(), result: 0"}));
+}
+
+TEST_F(WorkerTest, ErrorsRestartTheLoopWithoutLosingOrDeletingDownloads) {
+  // Feed 1 fails at first, so the next pass asks for the monitors again, which throws
+  // after a.jpg of feed 0 was downloaded; then feed 1 offers c.jpg.
+  engine.feeds.Add(COrvellaFeed(2, 10, L""));
+  art.SetImage("c.jpg", "c");
+  std::atomic<int> clockAnswers{0};
+  art.SetArtAnswer(2, [&] {
+    return clockAnswers++ == 0 ? Reply(503, "busy") : Reply(200, art.Catalog(2, {"c.jpg"}));
+  });
+  g_throwOnCall = 2;
+  Start(quickRestart);
+  WaitForLog(L"Download complete");
+  worker->Stop();
+  const int error = Find(L"CException (monitor list unavailable) in COrvellaThread::RunComms()");
+  ASSERT_GT(error, Find(L"DownloadImage(), "));
+  // The restarted loop reads the list written before it; feed 0 is not asked again
+  // before its interval, and its a.jpg survives the batch that follows.
+  EXPECT_GT(Find(L"ReadLocalFileList: file list loaded (1 entries)", error), error);
+  EXPECT_TRUE(std::filesystem::exists(dir / "a.jpg"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "c.jpg"));
+  EXPECT_EQ(art.ImageRequests("a.jpg"), 1);
+  engine.ReadLocalFileList();
+  EXPECT_EQ(engine.files.size(), 2u);
+}
+
+TEST_F(WorkerTest, JsonErrorsGetTheGenericLine) {
+  std::atomic<int> answers{0};
+  art.SetArtAnswer(1, [&] {
+    return answers++ == 0 ? Reply(200, R"({"art":[{"name":"a","wall_url":["x"]}]})")
+                          : Reply(200, art.Catalog(1, {"a.jpg"}));
+  });
+  Start(quickRestart);
+  WaitForLog(L"Download complete");
+  worker->Stop();
+  EXPECT_EQ(host.CountLogs(L"Unknown Exception in COrvellaThread::RunComms()"), 1);
+  EXPECT_EQ(host.CountLogs(L"ReadLocalFileList:"), 2);
+  EXPECT_TRUE(std::filesystem::exists(dir / "a.jpg"));  // the later good answer was served
+}
+
+TEST_F(WorkerTest, StopDuringTheRestartPauseEndsWithoutAnotherPass) {
+  g_throwOnCall = 1;
+  Start(slowWake);
+  WaitForLog(L"CException");
+  worker->Stop();
+  EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 0"));
+  EXPECT_EQ(host.CountLogs(L"ReadLocalFileList:"), 2);  // read again, then the loop ends
+  EXPECT_EQ(host.CountLogs(L"Refresh 0:"), 1);
+}
+
+TEST_F(WorkerTest, StopThatTimesOutLeavesTheWorkerAliveUntilItEnds) {
+  Reply late(200, R"({"art":[]})");
+  late.delay = minutes(10);  // cut short when the server stops
+  art.SetArtAnswer(1, [&] { return late; });
+  Start({minutes(10), milliseconds(50), minutes(10)});
+  WaitUntil([&] { return art.ArtRequests(1) == 1; });
+  worker->Stop();  // the query does not look at the stop flag
+  EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 258"));
+  EXPECT_TRUE(worker->Running());
+  art.server.Stop();  // the answer comes now
+  worker.reset();     // waits for the worker, which ends at its next check
+  const std::size_t lines = host.logs().size();
+  EXPECT_EQ(host.logs().back(), L"Download complete");
+  std::this_thread::sleep_for(milliseconds(50));
+  EXPECT_EQ(host.logs().size(), lines);
+}
+
+}  // namespace
+}  // namespace orvella::test

@@ -1,0 +1,257 @@
+// The service transport against real loopback servers: result codes, log lines, the
+// body block and the client's error text.
+#include <malloc.h>
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+
+#include "net/http_fetch.h"
+#include "service/orvella_client.h"
+#include "tests/support/service_fixture.h"
+
+namespace orvella::test {
+namespace {
+
+struct FreeBlock {
+  void operator()(char* block) const { std::free(block); }
+};
+using Block = std::unique_ptr<char, FreeBlock>;
+
+struct Fetched {
+  int32_t code;
+  Block block;
+  uint32_t length;
+};
+
+class TransportTest : public ServiceTest {
+ protected:
+  std::wstring Url(const std::string& path) const {
+    return server.WideBaseUrl() + Utf8ToWideAscii(path);
+  }
+  static std::wstring Utf8ToWideAscii(const std::string& text) {
+    return {text.begin(), text.end()};
+  }
+
+  Fetched Fetch(const std::wstring& url) {
+    char* block = reinterpret_cast<char*>(0x1);  // must be reset by the fetch
+    uint32_t length = 77;
+    const int32_t code = FetchUrl(url, block, length);
+    return {code, Block(block), length};
+  }
+};
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(n, '\0');
+  for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+TEST_F(TransportTest, EmptyBodyGivesNoBlockAndLeavesTheBodyEmpty) {
+  server.Set("/empty", Reply{200, ""});
+  Fetched fetched = Fetch(Url("/empty"));
+  EXPECT_EQ(fetched.code, 0);
+  EXPECT_EQ(fetched.block, nullptr);
+  EXPECT_EQ(fetched.length, 0u);
+
+  COrvellaClient client(L"", L"");
+  std::string body;
+  EXPECT_EQ(client.QueryServer(Url("/empty"), body), 0);
+  EXPECT_TRUE(body.empty());
+  EXPECT_TRUE(client.errorText.empty());
+  EXPECT_TRUE(host.logs().empty());
+}
+
+TEST_F(TransportTest, BlockHoldsTheDataAndExactlyOneNulByte) {
+  for (std::size_t size : {std::size_t{1}, std::size_t{1023}, std::size_t{1024}, std::size_t{1025},
+                           std::size_t{3} << 20}) {
+    SCOPED_TRACE(size);
+    // With its length announced (the block is allocated at once) and without (it grows).
+    for (bool chunked : {false, true}) {
+      SCOPED_TRACE(chunked ? "chunked" : "announced");
+      const std::string data = RandomBytes(size, static_cast<unsigned>(size));
+      Reply reply{200, data, "application/octet-stream"};
+      reply.chunked = chunked;
+      server.Set("/data", reply);
+      Fetched fetched = Fetch(Url("/data"));
+      ASSERT_EQ(fetched.code, 0);
+      ASSERT_EQ(fetched.length, size);
+      ASSERT_NE(fetched.block, nullptr);
+      EXPECT_EQ(std::memcmp(fetched.block.get(), data.data(), size), 0);
+      EXPECT_EQ(fetched.block.get()[size], '\0');
+#ifdef __SANITIZE_ADDRESS__
+      // AddressSanitizer's allocator reports the size asked for: the block is exact.
+      EXPECT_EQ(malloc_usable_size(fetched.block.get()), size + 1);
+#else
+      EXPECT_GE(malloc_usable_size(fetched.block.get()), size + 1);
+#endif
+    }
+  }
+}
+
+TEST_F(TransportTest, JsonReaderGetsTheBodyOnlyUpToItsFirstNulByte) {
+  const std::string body("{\"a\":1}\0{\"b\":2}", 15);
+  server.Set("/nul", Reply{200, body});
+  Fetched fetched = Fetch(Url("/nul"));
+  EXPECT_EQ(fetched.code, 0);
+  EXPECT_EQ(fetched.length, 15u);
+
+  COrvellaClient client(L"", L"");
+  std::string received;
+  EXPECT_EQ(client.QueryServer(Url("/nul"), received), 0);
+  EXPECT_EQ(received, "{\"a\":1}");
+}
+
+TEST_F(TransportTest, RedirectStatusesAreReadAsSuccessAndNotFollowed) {
+  for (int status : {301, 302}) {
+    SCOPED_TRACE(status);
+    server.ClearRequests();
+    server.Set("/moved", Reply{status,
+                               "{\"moved\":true}",
+                               "application/json",
+                               {{"Location", server.BaseUrl() + "/elsewhere"}}});
+    server.Set("/elsewhere", Reply{200, "{\"followed\":true}"});
+    COrvellaClient client(L"", L"");
+    std::string body;
+    EXPECT_EQ(client.QueryServer(Url("/moved"), body), 0);
+    EXPECT_EQ(body, "{\"moved\":true}");
+    EXPECT_EQ(server.RequestCount(), 1u);
+  }
+}
+
+TEST_F(TransportTest, RefusedStatusIsTheResultWithItsLogLineAndErrorText) {
+  for (int status : {404, 500, 204, 303}) {
+    SCOPED_TRACE(status);
+    host.ClearLogs();
+    server.Set("/status", Reply{status, "not for the JSON reader", "text/plain"});
+    Fetched fetched = Fetch(Url("/status"));
+    EXPECT_EQ(fetched.code, status);
+    EXPECT_EQ(fetched.block, nullptr);
+    EXPECT_EQ(fetched.length, 0u);
+
+    COrvellaClient client(L"", L"");
+    std::string body = "untouched";
+    EXPECT_EQ(client.QueryServer(Url("/status"), body), status);
+    EXPECT_EQ(body, "untouched");
+    EXPECT_EQ(client.errorText,
+              L"Connection to Orvella server failed with error " + std::to_wstring(status));
+    const std::wstring line =
+        L"HttpQueryInfo()  error returned by server: " + std::to_wstring(status);
+    EXPECT_EQ(host.logs(), (std::vector<std::wstring>{line, line}));
+  }
+}
+
+TEST_F(TransportTest, SchemeIsRecognisedInAnyLetterCase) {
+  server.Set("/missing", Reply{404, "gone", "text/plain"});
+  const std::wstring hostPart = server.WideBaseUrl().substr(4);  // "://127.0.0.1:PORT"
+  EXPECT_EQ(Fetch(L"HTTP" + hostPart + L"/missing").code, 404);
+  EXPECT_EQ(Fetch(L"hTtP" + hostPart + L"/missing").code, 404);
+
+  // Mixed-case https goes to TLS (which a plain server cannot speak), not to a refusal of
+  // the scheme.
+  host.ClearLogs();
+  EXPECT_EQ(Fetch(L"Https" + hostPart + L"/missing").code, -1);
+  ASSERT_EQ(host.logs().size(), 1u);
+  EXPECT_TRUE(host.logs()[0].starts_with(L"InternetOpenUrl() failed, error "));
+  EXPECT_NE(host.logs()[0], L"InternetOpenUrl() failed, error 1");
+}
+
+TEST_F(TransportTest, OnlyHttpAndHttpsUrlsAreOpened) {
+  const std::wstring hostPart = server.WideBaseUrl().substr(7);  // "127.0.0.1:PORT"
+  const std::wstring urls[] = {L"ftp://" + hostPart + L"/x", L"file:///etc/passwd",
+                               hostPart + L"/x", L""};
+  for (const std::wstring& url : urls) {
+    SCOPED_TRACE(std::string(url.begin(), url.end()));
+    host.ClearLogs();
+    Fetched fetched = Fetch(url);
+    EXPECT_EQ(fetched.code, -1);
+    EXPECT_EQ(fetched.block, nullptr);
+    EXPECT_EQ(host.logs(), std::vector<std::wstring>{L"InternetOpenUrl() failed, error 1"});
+  }
+  EXPECT_EQ(server.RequestCount(), 0u);
+}
+
+TEST_F(TransportTest, RefusedConnectionFailsToOpen) {
+  LoopbackServer closed;
+  const std::wstring url = closed.WideBaseUrl() + L"/x";
+  closed.Stop();
+  COrvellaClient client(L"", L"");
+  std::string body;
+  EXPECT_EQ(client.QueryServer(url, body), -1);
+  EXPECT_EQ(client.errorText, L"Connection to Orvella server failed with error -1");
+  // CURLE_COULDNT_CONNECT
+  EXPECT_EQ(host.logs(), std::vector<std::wstring>{L"InternetOpenUrl() failed, error 7"});
+}
+
+TEST_F(TransportTest, ConnectionDroppedInTheBodyIsAReadFailureWithNoBlock) {
+  for (std::size_t sent : {std::size_t{0}, std::size_t{1000}, std::size_t{200000}}) {
+    SCOPED_TRACE(sent);
+    host.ClearLogs();
+    Reply reply{200, RandomBytes(500000, 7)};
+    reply.closeAfter = sent;
+    server.Set("/cut", reply);
+    Fetched fetched = Fetch(Url("/cut"));
+    EXPECT_EQ(fetched.code, -2);
+    EXPECT_EQ(fetched.block, nullptr);
+    EXPECT_EQ(fetched.length, 0u);
+    // CURLE_PARTIAL_FILE
+    EXPECT_EQ(host.logs(), std::vector<std::wstring>{
+                               L"InternetReadWholeFile: error 18 returned by InternetReadFile"});
+  }
+}
+
+TEST_F(TransportTest, LaterSuccessEmptiesTheErrorText) {
+  server.Set("/bad", Reply{503, "busy", "text/plain"});
+  server.Set("/good", Reply{200, "{}"});
+  COrvellaClient client(L"tok", L"user");
+  std::string body;
+  EXPECT_EQ(client.QueryServer(Url("/bad"), body), 503);
+  EXPECT_EQ(client.errorText, L"Connection to Orvella server failed with error 503");
+  EXPECT_EQ(client.QueryServer(Url("/good"), body), 0);
+  EXPECT_TRUE(client.errorText.empty());
+  EXPECT_EQ(body, "{}");
+  EXPECT_EQ(client.token, L"tok");
+  EXPECT_EQ(client.userName, L"user");
+}
+
+TEST_F(TransportTest, RequestIsAPlainUncachedGetFromInternetExplorer) {
+  server.Set("/api/v3/art/", Reply{200, "{}"});
+  Fetch(Url("/api/v3/art/?client=K&email=a+b&c@x.org&keyword=sea sky,%41"));
+  const ReceivedRequest request = server.LastRequest();
+  EXPECT_EQ(request.method, "GET");
+  EXPECT_EQ(request.Header("User-Agent"), "Internet Explorer");
+  EXPECT_EQ(request.Header("Pragma"), "no-cache");
+  EXPECT_EQ(request.Header("Content-Length"), "");
+  // Nothing is escaped but the blank, which a request line cannot carry raw.
+  EXPECT_EQ(request.target, "/api/v3/art/?client=K&email=a+b&c@x.org&keyword=sea%20sky,%41");
+}
+
+TEST_F(TransportTest, TypedTextGoesOutAsCodePageBytesAndCannotAddHeaderLines) {
+  server.Set("/q", Reply{200, "{}"});
+  EXPECT_EQ(Fetch(Url("/q?keyword=a\r\nX-Injected: 1\x7F") + L"caf\u00e9\u20ac\u0100").code, 0);
+  const ReceivedRequest request = server.LastRequest();
+  EXPECT_EQ(request.target, "/q?keyword=a%0D%0AX-Injected:%201%7Fcaf\xE9\x80?");
+  EXPECT_EQ(request.Header("X-Injected"), "");
+}
+
+TEST_F(TransportTest, ProxyFromTheEnvironmentIsUsed) {
+  // The loopback server plays the proxy: it receives the absolute URL of a host that
+  // does not resolve.
+  server.Set("http://orvella.invalid/through-proxy", Reply{200, "{\"via\":\"proxy\"}"});
+  ::unsetenv("no_proxy");
+  ::unsetenv("NO_PROXY");
+  ::setenv("http_proxy", server.BaseUrl().c_str(), 1);
+  COrvellaClient client(L"", L"");
+  std::string body;
+  const int32_t code = client.QueryServer(L"http://orvella.invalid/through-proxy", body);
+  ::unsetenv("http_proxy");
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(body, "{\"via\":\"proxy\"}");
+  EXPECT_EQ(server.LastRequest().target, "http://orvella.invalid/through-proxy");
+}
+
+}  // namespace
+}  // namespace orvella::test

@@ -1,0 +1,65 @@
+// A fake host for tests: an in-memory profile, recorded profile calls, log lines and
+// notifications. Its callback is a plain function, so one FakeHost is active at a time.
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/host_callback.h"
+
+namespace orvella::test {
+
+struct ProfileCall {
+  uint32_t op;  // 5 write, 6 read
+  std::wstring key;
+  int32_t kind;
+  std::wstring text;  // string write: the text; string read: the default
+  int32_t number;     // int write: the value; int read: the default
+  int32_t capacity;
+};
+
+class FakeHost {
+ public:
+  FakeHost();
+  ~FakeHost();
+
+  /// The callback to register with message 3.
+  static HostCallback callback();
+  /// The same, as the pointer-sized value message 3 takes.
+  static uintptr_t callbackArg() { return reinterpret_cast<uintptr_t>(callback()); }
+
+  void SetInt(const std::wstring& key, int32_t value);
+  void SetString(const std::wstring& key, const std::wstring& value);
+  bool Has(const std::wstring& key) const;
+  int32_t Int(const std::wstring& key) const;
+  std::wstring String(const std::wstring& key) const;
+
+  std::vector<ProfileCall> calls() const;
+  void ClearCalls();
+  std::vector<std::wstring> logs() const;
+  void ClearLogs();
+  /// True when a log line equals `line` exactly.
+  bool Logged(const std::wstring& line) const;
+  /// Number of log lines that start with `prefix`.
+  int CountLogs(const std::wstring& prefix) const;
+  int notifications() const { return notifications_.load(); }
+  std::vector<std::wstring> sources() const;
+
+ private:
+  static intptr_t Dispatch(uint32_t op, uintptr_t a, uintptr_t b);
+  void OnProfile(uint32_t op, ProfileRequest& request);
+
+  mutable std::mutex mutex_;
+  std::map<std::wstring, std::wstring> strings_;
+  std::map<std::wstring, int32_t> ints_;
+  std::vector<ProfileCall> calls_;
+  std::vector<std::wstring> logs_;
+  std::vector<std::wstring> sources_;
+  std::wstring lastText_;
+  std::atomic<int> notifications_{0};
+};
+
+}  // namespace orvella::test

@@ -1,0 +1,257 @@
+// orvella-host run and sync: the worker driven, its progress shown and its work counted.
+#include "tools/orvella-host/host_sync.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <filesystem>
+
+#include "base/path_text.h"
+#include "base/text_utf8.h"
+#include "service/server_address.h"
+#include "tools/orvella-host/folder_record.h"
+#include "tools/orvella-host/stop_signal.h"
+
+namespace orvella::host {
+namespace {
+
+bool StartsWith(const std::wstring& line, const wchar_t* prefix) {
+  return line.compare(0, std::wcslen(prefix), prefix) == 0;
+}
+
+// A size of 0 in the query: the plug-in found no monitor to measure.
+bool AskedForNoSize(const std::wstring& query) {
+  return query.find(L"_width=0&") != std::wstring::npos ||
+         query.find(L"_height=0&") != std::wstring::npos || query.ends_with(L"_height=0");
+}
+
+// Message 9 logs "COrvellaThread::Start()" on the caller's thread when it starts one.
+bool StartWorker(HostSession& session, SyncProgress& progress) {
+  session.Send(9);
+  if (progress.workerStarted()) return true;
+  std::fprintf(stderr,
+               "orvella-host: the plug-in started no worker: it needs to be enabled and to "
+               "have at least one feed (see 'orvella-host show')\n");
+  return false;
+}
+
+void PrintStopping() {
+  std::fprintf(stderr, "orvella-host: stopping (Ctrl-C again ends it at once)\n");
+}
+
+// Returns "" when the plug-in can download into its image folder, else why not.
+std::string ImageFolderProblem(const std::string& folder) {
+  if (folder.empty()) return "no image folder is set (orvella-host configure sets one)";
+  if (!std::filesystem::path(folder).is_absolute()) {
+    return "the image folder " + folder + " is not an absolute path";
+  }
+  const std::string problem = FolderWriteProblem(Utf8ToWide(folder));
+  return problem.empty() ? "" : "cannot write into the image folder " + folder + ": " + problem;
+}
+
+}  // namespace
+
+void SyncProgress::Observe(const std::wstring& line) {
+  {
+    std::lock_guard<std::mutex> guard(mutex_);
+    Count(line);
+    unseen_ = true;
+  }
+  changed_.notify_all();
+}
+
+void SyncProgress::WaitForChange(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> guard(mutex_);
+  changed_.wait_for(guard, timeout, [this] { return unseen_; });
+  unseen_ = false;
+}
+
+void SyncProgress::EndQuery() {
+  if (querying_) failures_.push_back(current_);
+  querying_ = false;
+}
+
+void SyncProgress::Count(const std::wstring& line) {
+  if (line == L"COrvellaThread::Start()") {
+    started_ = true;
+  } else if (StartsWith(line, L"QueryFeed: http")) {
+    EndQuery();
+    ++asked_;
+    querying_ = true;
+    current_ = FeedFailure{line.substr(std::wcslen(L"QueryFeed: ")), 0, false};
+  } else if (StartsWith(line, L"HttpQueryInfo()  error returned by server: ")) {
+    current_.status = static_cast<int>(std::wcstol(line.c_str() + 43, nullptr, 10));
+  } else if (StartsWith(line, L"InternetOpenUrl() failed") || StartsWith(line, L"InternetOpen()")) {
+    current_.unreachable = true;
+  } else if (StartsWith(line, L"     ") && line.ends_with(L" Items found")) {
+    if (querying_) ++answered_;
+    querying_ = false;
+    offered_ += static_cast<int>(std::wcstol(line.c_str(), nullptr, 10));
+  } else if (StartsWith(line, L"Refresh ")) {
+    EndQuery();
+  } else if (StartsWith(line, L"DownloadImage(), ") && line.find(L" -> ") != std::wstring::npos) {
+    EndQuery();
+    ++downloads_;
+  } else if (line == L"Download complete") {
+    EndQuery();
+    done_ = true;
+  }
+}
+
+bool SyncProgress::workerStarted() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return started_;
+}
+bool SyncProgress::batchDone() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return done_;
+}
+int SyncProgress::feedsAsked() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return asked_;
+}
+int SyncProgress::feedsAnswered() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return answered_;
+}
+int SyncProgress::offered() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return offered_;
+}
+int SyncProgress::downloadsTried() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return downloads_;
+}
+std::vector<FeedFailure> SyncProgress::failures() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  std::vector<FeedFailure> all = failures_;
+  if (querying_) all.push_back(current_);  // still waiting for its answer
+  return all;
+}
+
+std::string SyncProgress::Describe() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  char text[160];
+  std::snprintf(text, sizeof text, "%d of %d feeds answered (%d items), %d downloads begun",
+                answered_, asked_, offered_, downloads_);
+  return text;
+}
+
+std::vector<std::string> FailureHints(const std::vector<FeedFailure>& failures,
+                                      const std::string& serviceUrl) {
+  bool noSize = false;
+  bool refusedToken = false;
+  bool unreachable = false;
+  std::vector<int> statuses;
+  for (const FeedFailure& failure : failures) {
+    // A 0x0 query is refused, and would be once the service answers.
+    noSize = noSize || AskedForNoSize(failure.query);
+    if (failure.unreachable || failure.status == 0) {
+      unreachable = true;
+    } else if (failure.status == 401) {
+      refusedToken = true;
+    } else if (!(failure.status == 400 && AskedForNoSize(failure.query)) &&
+               std::find(statuses.begin(), statuses.end(), failure.status) == statuses.end()) {
+      statuses.push_back(failure.status);
+    }
+  }
+  std::vector<std::string> hints;
+  if (noSize) {
+    hints.push_back(
+        "no display: the plug-in could not tell the monitor size and asked for 0x0 pictures; "
+        "run it in a desktop session (DISPLAY set) or under Xvfb");
+  }
+  if (refusedToken) {
+    hints.push_back("the art service at " + serviceUrl +
+                    " refused the signed-in account (HTTP 401): sign in again with "
+                    "'orvella-host configure'");
+  }
+  for (const int status : statuses) {
+    hints.push_back("the art service at " + serviceUrl + " answered HTTP " +
+                    std::to_string(status));
+  }
+  if (unreachable) {
+    hints.push_back("no answer from the art service at " + serviceUrl +
+                    " (ORVELLA_SERVER_URL sets another address)");
+  }
+  return hints;
+}
+
+int CommandRun(HostSession& session) {
+  StopSignal stop;  // before the worker exists, so it inherits the blocked signals
+  SyncProgress progress;
+  session.SetLogObserver([&](const std::wstring& line) { progress.Observe(line); });
+  if (!StartWorker(session, progress)) return 1;
+  if (session.options().verbosity >= 1) {
+    std::fprintf(stderr, "orvella-host: running; Ctrl-C stops the plug-in\n");
+  }
+  stop.Wait();
+  PrintStopping();
+  session.Close();
+  return stop.exitStatus();
+}
+
+int CommandSync(HostSession& session) {
+  const std::string folder = session.ReadValue("ImgFolder");
+  if (const std::string problem = ImageFolderProblem(folder); !problem.empty()) {
+    std::fprintf(stderr, "orvella-host: %s\n", problem.c_str());
+    return 1;
+  }
+  const FolderRecord before = ReadFolderRecord(Utf8ToWide(folder));
+  const int verbosity = session.options().verbosity;
+  StopSignal stop;
+  SyncProgress progress;
+  session.SetLogObserver([&](const std::wstring& line) { progress.Observe(line); });
+  session.Send(40, 1, 1);  // enabled for this run only; the profile is not written
+  if (!StartWorker(session, progress)) return 1;
+  // Progress: at once when a feed answers, else at most once a second.
+  std::string shown;
+  int feedsShown = -1;
+  auto shownAt = std::chrono::steady_clock::now();
+  bool interrupted = false;
+  while (!progress.batchDone() && !interrupted) {
+    progress.WaitForChange(std::chrono::milliseconds(100));
+    interrupted = stop.Wait(std::chrono::milliseconds(0));
+    if (interrupted) PrintStopping();
+    const std::string now = progress.Describe();
+    const int feeds = progress.feedsAnswered();
+    const auto time = std::chrono::steady_clock::now();
+    if (verbosity >= 1 && now != shown && progress.feedsAsked() > 0 &&
+        (feeds != feedsShown || time - shownAt >= std::chrono::seconds(1))) {
+      std::fprintf(stderr, "sync: %s\n", now.c_str());
+      shown = now;
+      feedsShown = feeds;
+      shownAt = time;
+    }
+  }
+  session.Close();  // the worker writes the list file as it ends
+  const FolderRecord after = ReadFolderRecord(Utf8ToWide(folder));
+  const SyncCounts counts = CountChanges(before, after, progress.offered());
+  std::printf("sync%s: %d present, %d new, %d failed, %d removed\n",
+              interrupted ? " interrupted" : "", counts.present, counts.added, counts.failed,
+              counts.removed);
+  std::fflush(stdout);
+  if (interrupted) return stop.exitStatus();
+
+  const std::vector<FeedFailure> failures = progress.failures();
+  for (const FeedFailure& failure : failures) {
+    std::fprintf(stderr, "orvella-host: feed query failed: %s\n",
+                 WideToUtf8(failure.query).c_str());
+  }
+  for (const std::string& hint : FailureHints(failures, WideToUtf8(ServerBaseUrl()))) {
+    std::fprintf(stderr, "orvella-host: %s\n", hint.c_str());
+  }
+  if (!after.listReadable) {
+    std::fprintf(stderr, "orvella-host: the list file in %s cannot be read\n", folder.c_str());
+  }
+  if (counts.failed > 0 && verbosity < 2) {
+    std::fprintf(stderr,
+                 "orvella-host: %d items could not be stored; -v shows the plug-in's "
+                 "lines about them\n",
+                 counts.failed);
+  }
+  return failures.empty() && counts.failed == 0 && after.listReadable ? 0 : 1;
+}
+
+}  // namespace orvella::host

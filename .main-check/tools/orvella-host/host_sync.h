@@ -1,0 +1,81 @@
+// The reference host's long-running commands: run the plug-in until stopped, or one pass.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "tools/orvella-host/host_session.h"
+
+namespace orvella::host {
+
+/// One feed query that brought no items, as the plug-in's lines describe it.
+struct FeedFailure {
+  std::wstring query;        // the query URL as logged (token masked)
+  int status = 0;            // the HTTP status the service answered; 0: none
+  bool unreachable = false;  // no answer at all (connection refused, name unknown, ...)
+};
+
+/// What the worker's diagnostic lines tell about the first pass of a sync: which feeds
+/// were asked and answered and when the batch ended. The files themselves are counted
+/// from the folder (folder_record.h), never from these lines.
+class SyncProgress {
+ public:
+  /// Takes one diagnostic line of the plug-in. Any thread.
+  void Observe(const std::wstring& line);
+
+  bool workerStarted() const;
+  /// The first batch has ended ("Download complete").
+  bool batchDone() const;
+  int feedsAsked() const;      // queries sent
+  int feedsAnswered() const;   // queries that brought a list of items
+  int offered() const;         // items those lists held
+  int downloadsTried() const;  // downloads begun, for the progress line only
+  /// Queries that brought nothing, in the order they were sent.
+  std::vector<FeedFailure> failures() const;
+  /// "N of M feeds answered (K items), D downloads begun".
+  std::string Describe() const;
+  /// Waits until a line was observed since the last call, or `timeout` has passed.
+  void WaitForChange(std::chrono::milliseconds timeout);
+
+ private:
+  void Count(const std::wstring& line);  // mutex_ held
+  void EndQuery();                       // mutex_ held
+
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  bool unseen_ = false;
+  bool started_ = false;
+  bool done_ = false;
+  int asked_ = 0;
+  int answered_ = 0;
+  int offered_ = 0;
+  int downloads_ = 0;
+  bool querying_ = false;
+  FeedFailure current_;
+  std::vector<FeedFailure> failures_;
+};
+
+/// Sentences that name the likely cause of failed queries, for the service at
+/// `serviceUrl`: no monitor size (no display), a token the service refused (sign in
+/// again), another HTTP status, or no answer at all. One per cause. Any thread.
+std::vector<std::string> FailureHints(const std::vector<FeedFailure>& failures,
+                                      const std::string& serviceUrl);
+
+/// Starts the worker (message 9) and streams its diagnostic lines until Ctrl-C or a
+/// terminate request, then stops it (message 10) and unloads the module. Returns 1 when
+/// no worker could be started (plug-in disabled or no feed), else 130 after Ctrl-C and
+/// 143 after a terminate request.
+int CommandRun(HostSession& session);
+
+/// Enables the plug-in for this run (not saved), starts the worker, waits until its
+/// first batch has ended, stops it and prints "sync: N present, N new, N failed, N
+/// removed", counted from the folder's list file before and after. Returns 0 when every
+/// feed answered and every offered item is in the folder; 1 when the folder cannot be
+/// written, no worker could be started, a feed query failed or an item is missing; 130
+/// or 143 when stopped by a signal.
+int CommandSync(HostSession& session);
+
+}  // namespace orvella::host

@@ -1,0 +1,84 @@
+// The reference host's profile: an INI file that answers the plug-in's profile requests.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/host_callback.h"
+
+typedef struct _GKeyFile GKeyFile;
+
+namespace orvella::host {
+
+/// The profile is read once by Load() and written only by Save(): a file that could not
+/// be read or parsed is never written, and the file on disk is replaced in one step.
+class IniProfile {
+ public:
+  /// A profile kept at `path`; nothing is read until Load().
+  explicit IniProfile(std::string path);
+  ~IniProfile();
+  IniProfile(const IniProfile&) = delete;
+  IniProfile& operator=(const IniProfile&) = delete;
+
+  /// Reads the file; a missing file is an empty profile. Returns false with `error` as
+  /// "PATH:LINE: reason" (or "PATH: reason") when the file cannot be read or parsed; the
+  /// profile then stays empty and Save() refuses to write. Host's thread.
+  bool Load(std::string& error);
+
+  /// Answers op 6: fills the request's value from the profile or its default. A stored
+  /// integer that is not a whole number answers the default and is remembered as a
+  /// problem (see problem()). Any thread.
+  void Read(ProfileRequest& request);
+  /// Answers op 5: stores the value in memory; Save() writes it. Any thread.
+  void Write(const ProfileRequest& request);
+
+  /// Direct access for the host's own set-up and the tests. Any thread.
+  void SetInt(const std::string& section, const std::string& key, int value);
+  void SetString(const std::string& section, const std::string& key, const std::string& value);
+
+  /// Writes the file when a value changed since Load() or the last Save(): to a temporary
+  /// file beside it, then renamed over it, keeping comments, unknown keys and the file's
+  /// mode. Returns false with `error` naming the file and the cause when nothing was
+  /// written (not loaded, read-only, a failed write); the old file is then unchanged.
+  bool Save(std::string& error);
+  /// The same, for callers that only need to know whether it worked.
+  bool Save() {
+    std::string error;
+    return Save(error);
+  }
+
+  /// The first stored value a Read() could not use, as "PATH:LINE: reason"; "" if none.
+  std::string problem() const;
+  /// True when Load() found a file.
+  bool existed() const { return existed_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  void Set(const std::string& section, const std::string& key, const std::string& value);
+
+  /// A value written since the last save (Windows keeps them here until Save()).
+  struct PendingValue {
+    std::wstring section;
+    std::wstring key;
+    std::wstring value;
+  };
+
+  mutable std::mutex mutex_;
+  std::string path_;
+  GKeyFile* file_;  // Linux: the parsed file; Windows: unused
+  std::vector<PendingValue> pending_;
+  std::string text_;  // the bytes as loaded, for line numbers
+  bool loaded_ = false;
+  bool existed_ = false;
+  bool changed_ = false;
+  std::string problem_;
+  std::wstring lastText_;  // keeps a string answer alive until the next request
+};
+
+/// Returns the default profile path: $ORVELLA_HOST_PROFILE, else
+/// ${XDG_CONFIG_HOME:-$HOME/.config}/orvella-host/profile.ini.
+std::string DefaultProfilePath();
+
+}  // namespace orvella::host

@@ -1,0 +1,154 @@
+// The image folder the engine works in: its lock, which keeps a second worker out, and
+// the journal, which keeps every change the worker makes there until the list file
+// holds it. After a crash the next read of the folder replays the journal: files that
+// reached their names are recorded, deletions that happened are forgotten, and work
+// files of downloads that never finished are removed.
+#include <filesystem>
+#include <system_error>
+
+#include "base/write_log.h"
+#include "engine/list_journal.h"
+#include "engine/local_names.h"
+#include "engine/orvella_engine.h"
+#include "system/safe_files.h"
+
+namespace orvella {
+
+bool COrvellaEngine::TakeFolderLock(const std::wstring& folder) {
+  if (folder != folder_) ReleaseFolder();
+  switch (folderLock_.TryAcquire(FsPath(JoinFolder(folder, kLockFileName)))) {
+    case FolderLock::Outcome::kLocked:
+      folderOwned_ = true;
+      break;
+    case FolderLock::Outcome::kFailed:
+      // No lock can be made there (no such folder, no right to write, something planted
+      // at the lock's name): nobody else can lock it either, so the work goes on as it
+      // would without locks, and fails where the folder refuses it.
+      folderOwned_ = true;
+      break;
+    case FolderLock::Outcome::kBusy:
+      folderOwned_ = false;
+      break;
+  }
+  return folderOwned_;
+}
+
+void COrvellaEngine::ReleaseFolder() {
+  // No download runs now: a journal that holds nothing the list lacks is not needed.
+  if (folderOwned_ && journalWritten_ && modified == 0) {
+    RemoveRegularFile(FsPath(JoinFolder(folder_, kJournalFileName)));
+    journalWritten_ = false;
+  }
+  folderLock_.Release();
+  folderOwned_ = false;
+}
+
+bool COrvellaEngine::EnterFolder(const std::wstring& folder) {
+  if (folder == folder_ && folderOwned_) return true;
+  // The settings moved to another folder: the records belong to the one they came from.
+  if (folder != folder_ && folderOwned_ && modified != 0) WriteListIn(folder_);
+  const bool sameFolder = folder == folder_;
+  if (!TakeFolderLock(folder)) {
+    WriteLog(L"DownloadNext(), image folder in use by another worker, tried again later: %s",
+             folder);
+    return false;
+  }
+  // Another worker may have changed the folder while this one waited: its state is read
+  // again, keeping the marks of what this worker's queues met.
+  const std::vector<std::wstring> marks = sameFolder ? UrlsInUse() : std::vector<std::wstring>{};
+  modified = 0;
+  LoadFolder(folder);
+  RestoreUseMarks(marks);
+  return true;
+}
+
+void COrvellaEngine::LoadFolder(const std::wstring& folder) {
+  folder_ = folder;
+  ReadListFile(folder);
+  bool journalFound = false;
+  const std::vector<std::wstring> unfinished = ReplayJournal(folder, journalFound);
+  // A worker that does not own the folder reads it as it is and changes nothing.
+  if (!folderOwned_) return;
+  const bool tempLeft =
+      KindOf(FsPath(JoinFolder(folder, kListTempFileName))) == EntryKind::kRegular;
+  if (!journalFound && !tempLeft) return;
+  for (const std::wstring& name : unfinished) ClearUnfinished(folder, name);
+  if (!WriteListIn(folder)) modified = 1;
+}
+
+std::vector<std::wstring> COrvellaEngine::ReplayJournal(const std::wstring& folder,
+                                                        bool& journalFound) {
+  journalCut_ = false;
+  journalWritten_ = false;
+  std::string bytes;
+  const ReadOutcome read =
+      ReadRegularFile(FsPath(JoinFolder(folder, kJournalFileName)), false, bytes);
+  journalFound = read != ReadOutcome::kMissing;
+  if (read != ReadOutcome::kRead) return {};
+  bool cut = false;
+  const std::vector<JournalEntry> entries = DecodeJournal(bytes, cut);
+  journalCut_ = cut;
+  std::vector<std::wstring> unfinished;
+  for (const JournalEntry& entry : entries) {
+    const bool there = KindOf(FsPath(JoinFolder(folder, entry.name))) != EntryKind::kNone;
+    switch (entry.kind) {
+      case JournalKind::kStarted:
+        unfinished.push_back(entry.name);
+        break;
+      case JournalKind::kStored:
+        // Recorded only when the file reached its name before the crash.
+        if (there) files.insert_or_assign(entry.url, CFileData{entry.name, entry.url, {}, 0});
+        break;
+      case JournalKind::kGivenUp: {
+        const auto it = files.find(entry.url);
+        if (it != files.end() && SameFileName(it->second.localName, entry.name)) files.erase(it);
+        break;
+      }
+      case JournalKind::kRemoved: {
+        // Forgotten only when the file is really gone: a deletion the crash cut short
+        // leaves a file that is still ours.
+        const auto it = files.find(entry.url);
+        if (!there && it != files.end() && SameFileName(it->second.localName, entry.name))
+          files.erase(it);
+        break;
+      }
+    }
+  }
+  WriteLog(L"ReadLocalFileList: journal replayed (%d entries)", entries.size());
+  return unfinished;
+}
+
+bool COrvellaEngine::Journal(const std::wstring& folder, JournalKind kind, const std::wstring& url,
+                             const std::wstring& name) {
+  std::string bytes = journalCut_ ? "\r\n" : "";  // ends the line a crash cut short
+  if (!EncodeJournalEntry({kind, url, name}, bytes)) return false;
+  if (!AppendToFile(FsPath(JoinFolder(folder, kJournalFileName)), bytes)) {
+    WriteLog(L"DownloadNext(), can't write journal %s", JoinFolder(folder, kJournalFileName));
+    return false;
+  }
+  journalCut_ = false;
+  journalWritten_ = true;
+  return true;
+}
+
+void COrvellaEngine::ClearUnfinished(const std::wstring& folder, const std::wstring& name) {
+  const std::wstring work = WorkName(name);
+  if (!IsRecordedName(work)) RemoveRegularFile(FsPath(JoinFolder(folder, work)));
+  // The test creation of the name, made and removed again at once: an empty file there
+  // that no record claims is what a crash between the two left.
+  const std::filesystem::path file = FsPath(JoinFolder(folder, name));
+  std::error_code ec;
+  if (!IsRecordedName(name) && KindOf(file) == EntryKind::kRegular &&
+      std::filesystem::file_size(file, ec) == 0 && !ec) {
+    RemoveRegularFile(file);
+  }
+}
+
+bool COrvellaEngine::IsRecordedName(const std::wstring& name) const {
+  for (const auto& [url, record] : files) {
+    if (SameFileName(record.localName, name)) return true;
+  }
+  return false;
+}
+
+}  // namespace orvella

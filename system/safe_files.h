@@ -1,0 +1,95 @@
+// File operations that never write through what someone else put at a name: exclusive
+// creation without following links, reads that never block on a pipe, moves that never
+// replace, and flushes to disk.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace orvella {
+
+/// What stands at a name, links not followed.
+enum class EntryKind {
+  kNone,     // nothing (or the name cannot be looked at)
+  kRegular,  // a plain file
+  kOther,    // a link, a folder, a pipe, a device, a socket, a reparse point
+};
+
+/// Returns what stands at `path`; a link is kOther, whatever it points to. Any thread.
+EntryKind KindOf(const std::filesystem::path& path);
+
+/// How an exclusive creation ended.
+enum class CreateOutcome {
+  kCreated,  // the file is new and open for writing
+  kTaken,    // something stands at the name and was left as it is
+  kFailed,   // the file cannot be created there (no folder, no right, a bad name)
+};
+
+/// A file this process created and writes, closed when the object goes away.
+class WorkFile {
+ public:
+  WorkFile() = default;
+  ~WorkFile();
+  WorkFile(const WorkFile&) = delete;
+  WorkFile& operator=(const WorkFile&) = delete;
+
+  /// Creates `path` only when nothing stands there, never through a link; the file is
+  /// open for writing on kCreated. Any thread.
+  CreateOutcome CreateNew(const std::filesystem::path& path);
+  /// Writes all of `data`; false when any of it could not be written.
+  bool Write(std::string_view data);
+  /// Flushes what was written to the disk; false when the system reports an error.
+  bool Flush();
+  /// Closes the file; false when it was not open or closing reported an error.
+  bool Close();
+  bool IsOpen() const { return handle_ != kClosed; }
+
+ private:
+  static constexpr intptr_t kClosed = -1;
+  intptr_t handle_ = kClosed;  // descriptor or handle
+};
+
+/// Creates a work file (a download's temporary file, the list file's new copy): a
+/// regular file already at `path` (left by a crash) is removed first; a link or anything
+/// else there is left untouched and gives kTaken. Any thread.
+CreateOutcome CreateWorkFile(WorkFile& file, const std::filesystem::path& path);
+
+/// How a read of a whole file ended.
+enum class ReadOutcome {
+  kRead,        // `bytes` holds the file
+  kMissing,     // nothing there, or it cannot be opened
+  kNotRegular,  // a pipe, a device, a folder (a link too, unless links are followed)
+};
+
+/// Reads the file at `path` into `bytes` without ever blocking on what stands there:
+/// only a regular file is read. `followLinks` lets the last name be a link to a regular
+/// file. Stops after more than `maxBytes` bytes (the caller sees the longer result).
+/// Any thread.
+ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks, std::string& bytes,
+                            std::size_t maxBytes = SIZE_MAX);
+
+/// Appends `bytes` to the regular file at `path`, creating it when missing, never
+/// through a link. The bytes reach the system (they survive the process), not
+/// necessarily the disk. Returns false when anything failed. Any thread.
+bool AppendToFile(const std::filesystem::path& path, std::string_view bytes);
+
+/// Removes `path` when a regular file stands there; a link is never followed. Returns
+/// true when it removed one. Any thread.
+bool RemoveRegularFile(const std::filesystem::path& path);
+
+/// Moves `from` to `to` only when nothing stands at `to`, in one step where the file
+/// system allows. Returns false when it did not move. Any thread.
+bool MoveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+
+/// Moves `from` over `to` in one step, replacing the file there. Returns false when it
+/// did not move. Any thread.
+bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
+
+/// Asks the system to put the folder's entries (names created, moved, removed) on disk.
+/// Best effort: failures are ignored. Any thread.
+void FlushFolder(const std::filesystem::path& folder);
+
+}  // namespace orvella

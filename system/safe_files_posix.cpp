@@ -1,0 +1,153 @@
+// Safe file operations on POSIX: O_EXCL | O_NOFOLLOW creation, O_NONBLOCK opens checked
+// with fstat, renameat2 without replacing, fsync of files and folders.
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "system/safe_files.h"
+
+namespace orvella {
+namespace {
+
+constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as for any new file
+
+int Descriptor(intptr_t handle) {
+  return static_cast<int>(handle);
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Opens a name that must hold a regular file. O_NONBLOCK: opening a pipe without a
+// writer would otherwise wait for one for ever; it does nothing to a regular file.
+int OpenRegular(const std::filesystem::path& path, int flags, bool& notRegular) {
+  notRegular = false;
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, kNewFileMode);
+  if (fd < 0) {
+    notRegular = errno == ELOOP || errno == EISDIR || errno == ENXIO;
+    return -1;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    notRegular = true;
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+EntryKind KindOf(const std::filesystem::path& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return EntryKind::kNone;
+  return S_ISREG(info.st_mode) ? EntryKind::kRegular : EntryKind::kOther;
+}
+
+WorkFile::~WorkFile() {
+  Close();
+}
+
+CreateOutcome WorkFile::CreateNew(const std::filesystem::path& path) {
+  Close();
+  // O_EXCL fails on any existing name, a link included, whether or not its target exists.
+  const int fd =
+      ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewFileMode);
+  if (fd < 0) return errno == EEXIST ? CreateOutcome::kTaken : CreateOutcome::kFailed;
+  handle_ = fd;
+  return CreateOutcome::kCreated;
+}
+
+bool WorkFile::Write(std::string_view data) {
+  return IsOpen() && WriteAll(Descriptor(handle_), data);
+}
+
+bool WorkFile::Flush() {
+  return IsOpen() && ::fsync(Descriptor(handle_)) == 0;
+}
+
+bool WorkFile::Close() {
+  if (!IsOpen()) return false;
+  const int fd = Descriptor(handle_);
+  handle_ = kClosed;
+  return ::close(fd) == 0;
+}
+
+ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks, std::string& bytes,
+                            std::size_t maxBytes) {
+  bytes.clear();
+  bool notRegular = false;
+  const int fd = OpenRegular(path, O_RDONLY | (followLinks ? 0 : O_NOFOLLOW), notRegular);
+  if (fd < 0) return notRegular ? ReadOutcome::kNotRegular : ReadOutcome::kMissing;
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && info.st_size > 0)
+    bytes.reserve(static_cast<std::size_t>(std::min<off_t>(info.st_size, 1 << 30)));
+  char block[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(fd, block, sizeof block);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      ::close(fd);
+      bytes.clear();
+      return ReadOutcome::kMissing;
+    }
+    if (n == 0) break;
+    bytes.append(block, static_cast<std::size_t>(n));
+    if (bytes.size() > maxBytes) break;
+  }
+  ::close(fd);
+  return ReadOutcome::kRead;
+}
+
+bool AppendToFile(const std::filesystem::path& path, std::string_view bytes) {
+  bool notRegular = false;
+  const int fd = OpenRegular(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW, notRegular);
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, bytes);
+  return ::close(fd) == 0 && written;
+}
+
+bool RemoveRegularFile(const std::filesystem::path& path) {
+  if (KindOf(path) != EntryKind::kRegular) return false;
+  return ::unlink(path.c_str()) == 0;  // unlink never follows a link
+}
+
+bool MoveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // File systems without the flag: a second name, made only when the target is free,
+  // then the first one dropped.
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  // No hard links either (FAT, some network shares): look, then move.
+  struct stat info {};
+  if (::lstat(to.c_str(), &info) == 0 || errno != ENOENT) return false;
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void FlushFolder(const std::filesystem::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace orvella

@@ -1,0 +1,145 @@
+// Safe file operations on Windows: CREATE_NEW without following reparse points, handles
+// checked for plain disk files, MoveFileExW with and without replacing, FlushFileBuffers.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "system/safe_files.h"
+
+namespace orvella {
+namespace {
+
+constexpr DWORD kNotPlainFile =
+    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+
+HANDLE AsHandle(intptr_t handle) {
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+bool WriteAll(HANDLE file, std::string_view data) {
+  while (!data.empty()) {
+    const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(data.size(), 1u << 30));
+    DWORD written = 0;
+    if (!::WriteFile(file, data.data(), piece, &written, nullptr) || written == 0) return false;
+    data.remove_prefix(written);
+  }
+  return true;
+}
+
+// True when the open handle is a plain file on a disk (not a pipe, a device, a folder or
+// a reparse point opened as itself).
+bool IsPlainDiskFile(HANDLE file) {
+  if (::GetFileType(file) != FILE_TYPE_DISK) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  return ::GetFileInformationByHandle(file, &info) && (info.dwFileAttributes & kNotPlainFile) == 0;
+}
+
+}  // namespace
+
+EntryKind KindOf(const std::filesystem::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return EntryKind::kNone;
+  return (attributes & kNotPlainFile) == 0 ? EntryKind::kRegular : EntryKind::kOther;
+}
+
+WorkFile::~WorkFile() {
+  Close();
+}
+
+CreateOutcome WorkFile::CreateNew(const std::filesystem::path& path) {
+  Close();
+  // CREATE_NEW fails on any existing name; a reparse point is never followed.
+  const HANDLE file =
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateOutcome::kTaken
+                                                                       : CreateOutcome::kFailed;
+  }
+  handle_ = reinterpret_cast<intptr_t>(file);
+  return CreateOutcome::kCreated;
+}
+
+bool WorkFile::Write(std::string_view data) {
+  return IsOpen() && WriteAll(AsHandle(handle_), data);
+}
+
+bool WorkFile::Flush() {
+  return IsOpen() && ::FlushFileBuffers(AsHandle(handle_));
+}
+
+bool WorkFile::Close() {
+  if (!IsOpen()) return false;
+  const HANDLE file = AsHandle(handle_);
+  handle_ = kClosed;
+  return ::CloseHandle(file) != 0;
+}
+
+ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks, std::string& bytes,
+                            std::size_t maxBytes) {
+  bytes.clear();
+  const DWORD flags = FILE_ATTRIBUTE_NORMAL | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, flags, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return KindOf(path) == EntryKind::kOther ? ReadOutcome::kNotRegular : ReadOutcome::kMissing;
+  if (!IsPlainDiskFile(file)) {
+    ::CloseHandle(file);
+    return ReadOutcome::kNotRegular;
+  }
+  LARGE_INTEGER size{};
+  if (::GetFileSizeEx(file, &size) && size.QuadPart > 0)
+    bytes.reserve(static_cast<std::size_t>(std::min<LONGLONG>(size.QuadPart, 1 << 30)));
+  char block[64 * 1024];
+  for (;;) {
+    DWORD n = 0;
+    if (!::ReadFile(file, block, sizeof block, &n, nullptr)) {
+      ::CloseHandle(file);
+      bytes.clear();
+      return ReadOutcome::kMissing;
+    }
+    if (n == 0) break;
+    bytes.append(block, n);
+    if (bytes.size() > maxBytes) break;
+  }
+  ::CloseHandle(file);
+  return ReadOutcome::kRead;
+}
+
+bool AppendToFile(const std::filesystem::path& path, std::string_view bytes) {
+  const HANDLE file =
+      ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool written = IsPlainDiskFile(file) && WriteAll(file, bytes);
+  return ::CloseHandle(file) != 0 && written;
+}
+
+bool RemoveRegularFile(const std::filesystem::path& path) {
+  if (KindOf(path) != EntryKind::kRegular) return false;
+  return ::DeleteFileW(path.c_str()) != 0;
+}
+
+bool MoveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+  return ::MoveFileExW(from.c_str(), to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void FlushFolder(const std::filesystem::path& folder) {
+  // A folder opens only with backup semantics; flushing it needs write access, which
+  // not every file system grants for folders: then nothing is done.
+  const HANDLE handle = ::CreateFileW(folder.c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return;
+  ::FlushFileBuffers(handle);
+  ::CloseHandle(handle);
+}
+
+}  // namespace orvella
