@@ -5,6 +5,7 @@
 // files of downloads that never finished are removed.
 #include <filesystem>
 #include <system_error>
+#include <unordered_set>
 
 #include "base/write_log.h"
 #include "engine/list_journal.h"
@@ -72,7 +73,10 @@ void COrvellaEngine::LoadFolder(const std::wstring& folder) {
   const bool tempLeft =
       KindOf(FsPath(JoinFolder(folder, kListTempFileName))) == EntryKind::kRegular;
   if (!journalFound && !tempLeft) return;
-  for (const std::wstring& name : unfinished) ClearUnfinished(folder, name);
+  if (!unfinished.empty()) {
+    const std::unordered_set<std::wstring> recorded = RecordedNames();
+    for (const std::wstring& name : unfinished) ClearUnfinished(folder, name, recorded);
+  }
   if (!WriteListIn(folder)) modified = 1;
 }
 
@@ -131,17 +135,24 @@ bool COrvellaEngine::Journal(const std::wstring& folder, JournalKind kind, const
   return true;
 }
 
-void COrvellaEngine::ClearUnfinished(const std::wstring& folder, const std::wstring& name) {
+void COrvellaEngine::ClearUnfinished(const std::wstring& folder, const std::wstring& name,
+                                     const std::unordered_set<std::wstring>& recorded) {
   const std::wstring work = WorkName(name);
-  if (!IsRecordedName(work)) RemoveRegularFile(FsPath(JoinFolder(folder, work)));
+  if (recorded.count(FoldedName(work)) == 0) RemoveRegularFile(FsPath(JoinFolder(folder, work)));
   // The test creation of the name, made and removed again at once: an empty file there
   // that no record claims is what a crash between the two left.
   const std::filesystem::path file = FsPath(JoinFolder(folder, name));
   std::error_code ec;
-  if (!IsRecordedName(name) && KindOf(file) == EntryKind::kRegular &&
+  if (recorded.count(FoldedName(name)) == 0 && KindOf(file) == EntryKind::kRegular &&
       std::filesystem::file_size(file, ec) == 0 && !ec) {
     RemoveRegularFile(file);
   }
+}
+
+std::unordered_set<std::wstring> COrvellaEngine::RecordedNames() const {
+  std::unordered_set<std::wstring> names;
+  for (const auto& [url, record] : files) names.insert(FoldedName(record.localName));
+  return names;
 }
 
 bool COrvellaEngine::IsRecordedName(const std::wstring& name) const {

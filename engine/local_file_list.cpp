@@ -16,19 +16,24 @@ constexpr std::size_t kDefaultBuckets = 2523;
 }  // namespace
 
 void COrvellaEngine::ReadLocalFileList() {
+  const std::wstring folder = SnapshotSettings().imgFolder;
+  // The folder is let go before the flags are cleared: a journal that still holds
+  // changes the list lacks stays for the next read of that folder.
+  if (!IsUsableImageFolder(folder)) {
+    ReleaseFolder();
+  } else if (folder != folder_ || !folderOwned_) {
+    TakeFolderLock(folder);
+  }
   modified = 0;
   downloading = 0;
-  const std::wstring folder = SnapshotSettings().imgFolder;
   if (!IsUsableImageFolder(folder)) {
     // Never the host's current folder: no list is read from there or written to it.
-    ReleaseFolder();
     folder_.clear();
     files.clear();
     files.rehash(kDefaultBuckets);
     WriteLog(L"ReadLocalFileList: file list not found");
     return;
   }
-  if (folder != folder_ || !folderOwned_) TakeFolderLock(folder);
   LoadFolder(folder);
 }
 

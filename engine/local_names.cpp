@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "net/url_parse.h"
+
 namespace orvella {
 namespace {
 
@@ -83,6 +85,16 @@ bool IsPlainText(std::wstring_view text) {
          IsWellFormed(text);
 }
 
+bool BareNameOfUrl(std::wstring_view url, std::wstring& name) {
+  ParsedUrl parsed;
+  if (!ParseUrl(url, parsed)) return false;
+  const std::size_t slash = parsed.object.rfind(L'/');
+  name = slash == std::wstring::npos ? parsed.object : parsed.object.substr(slash + 1);
+  const std::size_t question = name.find(L'?');
+  if (question != std::wstring::npos) name.erase(question);
+  return true;
+}
+
 std::wstring PrintableText(std::wstring_view text) {
   std::wstring shown(text);
   for (wchar_t& c : shown) {
@@ -120,6 +132,14 @@ std::wstring WorkName(std::wstring_view name, NameRules rules) {
     work += kWorkExtension;
   }
   return work;
+}
+
+std::wstring FoldedName(std::wstring_view name, NameRules rules) {
+  std::wstring folded(name);
+  if (rules == NameRules::kWindows) {
+    for (wchar_t& c : folded) c = AsciiUpper(c);
+  }
+  return folded;
 }
 
 bool SameFileName(std::wstring_view a, std::wstring_view b, NameRules rules) {

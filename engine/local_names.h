@@ -37,6 +37,11 @@ bool IsUsableImageFolder(std::wstring_view folder);
 /// Any thread.
 bool IsPlainText(std::wstring_view text);
 
+/// Sets `name` to the bare file name an item's URL gives: the canonical object part after
+/// its last '/' (the query is searched as well), cut at the first '?'; the name is not
+/// checked. Returns false when the URL cannot be parsed. Any thread.
+bool BareNameOfUrl(std::wstring_view url, std::wstring& name);
+
 /// Returns `text` for a log line, each character that IsPlainText refuses shown as '?'
 /// (a line end in a URL would otherwise forge log lines). Any thread.
 std::wstring PrintableText(std::wstring_view text);
@@ -63,6 +68,10 @@ bool IsListableEntry(std::wstring_view url, std::wstring_view name,
 /// extension replaced by "__t", or with ".__t" appended where that would be the name
 /// itself (case ignored under Windows rules). Any thread.
 std::wstring WorkName(std::wstring_view name, NameRules rules = kPlatformNameRules);
+
+/// Returns `name` as a key under which names of the same file meet: itself, or with
+/// ASCII letters made upper case under Windows rules. Any thread.
+std::wstring FoldedName(std::wstring_view name, NameRules rules = kPlatformNameRules);
 
 /// Returns true when `a` and `b` name the same file under `rules` (ASCII case ignored
 /// under Windows rules). Any thread.

@@ -2,21 +2,10 @@
 #include "base/write_log.h"
 #include "engine/local_names.h"
 #include "engine/orvella_engine.h"
-#include "net/url_parse.h"
 #include "system/safe_files.h"
 
 namespace orvella {
 namespace {
-
-// The bare name: the object part after its last '/' (the query is searched as well),
-// cut at the first '?'.
-std::wstring BareName(const std::wstring& object) {
-  const std::size_t slash = object.rfind(L'/');
-  std::wstring name = slash == std::wstring::npos ? object : object.substr(slash + 1);
-  const std::size_t question = name.find(L'?');
-  if (question != std::wstring::npos) name.erase(question);
-  return name;
-}
 
 // Creating the file is the only reliable test that the file system accepts the name. It
 // is created only where nothing stands, so nothing is ever written through a link.
@@ -44,12 +33,11 @@ bool COrvellaEngine::BuildLocalNameIn(const std::wstring& folder, const std::wst
 
 bool COrvellaEngine::FreeLocalName(const std::wstring& folder, const std::wstring& url,
                                    std::wstring& path, std::wstring& name) {
-  ParsedUrl parsed;
-  if (!ParseUrl(url, parsed)) {
+  std::wstring bare;
+  if (!BareNameOfUrl(url, bare)) {
     WriteLog(L"BuildLocalName(): Url can't be parsed: %s", url);
     return false;
   }
-  const std::wstring bare = BareName(parsed.object);
   const std::wstring full = JoinFolder(folder, bare);
   // An empty name leaves the folder itself, which exists: reported as existing below.
   if (!bare.empty() && !IsUsableLocalName(bare)) {

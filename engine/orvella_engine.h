@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/engine_owner.h"
@@ -144,8 +145,12 @@ class COrvellaEngine : public COrvellaConfig {
                const std::wstring& name);
   bool WriteListIn(const std::wstring& folder);
   /// Removes what an unfinished download of `name` may have left in `folder`: its work
-  /// file, and the empty file of its test creation, unless a record claims the name.
-  void ClearUnfinished(const std::wstring& folder, const std::wstring& name);
+  /// file, and the empty file of its test creation, unless a record claims the name
+  /// (`recorded` holds the records' names as FoldedName gives them).
+  void ClearUnfinished(const std::wstring& folder, const std::wstring& name,
+                       const std::unordered_set<std::wstring>& recorded);
+  /// The records' names, each as FoldedName gives it.
+  std::unordered_set<std::wstring> RecordedNames() const;
   /// True when a record's file has this name: such a name is never a work file.
   bool IsRecordedName(const std::wstring& name) const;
 

@@ -26,6 +26,8 @@ all=(
   nginx
   # Wine runs the Windows module's tests.
   wine64
+  # The list road's fuzz target: clang with its libFuzzer runtime.
+  clang libclang-rt-14-dev
 )
 case "$profile" in
   demo) packages=("${demo[@]}") ;;

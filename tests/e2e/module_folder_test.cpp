@@ -64,7 +64,7 @@ TEST_F(ModuleFolderTest, AnswersThatCouldForgeListLinesDeleteNothing) {
 
 TEST_F(ModuleFolderTest, PlantedLinksPipesAndLeftoversAreNeverWrittenThrough) {
   server.SetCatalog(1, {"a.jpg", "b.jpg"});
-  const bool linked = PlantLink(folder / "a.__t", outside / "precious.txt");
+  const bool linked = PlantLink(folder / "a.__t", outside / "precious.txt") == Planted::kLink;
   folder.Write("b.__t", "left by a crash");
   // A pipe at the list's name: the worker does not hang on it.
   const bool piped = PlantPipe(folder / "rvt_orv_files.lst");
@@ -85,7 +85,7 @@ TEST_F(ModuleFolderTest, PlantedLinksPipesAndLeftoversAreNeverWrittenThrough) {
   EXPECT_EQ(ListedPairs().count({Url("b.jpg"), "b.jpg"}), 1u);  // the list replaced the pipe
 
   // A link at the list's temporary name: the list is not written, nothing goes through it.
-  if (PlantLink(folder / "rvt_orv_files.lst.tmp", outside / "precious.txt")) {
+  if (PlantLink(folder / "rvt_orv_files.lst.tmp", outside / "precious.txt") == Planted::kLink) {
     server.SetCatalog(1, {"a.jpg", "b.jpg", "c.jpg"});
     const std::string list = folder.Read("rvt_orv_files.lst");
     Pass();

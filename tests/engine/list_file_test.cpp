@@ -183,19 +183,21 @@ TEST_F(ListFileTest, WhatStandsAtTheListsNamesIsNeverReadBlockingOrWrittenThroug
   outside.Write("other.lst", foreign);
   outside.Write("precious.txt", "keep me");
   // A link or a pipe at the list's name reads as no list (a pipe would block for ever).
-  const bool piped = PlantPipe(dir / "rvt_orv_files.lst");
-  if (!piped) PlantLink(dir / "rvt_orv_files.lst", outside / "other.lst");
-  if (!std::filesystem::exists(std::filesystem::symlink_status(dir / "rvt_orv_files.lst")))
+  // Where the platform has neither, a folder stands there.
+  if (!PlantPipe(dir / "rvt_orv_files.lst") &&
+      PlantLink(dir / "rvt_orv_files.lst", outside / "other.lst") != Planted::kLink) {
+    std::filesystem::remove(dir / "rvt_orv_files.lst");
     std::filesystem::create_directories(dir / "rvt_orv_files.lst");
+  }
   engine.ReadLocalFileList();
   EXPECT_TRUE(engine.files.empty());
   EXPECT_TRUE(host.Logged(L"ReadLocalFileList: not a regular file, taken as missing: " +
                           InFolder("rvt_orv_files.lst")));
   EXPECT_TRUE(host.Logged(L"ReadLocalFileList: file list not found"));
   // A link at the temporary name: the write fails and writes nothing through it.
-  std::filesystem::remove(dir / "rvt_orv_files.lst");
+  std::filesystem::remove_all(dir / "rvt_orv_files.lst");
   engine.files[L"u"] = {L"n.jpg", L"u", L"", 1};
-  if (PlantLink(dir / "rvt_orv_files.lst.tmp", outside / "precious.txt")) {
+  if (PlantLink(dir / "rvt_orv_files.lst.tmp", outside / "precious.txt") == Planted::kLink) {
     EXPECT_FALSE(engine.WriteLocalFileList());
     EXPECT_TRUE(host.Logged(L"WriteLocalFileList: not a regular file, left alone: " +
                             InFolder("rvt_orv_files.lst.tmp")));
@@ -218,6 +220,8 @@ TEST_F(ListFileTest, JournalLeftByACrashIsFoldedIntoTheList) {
   dir.Write("rvt_orv_files.lst", list);
   for (const char* name : {"kept.jpg", "cut.jpg", "new.jpg", "done.__t", "half.__t", "user.__t"})
     dir.Write(name, name);
+  dir.Write("probe.jpg", "");  // killed between the test creation and its removal
+  dir.Write("empty.jpg", "");  // an image with an empty body
   std::string journal;
   const JournalEntry entries[] = {
       {JournalKind::kStarted, L"u-new", L"new.jpg"},
@@ -229,24 +233,31 @@ TEST_F(ListFileTest, JournalLeftByACrashIsFoldedIntoTheList) {
       {JournalKind::kRemoved, L"u-cut", L"cut.jpg"},  // killed before the file went
       {JournalKind::kStarted, L"u-taken", L"taken.jpg"},
       {JournalKind::kStored, L"u-taken", L"taken.jpg"},
-      {JournalKind::kGivenUp, L"u-taken", L"taken.jpg"}};
+      {JournalKind::kGivenUp, L"u-taken", L"taken.jpg"},
+      {JournalKind::kStarted, L"u-probe", L"probe.jpg"},
+      {JournalKind::kStarted, L"u-empty", L"empty.jpg"},
+      {JournalKind::kStored, L"u-empty", L"empty.jpg"}};
   for (const JournalEntry& entry : entries) ASSERT_TRUE(EncodeJournalEntry(entry, journal));
   dir.Write("taken.jpg", "someone else's");
   journal += "+\r\nu-torn\r\ntor";  // the last append was cut short
   dir.Write("rvt_orv_files.lst.jnl", journal);
   engine.ReadLocalFileList();
-  EXPECT_TRUE(host.Logged(L"ReadLocalFileList: journal replayed (10 entries)"));
-  const std::map<std::wstring, std::wstring> expected = {
-      {L"u-kept", L"kept.jpg"}, {L"u-cut", L"cut.jpg"}, {L"u-new", L"new.jpg"}};
+  EXPECT_TRUE(host.Logged(L"ReadLocalFileList: journal replayed (13 entries)"));
+  const std::map<std::wstring, std::wstring> expected = {{L"u-kept", L"kept.jpg"},
+                                                         {L"u-cut", L"cut.jpg"},
+                                                         {L"u-new", L"new.jpg"},
+                                                         {L"u-empty", L"empty.jpg"}};
   std::map<std::wstring, std::wstring> names;
   for (const auto& [url, record] : engine.files) names[url] = record.localName;
   EXPECT_EQ(names, expected);
   EXPECT_EQ(engine.modified, 0);  // written at once
-  EXPECT_FALSE(Exists("rvt_orv_files.lst.jnl") || Exists("done.__t") || Exists("half.__t"));
+  EXPECT_FALSE(Exists("rvt_orv_files.lst.jnl") || Exists("done.__t") || Exists("half.__t") ||
+               Exists("probe.jpg"));
+  EXPECT_TRUE(Exists("empty.jpg"));
   EXPECT_EQ(dir.Read("user.__t"), "user.__t");  // no journal entry names it
   EXPECT_EQ(dir.Read("taken.jpg"), "someone else's");
   engine.ReadLocalFileList();
-  EXPECT_EQ(engine.files.size(), 3u);
+  EXPECT_EQ(engine.files.size(), 4u);
 }
 
 TEST(ListJournal, EntriesCutShortAreSkippedAndTheNextWholeOneIsFound) {

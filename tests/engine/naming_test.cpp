@@ -169,7 +169,7 @@ TEST_F(LocalNamingTest, TakenAndUnusableNamesAreRefused) {
   EXPECT_EQ(dir.Read("taken.jpg"), "mine");
   // A link at the name, even one pointing nowhere, takes it: nothing is created through it.
   owner.ImgFolder = Utf8ToWide(dir.path().string());
-  if (PlantLink(dir / "dangling.jpg", dir / "nowhere.jpg")) {
+  if (PlantLink(dir / "dangling.jpg", dir / "nowhere.jpg") == Planted::kLink) {
     EXPECT_FALSE(Build(L"http://h/dangling.jpg"));
     EXPECT_TRUE(host.Logged(L"File already exits: " + InFolder("dangling.jpg")));
     EXPECT_FALSE(Exists("nowhere.jpg"));

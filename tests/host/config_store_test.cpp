@@ -83,7 +83,7 @@ TEST_F(ConfigStore, ValueThatIsNoRegularFileReadsAsEmptyWithoutBlocking) {
   ASSERT_TRUE(PlantPipe(AccountFile("TokenRVT")));  // a read would wait for a writer for ever
   fs::create_directories(AccountFile("TokenKVX"));
   TempDir elsewhere;
-  ASSERT_TRUE(PlantLink(AccountFile("UserKVX"), elsewhere.Write("user", "linked")));
+  ASSERT_EQ(PlantLink(AccountFile("UserKVX"), elsewhere.Write("user", "linked")), Planted::kLink);
   EXPECT_EQ(ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"TokenRVT"), L"");
   EXPECT_EQ(ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"TokenKVX"), L"");
   EXPECT_EQ(ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"UserKVX"), L"linked");

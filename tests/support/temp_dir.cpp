@@ -26,8 +26,8 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-bool PlantLink(const std::filesystem::path& at, const std::filesystem::path& target) {
-  return ::symlink(target.c_str(), at.c_str()) == 0;
+Planted PlantLink(const std::filesystem::path& at, const std::filesystem::path& target) {
+  return ::symlink(target.c_str(), at.c_str()) == 0 ? Planted::kLink : Planted::kNone;
 }
 
 bool PlantPipe(const std::filesystem::path& at) {

@@ -25,9 +25,14 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-/// Plants a symbolic link at `at` that points to `target`. Returns false where the
-/// platform or its rights allow none.
-bool PlantLink(const std::filesystem::path& at, const std::filesystem::path& target);
+/// How a planted link turned out.
+enum class Planted {
+  kNone,    // the platform or its rights allow no link
+  kLink,    // a link the platform shows as one
+  kHidden,  // a link the platform shows as the file it points to (Wine's Unix links)
+};
+/// Plants a symbolic link at `at` that points to `target`.
+Planted PlantLink(const std::filesystem::path& at, const std::filesystem::path& target);
 /// Plants a named pipe (FIFO) at `at`. Returns false where the platform has none in its
 /// file system (Windows).
 bool PlantPipe(const std::filesystem::path& at);

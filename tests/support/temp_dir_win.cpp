@@ -41,10 +41,17 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-bool PlantLink(const std::filesystem::path& at, const std::filesystem::path& target) {
+Planted PlantLink(const std::filesystem::path& at, const std::filesystem::path& target) {
   // Creating links needs a right ordinary users lack unless developer mode is on.
-  return ::CreateSymbolicLinkW(at.c_str(), target.c_str(),
-                               SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) != 0;
+  if (!::CreateSymbolicLinkW(at.c_str(), target.c_str(),
+                             SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
+    return Planted::kNone;
+  }
+  // Wine makes a Unix link, and reports it as what it points to, not as a reparse point.
+  const DWORD attributes = ::GetFileAttributesW(at.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0
+             ? Planted::kLink
+             : Planted::kHidden;
 }
 
 bool PlantPipe(const std::filesystem::path&) {
