@@ -39,6 +39,8 @@ class CrashTest : public ::testing::Test {
     ::setenv("ORVELLA_SERVER_URL", art.Url().c_str(), 1);
     ::unsetenv("DISPLAY");
     host::IniProfile profile(profilePath());
+    std::string error;
+    EXPECT_TRUE(profile.Load(error)) << error;
     for (const auto& [key, value] : {std::pair<const char*, int>{"Enabled", 0},
                                      {"nFeeds", 2},
                                      {"Feed0_Type", 1},
