@@ -278,6 +278,27 @@ TEST_F(DownloadQueueTest, SecondWorkerOnTheFolderWaitsAndThenSeesTheFirstOnesFil
   EXPECT_EQ(engine.DownloadNext(&stop), 0);  // now the second one holds it
 }
 
+// A move of the folder setting while the worker runs: the records belong to the folder
+// they came from, and never delete the namesakes in the new one.
+TEST_F(DownloadQueueTest, RecordsStayWithTheirFolderWhenTheSettingMoves) {
+  std::filesystem::create_directories(dir / "new");
+  dir.Write("new/one.jpg", "the user's own");
+  dir.Write("one.jpg", "1");
+  art.SetImage("b.jpg", "b");
+  Record(L"u1", L"one.jpg");
+  engine.modified = 1;  // not yet in the old folder's list
+  owner.ImgFolder = InFolder("new");
+  Queue(art.ImageUrl("b.jpg"));
+  EXPECT_EQ(Drain(), 1);
+  EXPECT_EQ(dir.Read("new/one.jpg"), "the user's own");
+  EXPECT_EQ(dir.Read("new/b.jpg"), "b");
+  EXPECT_EQ(engine.files.count(L"u1"), 0u);
+  EXPECT_EQ(dir.Read("rvt_orv_files.lst"),
+            "\xEF\xBB\xBF[Rovanta Orvella List]\r\n1\r\nu1\r\none.jpg\r\n");
+  EXPECT_FALSE(Exists("rvt_orv_files.lst.lock"));  // the old folder is let go
+  EXPECT_TRUE(Exists("new/rvt_orv_files.lst.lock"));
+}
+
 TEST_F(DownloadQueueTest, EmptyOrRelativeFolderStoresNothingAnywhere) {
   TempDir current;
   const auto old = std::filesystem::current_path();
