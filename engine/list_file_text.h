@@ -49,11 +49,11 @@ class ListFileLines {
 /// that does not fit; no digits give 0. Values beyond 32 bits saturate. Any thread.
 int32_t ParseListCount(std::wstring_view text);
 
-/// Fills `files` (emptied first) from the bytes of a list file: the header, the count
-/// (which sizes the table), then at most that many URL / name pairs. A pair with an empty
-/// URL or a name that is not a usable local name is skipped; a later pair replaces an
-/// earlier one with the same URL; an incomplete last pair is dropped. Returns false, with
-/// the map empty, when the header is wrong or missing. Any thread.
+/// Fills `files` (emptied first, its records reused) from the bytes of a list file: the
+/// header, the count (which sizes the table), then at most that many URL / name pairs. A
+/// pair with an empty URL or a name that is not a usable local name is skipped; a later pair
+/// replaces an earlier one with the same URL; an incomplete last pair is dropped. Returns false,
+/// with the map empty, when the header is wrong or missing. Any thread.
 bool DecodeListFile(std::string_view bytes, CFileMap& files);
 
 /// Returns the bytes of a list file holding `files`: UTF-8 byte order mark, the header,

@@ -38,7 +38,6 @@ void COrvellaEngine::ReadLocalFileList() {
 }
 
 void COrvellaEngine::ReadListFile(const std::wstring& folder) {
-  files.clear();
   const std::wstring path = JoinFolder(folder, kListFileName);
   std::string bytes;
   switch (ReadRegularFile(FsPath(path), false, bytes)) {
@@ -49,6 +48,7 @@ void COrvellaEngine::ReadListFile(const std::wstring& folder) {
       WriteLog(L"ReadLocalFileList: not a regular file, taken as missing: %s", path);
       [[fallthrough]];
     case ReadOutcome::kMissing:
+      files.clear();
       files.rehash(kDefaultBuckets);
       WriteLog(L"ReadLocalFileList: file list not found");
       return;

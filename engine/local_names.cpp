@@ -9,6 +9,13 @@
 namespace orvella {
 namespace {
 
+using namespace std::string_view_literals;
+
+// The plug-in's own files. Case is ignored: on a case-insensitive file system these
+// names still hit them.
+constexpr std::wstring_view kOwnFileNames[] = {kListFileName, kListTempFileName, kJournalFileName,
+                                               kLockFileName};
+
 wchar_t AsciiUpper(wchar_t c) {
   return (c >= L'a' && c <= L'z') ? c - L'a' + L'A' : c;
 }
@@ -22,12 +29,12 @@ bool SameIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
 // CON, PRN, AUX, NUL, COM0-9 and LPT0-9 address devices on Windows, with any extension.
 bool IsWindowsDeviceName(std::wstring_view name) {
   const std::wstring_view stem = name.substr(0, name.find(L'.'));
-  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"}) {
+  for (const std::wstring_view device : {L"CON"sv, L"PRN"sv, L"AUX"sv, L"NUL"sv}) {
     if (SameIgnoringAsciiCase(stem, device)) return true;
   }
   if (stem.size() != 4 || stem[3] < L'0' || stem[3] > L'9') return false;
-  return SameIgnoringAsciiCase(stem.substr(0, 3), L"COM") ||
-         SameIgnoringAsciiCase(stem.substr(0, 3), L"LPT");
+  return SameIgnoringAsciiCase(stem.substr(0, 3), L"COM"sv) ||
+         SameIgnoringAsciiCase(stem.substr(0, 3), L"LPT"sv);
 }
 
 bool IsControl(char32_t c) {
@@ -38,39 +45,45 @@ bool IsSurrogate(char32_t c, char32_t first, char32_t last) {
   return c >= first && c <= last;
 }
 
-// Characters UTF-8 carries and brings back unchanged: no code point beyond U+10FFFF and
-// no surrogate, but for a high one followed by a low one where wchar_t is UTF-16.
-bool IsWellFormed(std::wstring_view text) {
+// Whether the character at `i`, at least U+D800, is one UTF-8 carries and brings back
+// unchanged: no code point beyond U+10FFFF and no surrogate, but for a high one followed
+// by a low one where wchar_t is UTF-16 (`i` then moves onto the low one).
+bool WellFormedFrom(std::wstring_view text, std::size_t& i) {
+  const auto c = static_cast<char32_t>(text[i]);
+  if (c > 0x10FFFF) return false;
+  if (!IsSurrogate(c, 0xD800, 0xDFFF)) return true;
+  if constexpr (sizeof(wchar_t) == 2) {
+    if (IsSurrogate(c, 0xD800, 0xDBFF) && i + 1 < text.size() &&
+        IsSurrogate(static_cast<char32_t>(text[i + 1]), 0xDC00, 0xDFFF)) {
+      ++i;
+      return true;
+    }
+  }
+  return false;
+}
+
+// A line of the list file reads back as written when it holds no line end or NUL, fits
+// one piece and survives the UTF-8 round trip. One pass: the list writer checks every
+// entry of a list that may hold a million.
+bool FitsOneLine(std::wstring_view text) {
+  if (text.size() > kListTextMax) return false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<char32_t>(text[i]);
-    if (c > 0x10FFFF) return false;
-    if (!IsSurrogate(c, 0xD800, 0xDFFF)) continue;
-    if constexpr (sizeof(wchar_t) == 2) {
-      if (IsSurrogate(c, 0xD800, 0xDBFF) && i + 1 < text.size() &&
-          IsSurrogate(static_cast<char32_t>(text[i + 1]), 0xDC00, 0xDFFF)) {
-        ++i;
-        continue;
-      }
-    }
-    return false;
+    if (c >= 0x20 && c < 0xD800) continue;
+    if (c == L'\n' || c == 0) return false;
+    if (c >= 0xD800 && !WellFormedFrom(text, i)) return false;
   }
   return true;
 }
 
-// A line of the list file reads back as written when it holds no line end or NUL, fits
-// one piece and survives the UTF-8 round trip.
-bool FitsOneLine(std::wstring_view text) {
-  return text.size() <= kListTextMax &&
-         text.find_first_of(std::wstring_view(L"\n\0", 2)) == std::wstring_view::npos &&
-         IsWellFormed(text);
+bool HasFolderSeparator(std::wstring_view name) {
+  return std::any_of(name.begin(), name.end(),
+                     [](wchar_t c) { return c == L'/' || c == L'\\' || c == L':'; });
 }
 
 bool IsOwnFileName(std::wstring_view name) {
-  // Case is ignored: on a case-insensitive file system these still hit our own files.
-  for (const wchar_t* own : {kListFileName, kListTempFileName, kJournalFileName, kLockFileName}) {
-    if (SameIgnoringAsciiCase(name, own)) return true;
-  }
-  return false;
+  return std::any_of(std::begin(kOwnFileNames), std::end(kOwnFileNames),
+                     [name](std::wstring_view own) { return SameIgnoringAsciiCase(name, own); });
 }
 
 }  // namespace
@@ -80,9 +93,13 @@ bool IsUsableImageFolder(std::wstring_view folder) {
 }
 
 bool IsPlainText(std::wstring_view text) {
-  return std::none_of(text.begin(), text.end(),
-                      [](wchar_t c) { return IsControl(static_cast<char32_t>(c)); }) &&
-         IsWellFormed(text);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<char32_t>(text[i]);
+    if (c >= 0x20 && c < 0x7F) continue;
+    if (IsControl(c)) return false;
+    if (c >= 0xD800 && !WellFormedFrom(text, i)) return false;
+  }
+  return true;
 }
 
 bool BareNameOfUrl(std::wstring_view url, std::wstring& name) {
@@ -106,7 +123,7 @@ std::wstring PrintableText(std::wstring_view text) {
 
 bool IsUsableLocalName(std::wstring_view name, NameRules rules) {
   if (name.empty() || name == L"." || name == L"..") return false;
-  if (name.find_first_of(L"/\\:") != std::wstring_view::npos || !IsPlainText(name)) return false;
+  if (HasFolderSeparator(name) || !IsPlainText(name)) return false;
   if (IsOwnFileName(name)) return false;
   if (rules == NameRules::kWindows) {
     if (name.back() == L'.' || name.back() == L' ') return false;
