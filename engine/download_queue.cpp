@@ -147,10 +147,10 @@ void COrvellaEngine::FinishBatch(const std::wstring& folder) {
       if (WriteListIn(folder_)) modified = 0;
     } else if (journalWritten_) {
       // Only downloads that failed were journaled: none of them left anything behind.
-      RemoveRegularFile(FsPath(JoinFolder(folder_, kJournalFileName)));
-      journalWritten_ = false;
+      RemoveJournal(folder_);
     }
   }
+  CloseJournal();  // the next batch opens it again
   // The host hears of new files only when this batch stored one.
   if (stored != 0) owner.NotifyNewFiles();
   stored = 0;

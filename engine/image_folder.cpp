@@ -36,10 +36,8 @@ bool COrvellaEngine::TakeFolderLock(const std::wstring& folder) {
 
 void COrvellaEngine::ReleaseFolder() {
   // No download runs now: a journal that holds nothing the list lacks is not needed.
-  if (folderOwned_ && journalWritten_ && modified == 0) {
-    RemoveRegularFile(FsPath(JoinFolder(folder_, kJournalFileName)));
-    journalWritten_ = false;
-  }
+  if (folderOwned_ && journalWritten_ && modified == 0) RemoveJournal(folder_);
+  CloseJournal();
   folderLock_.Release();
   folderOwned_ = false;
 }
@@ -82,6 +80,7 @@ void COrvellaEngine::LoadFolder(const std::wstring& folder) {
 
 std::vector<std::wstring> COrvellaEngine::ReplayJournal(const std::wstring& folder,
                                                         bool& journalFound) {
+  CloseJournal();
   journalCut_ = false;
   journalWritten_ = false;
   std::string bytes;
@@ -126,13 +125,30 @@ bool COrvellaEngine::Journal(const std::wstring& folder, JournalKind kind, const
                              const std::wstring& name) {
   std::string bytes = journalCut_ ? "\r\n" : "";  // ends the line a crash cut short
   if (!EncodeJournalEntry({kind, url, name}, bytes)) return false;
-  if (!AppendToFile(FsPath(JoinFolder(folder, kJournalFileName)), bytes)) {
-    WriteLog(L"DownloadNext(), can't write journal %s", JoinFolder(folder, kJournalFileName));
+  // The journal stays open for the batch: two entries per download would otherwise each
+  // open and close it. One deleted meanwhile is made again, or the entries would go with it.
+  const std::wstring path = JoinFolder(folder, kJournalFileName);
+  if (journalFile_.IsOpen() && (path != journalPath_ || !journalFile_.IsNamed())) CloseJournal();
+  if (!journalFile_.IsOpen() && journalFile_.Open(FsPath(path))) journalPath_ = path;
+  if (!journalFile_.Append(bytes)) {
+    CloseJournal();
+    WriteLog(L"DownloadNext(), can't write journal %s", path);
     return false;
   }
   journalCut_ = false;
   journalWritten_ = true;
   return true;
+}
+
+void COrvellaEngine::CloseJournal() {
+  journalFile_.Close();
+  journalPath_.clear();
+}
+
+void COrvellaEngine::RemoveJournal(const std::wstring& folder) {
+  CloseJournal();  // an open file could not be removed everywhere
+  RemoveRegularFile(FsPath(JoinFolder(folder, kJournalFileName)));
+  journalWritten_ = false;
 }
 
 void COrvellaEngine::ClearUnfinished(const std::wstring& folder, const std::wstring& name,

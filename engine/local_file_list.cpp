@@ -92,8 +92,7 @@ bool COrvellaEngine::WriteListIn(const std::wstring& folder) {
   // The new name is on disk before the journal that it replaces goes.
   FlushFolder(FsPath(folder));
   if (journalWritten_ || KindOf(FsPath(JoinFolder(folder, kJournalFileName))) != EntryKind::kNone) {
-    RemoveRegularFile(FsPath(JoinFolder(folder, kJournalFileName)));
-    journalWritten_ = false;
+    RemoveJournal(folder);
     journalCut_ = false;
   }
   return true;

@@ -16,6 +16,7 @@
 #include "net/image_session.h"
 #include "system/folder_lock.h"
 #include "system/monitors.h"
+#include "system/safe_files.h"
 
 namespace orvella {
 
@@ -143,6 +144,10 @@ class COrvellaEngine : public COrvellaConfig {
   /// Appends an entry to the journal of `folder`; false when it cannot be written.
   bool Journal(const std::wstring& folder, JournalKind kind, const std::wstring& url,
                const std::wstring& name);
+  /// Closes the journal kept open for a batch; the next entry opens it again.
+  void CloseJournal();
+  /// Closes and removes the journal of `folder`: the list holds all it recorded.
+  void RemoveJournal(const std::wstring& folder);
   bool WriteListIn(const std::wstring& folder);
   /// Removes what an unfinished download of `name` may have left in `folder`: its work
   /// file, and the empty file of its test creation, unless a record claims the name
@@ -160,6 +165,8 @@ class COrvellaEngine : public COrvellaConfig {
   FolderLock folderLock_;
   bool journalCut_ = false;      // the journal ends inside a line (a crash cut it short)
   bool journalWritten_ = false;  // entries were appended since the list was written
+  AppendFile journalFile_;       // the journal, open while a batch writes to it
+  std::wstring journalPath_;     // the journal journalFile_ has open
 };
 
 /// The system tick count in milliseconds (monotonic, wrapping at 2^32). Any thread.

@@ -71,10 +71,33 @@ enum class ReadOutcome {
 ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks, std::string& bytes,
                             std::size_t maxBytes = SIZE_MAX);
 
-/// Appends `bytes` to the regular file at `path`, creating it when missing, never
-/// through a link. The bytes reach the system (they survive the process), not
-/// necessarily the disk. Returns false when anything failed. Any thread.
-bool AppendToFile(const std::filesystem::path& path, std::string_view bytes);
+/// A file kept open for appending to it: the journal beside the list file, written at
+/// every step of every download of a batch. Closed when the object goes away.
+class AppendFile {
+ public:
+  AppendFile() = default;
+  ~AppendFile();
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+
+  /// Opens the regular file at `path` for appending, creating it when missing, never
+  /// through a link and never blocking on what stands there. Returns false when it
+  /// cannot (the file stays closed). Any thread.
+  bool Open(const std::filesystem::path& path);
+  /// Appends all of `bytes`. They reach the system (they survive the process), not
+  /// necessarily the disk. Returns false when it is not open or anything failed.
+  bool Append(std::string_view bytes);
+  /// True while the open file still has its name: what is appended to a file deleted
+  /// since it was opened would go with it.
+  bool IsNamed() const;
+  /// Closes the file (nothing when it is not open).
+  void Close();
+  bool IsOpen() const { return handle_ != kClosed; }
+
+ private:
+  static constexpr intptr_t kClosed = -1;
+  intptr_t handle_ = kClosed;  // descriptor or handle
+};
 
 /// Removes `path` when a regular file stands there; a link is never followed. Returns
 /// true when it removed one. Any thread.

@@ -110,12 +110,32 @@ ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks,
   return ReadOutcome::kRead;
 }
 
-bool AppendToFile(const std::filesystem::path& path, std::string_view bytes) {
+AppendFile::~AppendFile() {
+  Close();
+}
+
+bool AppendFile::Open(const std::filesystem::path& path) {
+  Close();
   bool notRegular = false;
   const int fd = OpenRegular(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW, notRegular);
   if (fd < 0) return false;
-  const bool written = WriteAll(fd, bytes);
-  return ::close(fd) == 0 && written;
+  handle_ = fd;
+  return true;
+}
+
+bool AppendFile::Append(std::string_view bytes) {
+  return IsOpen() && WriteAll(Descriptor(handle_), bytes);
+}
+
+bool AppendFile::IsNamed() const {
+  struct stat info {};
+  return IsOpen() && ::fstat(Descriptor(handle_), &info) == 0 && info.st_nlink > 0;
+}
+
+void AppendFile::Close() {
+  if (!IsOpen()) return;
+  ::close(Descriptor(handle_));
+  handle_ = kClosed;
 }
 
 bool RemoveRegularFile(const std::filesystem::path& path) {

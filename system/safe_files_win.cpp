@@ -108,13 +108,37 @@ ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks,
   return ReadOutcome::kRead;
 }
 
-bool AppendToFile(const std::filesystem::path& path, std::string_view bytes) {
+AppendFile::~AppendFile() {
+  Close();
+}
+
+bool AppendFile::Open(const std::filesystem::path& path) {
+  Close();
+  // Without FILE_SHARE_DELETE nobody can delete or rename the file while it is open.
   const HANDLE file =
       ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  const bool written = IsPlainDiskFile(file) && WriteAll(file, bytes);
-  return ::CloseHandle(file) != 0 && written;
+  if (!IsPlainDiskFile(file)) {
+    ::CloseHandle(file);
+    return false;
+  }
+  handle_ = reinterpret_cast<intptr_t>(file);
+  return true;
+}
+
+bool AppendFile::Append(std::string_view bytes) {
+  return IsOpen() && WriteAll(AsHandle(handle_), bytes);
+}
+
+bool AppendFile::IsNamed() const {
+  return IsOpen();  // the share mode keeps its name while it is open
+}
+
+void AppendFile::Close() {
+  if (!IsOpen()) return;
+  ::CloseHandle(AsHandle(handle_));
+  handle_ = kClosed;
 }
 
 bool RemoveRegularFile(const std::filesystem::path& path) {

@@ -40,7 +40,17 @@ TEST_F(DownloadQueueTest, BatchDownloadsNewItemsAndCleansUpAtItsEnd) {
   Queue(L"u1");
   Queue(art.ImageUrl("new.jpg"));
   Queue(art.ImageUrl("two.jpg"));
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(engine.DownloadNext(&stop), 1);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(engine.DownloadNext(&stop), 1);
+  // A journal deleted while the batch runs is made again by its next entry: those must
+  // not go to the deleted file (where deleting an open file is refused, it stays whole).
+  std::error_code ec;
+  std::filesystem::remove(dir / "rvt_orv_files.lst.jnl", ec);
+  EXPECT_EQ(engine.DownloadNext(&stop), 1);
+  bool cut = false;
+  const std::vector<JournalEntry> journal = DecodeJournal(dir.Read("rvt_orv_files.lst.jnl"), cut);
+  ASSERT_FALSE(journal.empty());
+  EXPECT_EQ(journal.back().kind, JournalKind::kStored);
+  EXPECT_EQ(journal.back().name, L"two.jpg");
   EXPECT_EQ(engine.files[L"u1"].inUse, 1);
   EXPECT_EQ(engine.files[art.ImageUrl("two.jpg")].inUse, 1);
   EXPECT_EQ(dir.Read("two.jpg"), "two again");
