@@ -91,32 +91,12 @@ std::vector<std::wstring> COrvellaEngine::ReplayJournal(const std::wstring& fold
   bool cut = false;
   const std::vector<JournalEntry> entries = DecodeJournal(bytes, cut);
   journalCut_ = cut;
-  std::vector<std::wstring> unfinished;
-  for (const JournalEntry& entry : entries) {
-    const bool there = KindOf(FsPath(JoinFolder(folder, entry.name))) != EntryKind::kNone;
-    switch (entry.kind) {
-      case JournalKind::kStarted:
-        unfinished.push_back(entry.name);
-        break;
-      case JournalKind::kStored:
-        // Recorded only when the file reached its name before the crash.
-        if (there) files.insert_or_assign(entry.url, CFileData{entry.name, entry.url, {}, 0});
-        break;
-      case JournalKind::kGivenUp: {
-        const auto it = files.find(entry.url);
-        if (it != files.end() && SameFileName(it->second.localName, entry.name)) files.erase(it);
-        break;
-      }
-      case JournalKind::kRemoved: {
-        // Forgotten only when the file is really gone: a deletion the crash cut short
-        // leaves a file that is still ours.
-        const auto it = files.find(entry.url);
-        if (!there && it != files.end() && SameFileName(it->second.localName, entry.name))
-          files.erase(it);
-        break;
-      }
-    }
-  }
+  const std::vector<std::wstring> unfinished = ApplyJournal(
+      entries,
+      [&folder](const std::wstring& name) {
+        return KindOf(FsPath(JoinFolder(folder, name))) != EntryKind::kNone;
+      },
+      files);
   WriteLog(L"ReadLocalFileList: journal replayed (%d entries)", entries.size());
   return unfinished;
 }

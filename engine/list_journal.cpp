@@ -64,4 +64,37 @@ std::vector<JournalEntry> DecodeJournal(std::string_view bytes, bool& endsInside
   return entries;
 }
 
+std::vector<std::wstring> ApplyJournal(const std::vector<JournalEntry>& entries,
+                                       const std::function<bool(const std::wstring&)>& exists,
+                                       CFileMap& files) {
+  std::vector<std::wstring> unfinished;
+  for (const JournalEntry& entry : entries) {
+    switch (entry.kind) {
+      case JournalKind::kStarted:
+        unfinished.push_back(entry.name);
+        break;
+      case JournalKind::kStored:
+        // Recorded only when the file reached its name before the crash.
+        if (exists(entry.name))
+          files.insert_or_assign(entry.url, CFileData{entry.name, entry.url, {}, 0});
+        break;
+      case JournalKind::kGivenUp: {
+        const auto it = files.find(entry.url);
+        if (it != files.end() && SameFileName(it->second.localName, entry.name)) files.erase(it);
+        break;
+      }
+      case JournalKind::kRemoved: {
+        // Forgotten only when the file is really gone: a deletion the crash cut short
+        // leaves a file that is still ours.
+        const auto it = files.find(entry.url);
+        if (it != files.end() && SameFileName(it->second.localName, entry.name) &&
+            !exists(entry.name))
+          files.erase(it);
+        break;
+      }
+    }
+  }
+  return unfinished;
+}
+
 }  // namespace orvella

@@ -7,9 +7,12 @@
 // without doubt because a URL is never a kind or ".", and a name never ".".
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "model/orvella_model.h"
 
 namespace orvella {
 
@@ -36,5 +39,14 @@ bool EncodeJournalEntry(const JournalEntry& entry, std::string& out);
 /// when the bytes end without a line end (a crash cut the last write short): whoever
 /// appends next must end that line first. Any thread.
 std::vector<JournalEntry> DecodeJournal(std::string_view bytes, bool& endsInsideLine);
+
+/// Applies `entries` to `files` as the first read of the folder after a crash does: a
+/// stored file is recorded when something stands at its name, a given-up one is
+/// forgotten, a removed one is forgotten when nothing stands at its name any more.
+/// `exists` tells whether anything stands at a name in the folder. Returns the names of
+/// downloads that were begun, in order. Any thread.
+std::vector<std::wstring> ApplyJournal(const std::vector<JournalEntry>& entries,
+                                       const std::function<bool(const std::wstring&)>& exists,
+                                       CFileMap& files);
 
 }  // namespace orvella
