@@ -187,8 +187,17 @@ TEST_F(HostProcessTest, SyncFailsWhenTheFolderCannotBeWrittenOrIsFull) {
       << host->err();
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 0);
 
-  // A full disk: every download fails, and so does the sync.
   std::filesystem::permissions(folder.path(), std::filesystem::perms::all);
+  // Killed while it tries whether the folder takes a file (at the try's first byte):
+  // nothing of the try is left there.
+  ChildProcess::Options killedAtWrite;
+  killedAtWrite.maxFileBytes = 0;
+  killedAtWrite.killAtMaxFileBytes = true;
+  host = Start({"sync"}, killedAtWrite);
+  EXPECT_EQ(host->Wait(), 128 + SIGXFSZ);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 0);
+
+  // A full disk: every download fails, and so does the sync.
   for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) art.SetImage(name, std::string(4096, 'x'));
   ChildProcess::Options fullDisk;
   fullDisk.maxFileBytes = 1024;
@@ -200,6 +209,24 @@ TEST_F(HostProcessTest, SyncFailsWhenTheFolderCannotBeWrittenOrIsFull) {
   EXPECT_EQ(Run({"sync"}), 1);
   EXPECT_NE(host->err().find(folder.path().string() + ": it does not exist"), std::string::npos)
       << host->err();
+}
+
+// A worker that holds the folder (a running host) would keep the sync's batch waiting
+// for as long as it runs: the sync ends at once, counting nothing.
+TEST_F(HostProcessTest, SyncEndsWhenAnotherWorkerHoldsTheFolder) {
+  WriteProfile();
+  const auto running = Start({"run"});
+  ASSERT_TRUE(running->WaitForErr("Download complete")) << running->err();
+  EXPECT_EQ(Run({"sync"}), 1);
+  EXPECT_EQ(host->out(), "");
+  EXPECT_NE(host->err().find("the image folder " + folder.path().string() +
+                             " is in use by another worker"),
+            std::string::npos)
+      << host->err();
+  running->Signal(SIGINT);
+  EXPECT_EQ(running->Wait(), 130);
+  EXPECT_EQ(Run({"-q", "sync"}), 0) << host->err();
+  EXPECT_EQ(host->out(), "sync: 3 present, 0 new, 0 failed, 0 removed\n");
 }
 
 TEST_F(HostProcessTest, OptionsFollowTheGnuConventions) {

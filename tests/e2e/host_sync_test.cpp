@@ -3,6 +3,9 @@
 
 #include <stdlib.h>
 
+#include "engine/list_journal.h"
+#include "engine/local_names.h"
+#include "system/safe_files.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/module_host.h"
 
@@ -68,6 +71,48 @@ TEST_F(HostSyncTest, SummaryCountsTheFolderOnEveryPass) {
   EXPECT_EQ(check.Send(40, 0, 0), 1);
 }
 
+// The count starts from the record the plug-in loads: a journal that a crash left is
+// applied, and a list name that is not a regular file is never read.
+TEST_F(HostSyncTest, CountsStartFromTheRecordThePlugInLoads) {
+  art.SetCatalog(1, {"a.jpg", "b.jpg"});
+  EXPECT_EQ(Sync(), 0);
+  // A run killed after d.jpg took its name, before its list was written.
+  art.SetImage("d.jpg", "d.jpg");
+  folder.Write("d.jpg", "d.jpg");
+  std::string journal;
+  for (const JournalKind kind : {JournalKind::kStarted, JournalKind::kStored})
+    ASSERT_TRUE(EncodeJournalEntry({kind, art.ImageUrl("d.jpg"), L"d.jpg"}, journal));
+  folder.Write(WideToUtf8(kJournalFileName), journal);
+  art.SetCatalog(1, {"a.jpg", "d.jpg"});
+  EXPECT_EQ(Sync(), 0);
+  EXPECT_EQ(output, "sync: 3 present, 0 new, 0 failed, 1 removed\n");
+
+  const std::filesystem::path list = folder / WideToUtf8(kListFileName);
+  const auto restart = [&] {
+    for (const char* name : {"a.jpg", "c.jpg", "d.jpg"}) std::filesystem::remove(folder / name);
+    std::filesystem::remove(list);
+  };
+  // A pipe would hold the read for ever: the plug-in starts without a list and puts its
+  // own in its place.
+  restart();
+  if (PlantPipe(list)) {
+    EXPECT_EQ(Sync(), 0);
+    EXPECT_EQ(output, "sync: 0 present, 3 new, 0 failed, 0 removed\n");
+    EXPECT_EQ(KindOf(list), EntryKind::kRegular);
+    restart();
+  }
+  // A link could show any list: the plug-in reads none through it, nor does the count.
+  TempDir elsewhere;
+  folder.Write("user.jpg", "the user's");
+  const std::filesystem::path other = elsewhere.Write(
+      "list", "\xEF\xBB\xBF[Rovanta Orvella List]\r\n1\r\nhttp://h/user.jpg\r\nuser.jpg\r\n");
+  if (PlantLink(list, other) == Planted::kLink) {
+    EXPECT_EQ(Sync(), 0);
+    EXPECT_EQ(output, "sync: 0 present, 3 new, 0 failed, 0 removed\n");
+    EXPECT_EQ(folder.Read("user.jpg"), "the user's");
+  }
+}
+
 TEST_F(HostSyncTest, FailsWhenNothingCouldBeQueried) {
   ::setenv("ORVELLA_SERVER_URL", "http://127.0.0.1:1", 1);
   EXPECT_EQ(Sync(), 1);
@@ -90,7 +135,9 @@ TEST(SyncProgress, FollowsTheQueriesAndNamesTheCauseOfFailures) {
         L"InternetOpenUrl() failed, error 7"}) {
     progress.Observe(line);
   }
-  EXPECT_FALSE(progress.batchDone());
+  EXPECT_FALSE(progress.batchDone() || progress.folderBusy());
+  progress.Observe(L"DownloadNext(), image folder in use by another worker, tried again later: /f");
+  EXPECT_TRUE(progress.folderBusy());
   progress.Observe(L"Download complete");
   EXPECT_TRUE(progress.workerStarted() && progress.batchDone());
   EXPECT_EQ(progress.feedsAsked(), 4);

@@ -50,8 +50,11 @@ ChildProcess::ChildProcess(const std::string& program, std::vector<std::string> 
     if (options.maxFileBytes >= 0) {
       const rlimit limit{static_cast<rlim_t>(options.maxFileBytes),
                          static_cast<rlim_t>(options.maxFileBytes)};
-      ::signal(SIGXFSZ, SIG_IGN);  // writes beyond fail with EFBIG instead
-      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+      // Writes beyond fail with EFBIG instead, unless the test wants the kill.
+      ::signal(SIGXFSZ, options.killAtMaxFileBytes ? SIG_DFL : SIG_IGN);
+      const rlimit noCore{0, 0};  // that kill leaves no core file behind
+      if (::setrlimit(RLIMIT_FSIZE, &limit) != 0 || ::setrlimit(RLIMIT_CORE, &noCore) != 0)
+        _exit(126);
     }
     // The test runner may hold the stop signals back or ignore them; the child starts clean.
     sigset_t none;

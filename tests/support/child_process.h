@@ -21,6 +21,9 @@ class ChildProcess {
     int runAsUser = -1;
     /// Largest file the child may write, as a full disk would stop it (-1: no limit).
     long long maxFileBytes = -1;
+    /// A write beyond maxFileBytes kills the child (SIGXFSZ), as a kill at that line
+    /// would, instead of failing with EFBIG.
+    bool killAtMaxFileBytes = false;
   };
 
   /// Starts `program` with `args`, standard output and error on pipes. Throws

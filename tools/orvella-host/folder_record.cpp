@@ -1,42 +1,69 @@
-// The list file read for orvella-host's sync report.
+// The image folder's record read for orvella-host's sync report, as the plug-in reads it.
 #include "tools/orvella-host/folder_record.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <vector>
 
 #include "base/path_text.h"
 #include "engine/list_file_text.h"
+#include "engine/list_journal.h"
 #include "engine/local_names.h"
+#include "model/orvella_model.h"
+#include "system/safe_files.h"
+#include "tools/orvella-host/folder_probe.h"
 
 namespace orvella::host {
+namespace {
+
+bool Taken(const std::wstring& folder, const std::wstring& name) {
+  return KindOf(FsPath(JoinFolder(folder, name))) != EntryKind::kNone;
+}
+
+// Reads one of the plug-in's files as the plug-in does: a regular file only, never
+// through a link. Returns "" when `bytes` holds it or nothing stands there (`found`
+// false), else why it was not read.
+std::string ReadRecordFile(const std::wstring& path, std::string& bytes, bool& found) {
+  found = true;
+  switch (ReadRegularFile(FsPath(path), false, bytes, kMaxRecordFileBytes)) {
+    case ReadOutcome::kRead:
+      if (bytes.size() <= kMaxRecordFileBytes) return "";
+      bytes.clear();
+      return "it is larger than " + std::to_string(kMaxRecordFileBytes >> 20) + " MiB";
+    case ReadOutcome::kNotRegular:
+      return "it is not a regular file";
+    case ReadOutcome::kMissing:
+      break;
+  }
+  // A regular file that cannot be opened (no right to read it) is not a missing one.
+  if (KindOf(FsPath(path)) == EntryKind::kRegular) return "it cannot be opened";
+  found = false;
+  return "";
+}
+
+}  // namespace
 
 FolderRecord ReadFolderRecord(const std::wstring& folder) {
   FolderRecord record;
-  const std::filesystem::path list = FsPath(JoinFolder(folder, kListFileName));
-  std::error_code ec;
-  if (!std::filesystem::exists(list, ec)) return record;
-  std::ifstream in(list, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  const std::string text = bytes.str();
-  ListFileLines lines(text);
-  std::wstring line;
-  if (!in.is_open() || !lines.Next(line) || line != kListFileHeader) {
-    record.listReadable = false;
-    return record;
+  CFileMap files;
+  std::string bytes;
+  bool found = false;
+  record.listProblem = ReadRecordFile(JoinFolder(folder, kListFileName), bytes, found);
+  if (record.listProblem.empty() && found && !DecodeListFile(bytes, files)) {
+    record.listProblem = "its first line is not the list's header";
   }
-  const int32_t count = lines.Next(line) ? ParseListCount(line) : 0;
-  std::wstring url;
-  std::wstring name;
-  for (int32_t i = 0; i < count && lines.Next(url) && lines.Next(name); ++i) {
-    if (url.empty() || !IsUsableLocalName(name)) continue;
-    if (std::filesystem::is_regular_file(FsPath(JoinFolder(folder, name)), ec)) {
-      record.files[url] = name;
-    }
+  // The journal holds what a crashed run did after its last list write; the plug-in
+  // applies it, to whatever list it could read, at its next start.
+  std::string journal;
+  if (ReadRecordFile(JoinFolder(folder, kJournalFileName), journal, found).empty() && found) {
+    bool cut = false;
+    const std::vector<JournalEntry> entries = DecodeJournal(journal, cut);
+    ApplyJournal(
+        entries, [&folder](const std::wstring& name) { return Taken(folder, name); }, files);
+    record.journalEntries = entries.size();
+  }
+  for (auto& [url, file] : files) {
+    if (Taken(folder, file.localName)) record.files.emplace(url, std::move(file.localName));
   }
   return record;
 }
@@ -58,20 +85,8 @@ std::string FolderWriteProblem(const std::wstring& folder) {
   if (!std::filesystem::is_directory(path, ec)) return "it is not a folder";
   // Trying is the one test that holds for permissions, access lists, read-only mounts
   // and a full disk alike.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::filesystem::path probe = path / (".orvella-host-probe-" + std::to_string(attempt));
-    if (std::filesystem::exists(std::filesystem::symlink_status(probe, ec))) continue;
-    errno = 0;
-    std::ofstream out(probe, std::ios::binary);
-    const bool created = out.is_open() && (out << "probe").flush();
-    const int error = errno;
-    out.close();
-    std::filesystem::remove(probe, ec);
-    if (created) return "";
-    return std::string("a file cannot be created in it") +
-           (error != 0 ? std::string(": ") + std::strerror(error) : std::string());
-  }
-  return "";
+  const std::string problem = WriteProbeProblem(path);
+  return problem.empty() ? "" : "a file cannot be created in it: " + problem;
 }
 
 }  // namespace orvella::host

@@ -1,22 +1,33 @@
-// What the image folder holds by the plug-in's own record: its list file, checked
-// against the files that are really there.
+// What the image folder holds by the plug-in's own record: its list file and the journal
+// beside it, checked against the files that are really there.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 
 namespace orvella::host {
 
+/// Largest list file or journal counted. The plug-in's lists hold hundreds of entries of
+/// a few hundred bytes; a file a million times that size is not read into memory.
+inline constexpr std::size_t kMaxRecordFileBytes = 256u << 20;
+
 /// The plug-in's files in one image folder.
 struct FolderRecord {
-  /// URL to file name, for every entry of the list file whose file exists.
+  /// URL to file name, for every entry the plug-in would load whose name is taken.
   std::map<std::wstring, std::wstring> files;
-  /// False when the folder holds a list file that could not be read or has a wrong header.
-  bool listReadable = true;
+  /// Why the list file was not read, "" when it was or when there is none: not a regular
+  /// file (the plug-in then starts without a list), unreadable, too large, or with a
+  /// wrong header.
+  std::string listProblem;
+  /// Entries of a journal that a crashed run left and that were applied to the list.
+  std::size_t journalEntries = 0;
 };
 
-/// Reads the list file of `folder` as the plug-in reads it (entries with names it may
-/// use) and keeps the entries whose files exist. A folder without a list file gives an
+/// Reads the folder's record as the plug-in loads it when its worker starts: the list
+/// file, read only when it is a regular file (never a link, a pipe or a device, which
+/// could block the read), then the journal a crash left replayed onto it. Keeps the
+/// entries whose names are taken in the folder. A folder without a list file gives an
 /// empty record. Any thread.
 FolderRecord ReadFolderRecord(const std::wstring& folder);
 
@@ -34,8 +45,9 @@ struct SyncCounts {
 /// over the files now recorded (never below 0). Any thread.
 SyncCounts CountChanges(const FolderRecord& before, const FolderRecord& after, int offered);
 
-/// Returns "" when a file can be created in `folder`, else why not (the folder is
-/// missing, not a folder, or refuses writes). Leaves nothing behind. Any thread.
+/// Returns "" when a file can be written in `folder`, else why not (the folder is
+/// missing, not a folder, or refuses writes). Leaves nothing behind, even when the
+/// process is killed meanwhile. Any thread.
 std::string FolderWriteProblem(const std::wstring& folder);
 
 }  // namespace orvella::host

@@ -36,6 +36,23 @@ bool StartWorker(HostSession& session, SyncProgress& progress) {
   return false;
 }
 
+// What the count starts from, when it is not simply the list file.
+void ShowBefore(const FolderRecord& before, const std::string& folder, int verbosity) {
+  if (verbosity < 1) return;
+  if (!before.listProblem.empty()) {
+    std::fprintf(stderr,
+                 "orvella-host: the list file in %s is not counted (%s): the files it names "
+                 "count as new\n",
+                 folder.c_str(), before.listProblem.c_str());
+  }
+  if (before.journalEntries > 0) {
+    std::fprintf(stderr,
+                 "orvella-host: an interrupted run left a journal (%zu entries); the plug-in "
+                 "applies it, and so does the count\n",
+                 before.journalEntries);
+  }
+}
+
 void PrintStopping() {
   std::fprintf(stderr, "orvella-host: stopping (Ctrl-C again ends it at once)\n");
 }
@@ -96,6 +113,8 @@ void SyncProgress::Count(const std::wstring& line) {
   } else if (line == L"Download complete") {
     EndQuery();
     done_ = true;
+  } else if (StartsWith(line, L"DownloadNext(), image folder in use by another worker")) {
+    busy_ = true;
   }
 }
 
@@ -106,6 +125,10 @@ bool SyncProgress::workerStarted() const {
 bool SyncProgress::batchDone() const {
   std::lock_guard<std::mutex> guard(mutex_);
   return done_;
+}
+bool SyncProgress::folderBusy() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return busy_;
 }
 int SyncProgress::feedsAsked() const {
   std::lock_guard<std::mutex> guard(mutex_);
@@ -200,6 +223,7 @@ int CommandSync(HostSession& session) {
   }
   const FolderRecord before = ReadFolderRecord(Utf8ToWide(folder));
   const int verbosity = session.options().verbosity;
+  ShowBefore(before, folder, verbosity);
   StopSignal stop;
   SyncProgress progress;
   session.SetLogObserver([&](const std::wstring& line) { progress.Observe(line); });
@@ -210,7 +234,7 @@ int CommandSync(HostSession& session) {
   int feedsShown = -1;
   auto shownAt = std::chrono::steady_clock::now();
   bool interrupted = false;
-  while (!progress.batchDone() && !interrupted) {
+  while (!progress.batchDone() && !progress.folderBusy() && !interrupted) {
     progress.WaitForChange(std::chrono::milliseconds(100));
     interrupted = stop.Wait(std::chrono::milliseconds(0));
     if (interrupted) PrintStopping();
@@ -226,6 +250,14 @@ int CommandSync(HostSession& session) {
     }
   }
   session.Close();  // the worker writes the list file as it ends
+  if (progress.folderBusy() && !interrupted) {
+    // Nothing was downloaded or deleted: there is nothing to count.
+    std::fprintf(stderr,
+                 "orvella-host: the image folder %s is in use by another worker (a wallpaper "
+                 "host or orvella-host running the plug-in); try again when it has ended\n",
+                 folder.c_str());
+    return 1;
+  }
   const FolderRecord after = ReadFolderRecord(Utf8ToWide(folder));
   const SyncCounts counts = CountChanges(before, after, progress.offered());
   std::printf("sync%s: %d present, %d new, %d failed, %d removed\n",
@@ -242,8 +274,9 @@ int CommandSync(HostSession& session) {
   for (const std::string& hint : FailureHints(failures, WideToUtf8(ServerBaseUrl()))) {
     std::fprintf(stderr, "orvella-host: %s\n", hint.c_str());
   }
-  if (!after.listReadable) {
-    std::fprintf(stderr, "orvella-host: the list file in %s cannot be read\n", folder.c_str());
+  if (!after.listProblem.empty()) {
+    std::fprintf(stderr, "orvella-host: the list file in %s cannot be read: %s\n", folder.c_str(),
+                 after.listProblem.c_str());
   }
   if (counts.failed > 0 && verbosity < 2) {
     std::fprintf(stderr,
@@ -251,7 +284,7 @@ int CommandSync(HostSession& session) {
                  "lines about them\n",
                  counts.failed);
   }
-  return failures.empty() && counts.failed == 0 && after.listReadable ? 0 : 1;
+  return failures.empty() && counts.failed == 0 && after.listProblem.empty() ? 0 : 1;
 }
 
 }  // namespace orvella::host

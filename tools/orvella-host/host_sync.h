@@ -29,6 +29,9 @@ class SyncProgress {
   bool workerStarted() const;
   /// The first batch has ended ("Download complete").
   bool batchDone() const;
+  /// The worker found the image folder locked by another worker: its batch waits for
+  /// that one to end, which may be never.
+  bool folderBusy() const;
   int feedsAsked() const;      // queries sent
   int feedsAnswered() const;   // queries that brought a list of items
   int offered() const;         // items those lists held
@@ -49,6 +52,7 @@ class SyncProgress {
   bool unseen_ = false;
   bool started_ = false;
   bool done_ = false;
+  bool busy_ = false;
   int asked_ = 0;
   int answered_ = 0;
   int offered_ = 0;
@@ -72,10 +76,11 @@ int CommandRun(HostSession& session);
 
 /// Enables the plug-in for this run (not saved), starts the worker, waits until its
 /// first batch has ended, stops it and prints "sync: N present, N new, N failed, N
-/// removed", counted from the folder's list file before and after. Returns 0 when every
-/// feed answered and every offered item is in the folder; 1 when the folder cannot be
-/// written, no worker could be started, a feed query failed or an item is missing; 130
-/// or 143 when stopped by a signal.
+/// removed", counted from the folder's record (list file and journal) before and after.
+/// Returns 0 when every feed answered and every offered item is in the folder; 1 when
+/// the folder cannot be written or is in use by another worker, no worker could be
+/// started, a feed query failed, an item is missing or the list cannot be read after the
+/// pass; 130 or 143 when stopped by a signal.
 int CommandSync(HostSession& session);
 
 }  // namespace orvella::host
