@@ -165,6 +165,15 @@ TEST_F(HostProcessTest, SyncReportsTheFolderAndFailsWhenItemsOrFeedsFail) {
   art.SetCatalog(2, {"c.jpg", "missing.jpg"});
   EXPECT_EQ(Run({"-q", "sync"}), 1);
   EXPECT_EQ(host->out(), "sync: 2 present, 0 new, 1 failed, 0 removed\n");
+
+  // A pipe at the list's name is never read, by the plug-in or the count, and is named.
+  std::filesystem::remove(folder / "rvt_orv_files.lst");
+  ASSERT_TRUE(PlantPipe(folder / "rvt_orv_files.lst"));
+  EXPECT_EQ(Run({"sync"}), 1);
+  for (const std::string& line :
+       {"the list file in " + folder.path().string() + " is not counted (it is not a regular file)",
+        "the list file in " + folder.path().string() + " cannot be read: it is not a regular file"})
+    EXPECT_NE(host->err().find(line), std::string::npos) << host->err();
 }
 
 TEST_F(HostProcessTest, SyncFailsWhenTheFolderCannotBeWrittenOrIsFull) {

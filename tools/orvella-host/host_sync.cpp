@@ -41,8 +41,8 @@ void ShowBefore(const FolderRecord& before, const std::string& folder, int verbo
   if (verbosity < 1) return;
   if (!before.listProblem.empty()) {
     std::fprintf(stderr,
-                 "orvella-host: the list file in %s is not counted (%s): the files it names "
-                 "count as new\n",
+                 "orvella-host: the list file in %s is not counted (%s): what it records "
+                 "counts as new\n",
                  folder.c_str(), before.listProblem.c_str());
   }
   if (before.journalEntries > 0) {
