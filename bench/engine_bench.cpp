@@ -41,6 +41,24 @@ std::wstring Name(int i) {
   return L"item-" + std::to_wstring(i) + L"-1920x1080.jpg";
 }
 
+// The list's lines as the plain loops write them: URL and name of each entry, in UTF-8.
+std::vector<std::string> PlainLines(int entries) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < entries; ++i) {
+    lines.push_back(WideToUtf8(Url(i)));
+    lines.push_back(WideToUtf8(Name(i)));
+  }
+  return lines;
+}
+
+// Writes the list file's header and `lines` with a plain stream, as the plain loops do.
+void WritePlainList(const std::filesystem::path& path, int entries,
+                    const std::vector<std::string>& lines) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << "[Rovanta Orvella List]\r\n" << entries << "\r\n";
+  for (const std::string& line : lines) out << line << "\r\n";
+}
+
 void BM_ListFileEngine(benchmark::State& state) {
   const int entries = static_cast<int>(state.range(0));
   COrvellaApp app;
@@ -61,17 +79,9 @@ void BM_ListFileEngine(benchmark::State& state) {
 void BM_ListFilePlain(benchmark::State& state) {
   const int entries = static_cast<int>(state.range(0));
   const auto path = BenchFolder() / "plain.lst";
-  std::vector<std::string> lines;
-  for (int i = 0; i < entries; ++i) {
-    lines.push_back(WideToUtf8(Url(i)));
-    lines.push_back(WideToUtf8(Name(i)));
-  }
+  const std::vector<std::string> lines = PlainLines(entries);
   for (auto _ : state) {
-    {
-      std::ofstream out(path, std::ios::binary | std::ios::trunc);
-      out << "[Rovanta Orvella List]\r\n" << entries << "\r\n";
-      for (const std::string& line : lines) out << line << "\r\n";
-    }
+    WritePlainList(path, entries, lines);
     std::vector<std::string> read;
     read.reserve(lines.size() + 2);
     std::ifstream in(path, std::ios::binary);
@@ -89,17 +99,9 @@ void BM_ListFilePlain(benchmark::State& state) {
 void BM_ListFilePlainMap(benchmark::State& state) {
   const int entries = static_cast<int>(state.range(0));
   const auto path = BenchFolder() / "plain.lst";
-  std::vector<std::string> lines;
-  for (int i = 0; i < entries; ++i) {
-    lines.push_back(WideToUtf8(Url(i)));
-    lines.push_back(WideToUtf8(Name(i)));
-  }
+  const std::vector<std::string> lines = PlainLines(entries);
   for (auto _ : state) {
-    {
-      std::ofstream out(path, std::ios::binary | std::ios::trunc);
-      out << "[Rovanta Orvella List]\r\n" << entries << "\r\n";
-      for (const std::string& line : lines) out << line << "\r\n";
-    }
+    WritePlainList(path, entries, lines);
     std::unordered_map<std::string, std::string> read;
     read.rehash(2 * static_cast<std::size_t>(entries) + 1);
     std::ifstream in(path, std::ios::binary);

@@ -77,7 +77,7 @@ int32_t COrvellaEngine::DownloadNext(const std::atomic<int32_t>* stop) {
 }
 
 bool COrvellaEngine::StillPresent(const std::wstring& folder, const CFileData& record) {
-  if (KindOf(FsPath(JoinFolder(folder, record.localName))) != EntryKind::kNone) return true;
+  if (IsNameTaken(folder, record.localName)) return true;
   // Gone from the folder: a record kept would one day delete whatever else takes the
   // name, perhaps the user's own file.
   const std::wstring url = record.url;

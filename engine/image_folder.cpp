@@ -92,11 +92,7 @@ std::vector<std::wstring> COrvellaEngine::ReplayJournal(const std::wstring& fold
   const std::vector<JournalEntry> entries = DecodeJournal(bytes, cut);
   journalCut_ = cut;
   const std::vector<std::wstring> unfinished = ApplyJournal(
-      entries,
-      [&folder](const std::wstring& name) {
-        return KindOf(FsPath(JoinFolder(folder, name))) != EntryKind::kNone;
-      },
-      files);
+      entries, [&folder](const std::wstring& name) { return IsNameTaken(folder, name); }, files);
   WriteLog(L"ReadLocalFileList: journal replayed (%d entries)", entries.size());
   return unfinished;
 }

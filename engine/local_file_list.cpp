@@ -91,7 +91,7 @@ bool COrvellaEngine::WriteListIn(const std::wstring& folder) {
   }
   // The new name is on disk before the journal that it replaces goes.
   FlushFolder(FsPath(folder));
-  if (journalWritten_ || KindOf(FsPath(JoinFolder(folder, kJournalFileName))) != EntryKind::kNone) {
+  if (journalWritten_ || IsNameTaken(folder, kJournalFileName)) {
     RemoveJournal(folder);
     journalCut_ = false;
   }

@@ -1,7 +1,13 @@
 // Work files from the platform's exclusive creation: what a crash left is cleared first.
 #include "system/safe_files.h"
 
+#include "base/path_text.h"
+
 namespace orvella {
+
+bool IsNameTaken(const std::wstring& folder, std::wstring_view name) {
+  return KindOf(FsPath(JoinFolder(folder, name))) != EntryKind::kNone;
+}
 
 CreateOutcome CreateWorkFile(WorkFile& file, const std::filesystem::path& path) {
   switch (KindOf(path)) {

@@ -21,6 +21,10 @@ enum class EntryKind {
 /// Returns what stands at `path`; a link is kOther, whatever it points to. Any thread.
 EntryKind KindOf(const std::filesystem::path& path);
 
+/// Returns whether anything (a link included, dangling or not) stands at `name` in
+/// `folder`. Any thread.
+bool IsNameTaken(const std::wstring& folder, std::wstring_view name);
+
 /// How an exclusive creation ended.
 enum class CreateOutcome {
   kCreated,  // the file is new and open for writing

@@ -13,8 +13,8 @@
 #include "engine/list_file_text.h"
 #include "engine/list_journal.h"
 #include "engine/local_names.h"
+#include "tests/e2e/two_feed_profile.h"
 #include "tests/engine/engine_fixture.h"
-#include "tools/orvella-host/ini_profile.h"
 
 extern char** environ;
 
@@ -38,19 +38,7 @@ class CrashTest : public ::testing::Test {
   CrashTest() {
     ::setenv("ORVELLA_SERVER_URL", art.Url().c_str(), 1);
     ::unsetenv("DISPLAY");
-    host::IniProfile profile(profilePath());
-    std::string error;
-    EXPECT_TRUE(profile.Load(error)) << error;
-    for (const auto& [key, value] : {std::pair<const char*, int>{"Enabled", 0},
-                                     {"nFeeds", 2},
-                                     {"Feed0_Type", 1},
-                                     {"Feed0_Flg", 1},
-                                     {"Feed1_Type", 2},
-                                     {"Feed1_Flg", 1}}) {
-      profile.SetInt("OrvellaPlugIn", key, value);
-    }
-    profile.SetString("OrvellaPlugIn", "ImgFolder", folder.path().string());
-    EXPECT_TRUE(profile.Save());
+    WriteTwoFeedProfile(profilePath(), folder.path());
     for (int i = 0; i < kImages; ++i) {
       Reply image(200, PatternBytes(1000 + 5000 * static_cast<std::size_t>(i), 'a' + i % 20),
                   "image/jpeg");

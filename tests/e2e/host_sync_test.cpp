@@ -6,6 +6,7 @@
 #include "engine/list_journal.h"
 #include "engine/local_names.h"
 #include "system/safe_files.h"
+#include "tests/e2e/two_feed_profile.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/module_host.h"
 
@@ -23,19 +24,7 @@ class HostSyncTest : public ::testing::Test {
     for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) art.SetImage(name, name);
     art.SetCatalog(1, {"a.jpg", "b.jpg", "gone.jpg"});
     art.SetCatalog(2, {"c.jpg"});
-    host::IniProfile profile(options.profilePath);  // disabled, a wallpaper and a clock feed
-    std::string error;
-    EXPECT_TRUE(profile.Load(error)) << error;
-    for (const auto& [key, value] : {std::pair<const char*, int>{"Enabled", 0},
-                                     {"nFeeds", 2},
-                                     {"Feed0_Type", 1},
-                                     {"Feed0_Flg", 1},
-                                     {"Feed1_Type", 2},
-                                     {"Feed1_Flg", 1}}) {
-      profile.SetInt("OrvellaPlugIn", key, value);
-    }
-    profile.SetString("OrvellaPlugIn", "ImgFolder", folder.path().string());
-    EXPECT_TRUE(profile.Save());
+    WriteTwoFeedProfile(options.profilePath, folder.path());
   }
   int Sync() {
     host::HostSession session(options);

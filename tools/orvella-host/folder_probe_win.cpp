@@ -4,22 +4,16 @@
 
 #include "base/text_utf8.h"
 #include "tools/orvella-host/folder_probe.h"
+#include "tools/orvella-host/system_message.h"
 
 namespace orvella::host {
 namespace {
 
+// The system's message without its closing full stop, as it ends one of our sentences.
 std::string ErrorText(DWORD code) {
-  wchar_t* text = nullptr;
-  ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string result = text ? WideToUtf8(text) : "";
-  if (text) ::LocalFree(text);
-  while (!result.empty() && (result.back() == '\n' || result.back() == '\r' ||
-                             result.back() == ' ' || result.back() == '.')) {
-    result.pop_back();
-  }
-  return result.empty() ? "error " + std::to_string(code) : result;
+  std::wstring message = SystemMessage(code);
+  while (!message.empty() && (message.back() == L' ' || message.back() == L'.')) message.pop_back();
+  return message.empty() ? "error " + std::to_string(code) : WideToUtf8(message);
 }
 
 }  // namespace

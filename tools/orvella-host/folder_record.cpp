@@ -16,10 +16,6 @@
 namespace orvella::host {
 namespace {
 
-bool Taken(const std::wstring& folder, const std::wstring& name) {
-  return KindOf(FsPath(JoinFolder(folder, name))) != EntryKind::kNone;
-}
-
 // Reads one of the plug-in's files as the plug-in does: a regular file only, never
 // through a link. Returns "" when `bytes` holds it or nothing stands there (`found`
 // false), else why it was not read.
@@ -59,11 +55,11 @@ FolderRecord ReadFolderRecord(const std::wstring& folder) {
     bool cut = false;
     const std::vector<JournalEntry> entries = DecodeJournal(journal, cut);
     ApplyJournal(
-        entries, [&folder](const std::wstring& name) { return Taken(folder, name); }, files);
+        entries, [&folder](const std::wstring& name) { return IsNameTaken(folder, name); }, files);
     record.journalEntries = entries.size();
   }
   for (auto& [url, file] : files) {
-    if (Taken(folder, file.localName)) record.files.emplace(url, std::move(file.localName));
+    if (IsNameTaken(folder, file.localName)) record.files.emplace(url, std::move(file.localName));
   }
   return record;
 }

@@ -14,6 +14,7 @@
 #include "tools/orvella-host/ini_profile.h"
 #include "tools/orvella-host/ini_text.h"
 #include "tools/orvella-host/profile_answer.h"
+#include "tools/orvella-host/system_message.h"
 
 namespace orvella::host {
 namespace {
@@ -33,14 +34,8 @@ std::wstring FullPath(const std::string& path) {
 }
 
 std::string ErrorText(DWORD code) {
-  wchar_t* text = nullptr;
-  ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string result = text ? WideToAnsi(text) : "error " + std::to_string(code);
-  if (text) ::LocalFree(text);
-  while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();
-  return result;
+  const std::wstring message = SystemMessage(code);
+  return message.empty() ? "error " + std::to_string(code) : WideToAnsi(message);
 }
 
 // Returns the value stored under section/key, or false when there is none.

@@ -6,19 +6,15 @@
 
 #include "base/ansi_codepage.h"
 #include "tools/orvella-host/plugin_module.h"
+#include "tools/orvella-host/system_message.h"
 
 namespace orvella::host {
 namespace {
 
 std::string ErrorText(DWORD code) {
-  wchar_t* text = nullptr;
-  ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string result = text ? WideToAnsi(text) : "";
-  if (text) ::LocalFree(text);
-  while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) result.pop_back();
-  return "error " + std::to_string(code) + (result.empty() ? "" : " (" + result + ")");
+  const std::wstring message = SystemMessage(code);
+  return "error " + std::to_string(code) +
+         (message.empty() ? "" : " (" + WideToAnsi(message) + ")");
 }
 
 }  // namespace
