@@ -23,12 +23,7 @@ CreateOutcome ProbeCreate(const std::wstring& path) {
 
 bool COrvellaEngine::BuildLocalName(const std::wstring& url, std::wstring& path,
                                     std::wstring& name) {
-  return BuildLocalNameIn(SnapshotSettings().imgFolder, url, path, name);
-}
-
-bool COrvellaEngine::BuildLocalNameIn(const std::wstring& folder, const std::wstring& url,
-                                      std::wstring& path, std::wstring& name) {
-  return FreeLocalName(folder, url, path, name) && ProbeLocalName(path);
+  return FreeLocalName(SnapshotSettings().imgFolder, url, path, name) && ProbeLocalName(path);
 }
 
 bool COrvellaEngine::FreeLocalName(const std::wstring& folder, const std::wstring& url,

@@ -108,8 +108,6 @@ class COrvellaEngine : public COrvellaConfig {
   ImageSessionOpener imageSessions;  // defaults to the platform's HTTP sessions
 
  private:
-  bool BuildLocalNameIn(const std::wstring& folder, const std::wstring& url, std::wstring& path,
-                        std::wstring& name);
   /// BuildLocalName up to the test creation: true when the name is usable and free.
   bool FreeLocalName(const std::wstring& folder, const std::wstring& url, std::wstring& path,
                      std::wstring& name);

@@ -1,9 +1,16 @@
 // Work files from the platform's exclusive creation: what a crash left is cleared first.
 #include "system/safe_files.h"
 
+#include <algorithm>
+
 #include "base/path_text.h"
 
 namespace orvella {
+
+std::size_t ReadReserve(std::uint64_t size, std::size_t maxBytes) {
+  const std::uint64_t taken = maxBytes == SIZE_MAX ? maxBytes : std::uint64_t{maxBytes} + 1;
+  return static_cast<std::size_t>(std::min({size, taken, std::uint64_t{1} << 30}));
+}
 
 bool IsNameTaken(const std::wstring& folder, std::wstring_view name) {
   return KindOf(FsPath(JoinFolder(folder, name))) != EntryKind::kNone;

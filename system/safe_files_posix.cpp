@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 #include "system/safe_files.h"
@@ -31,7 +30,9 @@ bool WriteAll(int fd, std::string_view data) {
 
 // Opens a name that must hold a regular file. O_NONBLOCK: opening a pipe without a
 // writer would otherwise wait for one for ever; it does nothing to a regular file.
-int OpenRegular(const std::filesystem::path& path, int flags, bool& notRegular) {
+// `size` receives the file's size.
+int OpenRegular(const std::filesystem::path& path, int flags, bool& notRegular,
+                off_t* size = nullptr) {
   notRegular = false;
   const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, kNewFileMode);
   if (fd < 0) {
@@ -44,6 +45,7 @@ int OpenRegular(const std::filesystem::path& path, int flags, bool& notRegular) 
     notRegular = true;
     return -1;
   }
+  if (size != nullptr) *size = info.st_size;
   return fd;
 }
 
@@ -88,11 +90,10 @@ ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks,
                             std::size_t maxBytes) {
   bytes.clear();
   bool notRegular = false;
-  const int fd = OpenRegular(path, O_RDONLY | (followLinks ? 0 : O_NOFOLLOW), notRegular);
+  off_t size = 0;
+  const int fd = OpenRegular(path, O_RDONLY | (followLinks ? 0 : O_NOFOLLOW), notRegular, &size);
   if (fd < 0) return notRegular ? ReadOutcome::kNotRegular : ReadOutcome::kMissing;
-  struct stat info {};
-  if (::fstat(fd, &info) == 0 && info.st_size > 0)
-    bytes.reserve(static_cast<std::size_t>(std::min<off_t>(info.st_size, 1 << 30)));
+  if (size > 0) bytes.reserve(ReadReserve(static_cast<std::uint64_t>(size), maxBytes));
   char block[64 * 1024];
   for (;;) {
     const ssize_t n = ::read(fd, block, sizeof block);

@@ -91,7 +91,7 @@ ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks,
   }
   LARGE_INTEGER size{};
   if (::GetFileSizeEx(file, &size) && size.QuadPart > 0)
-    bytes.reserve(static_cast<std::size_t>(std::min<LONGLONG>(size.QuadPart, 1 << 30)));
+    bytes.reserve(ReadReserve(static_cast<std::uint64_t>(size.QuadPart), maxBytes));
   char block[64 * 1024];
   for (;;) {
     DWORD n = 0;

@@ -20,6 +20,9 @@ bool StartsWith(const std::wstring& line, const wchar_t* prefix) {
   return line.compare(0, std::wcslen(prefix), prefix) == 0;
 }
 
+// The plug-in's line for an HTTP status other than 200, the status after it.
+constexpr wchar_t kServerStatusLine[] = L"HttpQueryInfo()  error returned by server: ";
+
 // A size of 0 in the query: the plug-in found no monitor to measure.
 bool AskedForNoSize(const std::wstring& query) {
   return query.find(L"_width=0&") != std::wstring::npos ||
@@ -97,8 +100,9 @@ void SyncProgress::Count(const std::wstring& line) {
     ++asked_;
     querying_ = true;
     current_ = FeedFailure{line.substr(std::wcslen(L"QueryFeed: ")), 0, false};
-  } else if (StartsWith(line, L"HttpQueryInfo()  error returned by server: ")) {
-    current_.status = static_cast<int>(std::wcstol(line.c_str() + 43, nullptr, 10));
+  } else if (StartsWith(line, kServerStatusLine)) {
+    current_.status =
+        static_cast<int>(std::wcstol(line.c_str() + std::wcslen(kServerStatusLine), nullptr, 10));
   } else if (StartsWith(line, L"InternetOpenUrl() failed") || StartsWith(line, L"InternetOpen()")) {
     current_.unreachable = true;
   } else if (StartsWith(line, L"     ") && line.ends_with(L" Items found")) {
