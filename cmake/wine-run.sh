@@ -27,4 +27,23 @@ if [ -n "${DISPLAY:-}" ]; then
   server="$(dirname "$(command -v "$wine")")/wineserver"
   [ -x "$server" ] && "$server" -w 2> /dev/null || true
 fi
-exec "$wine" "$@"
+# Wine now and then ends a program before its first instruction, silently: a loader failure
+# prints nothing with the debug channels off (a missing DLL ends with status 53, for one).
+# A program that printed nothing and failed is started once more, with a line saying so; a
+# program that printed anything keeps its result, so a failing test still fails, and one
+# that fails silently every time fails the second time too.
+out="$(mktemp)"
+err="$(mktemp)"
+trap 'rm -f "$out" "$err"' EXIT
+run_once() {
+  status=0
+  "$wine" "$@" > "$out" 2> "$err" || status=$?
+}
+run_once "$@"
+if [ "$status" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
+  echo "wine-run.sh: $1 ended with status $status without printing anything; started again" >&2
+  run_once "$@"
+fi
+cat "$out"
+cat "$err" >&2
+exit "$status"
