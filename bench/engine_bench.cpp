@@ -64,12 +64,12 @@ void BM_ListFileEngine(benchmark::State& state) {
   COrvellaApp app;
   app.ImgFolder = Utf8ToWide(BenchFolder().string());
   COrvellaEngine& engine = app.engine;
-  for (int i = 0; i < entries; ++i) engine.files[Url(i)] = CFileData{Name(i), Url(i), L"", 1};
+  for (int i = 0; i < entries; ++i) engine.files.Set(CFileData{Name(i), Url(i), L"", 1});
   for (auto _ : state) {
     // Reading replaces the map with what was written: the next round writes it again.
     if (!engine.WriteLocalFileList()) state.SkipWithError("write failed");
     engine.ReadLocalFileList();
-    if (engine.files.size() != static_cast<std::size_t>(entries)) {
+    if (engine.files.GetCount() != static_cast<std::size_t>(entries)) {
       state.SkipWithError("read back less");
     }
   }
@@ -129,10 +129,8 @@ void BM_ListFileMapOnly(benchmark::State& state) {
   }
   for (auto _ : state) {
     CFileMap files;
-    files.rehash(2 * static_cast<std::size_t>(entries) + 1);
-    for (int i = 0; i < entries; ++i) {
-      files.insert_or_assign(urls[i], CFileData{names[i], urls[i], {}, 0});
-    }
+    files.InitHashTable(2 * static_cast<std::size_t>(entries) + 1);
+    for (int i = 0; i < entries; ++i) files.Set(CFileData{names[i], urls[i], {}, 0});
     benchmark::DoNotOptimize(files);
   }
   state.SetItemsProcessed(state.iterations() * entries);
@@ -142,7 +140,7 @@ void BM_ListFileEngineWrite(benchmark::State& state) {
   const int entries = static_cast<int>(state.range(0));
   COrvellaApp app;
   app.ImgFolder = Utf8ToWide(BenchFolder().string());
-  for (int i = 0; i < entries; ++i) app.engine.files[Url(i)] = CFileData{Name(i), Url(i), L"", 1};
+  for (int i = 0; i < entries; ++i) app.engine.files.Set(CFileData{Name(i), Url(i), L"", 1});
   for (auto _ : state) app.engine.WriteLocalFileList();
 }
 
@@ -150,7 +148,7 @@ void BM_ListFileEngineRead(benchmark::State& state) {
   const int entries = static_cast<int>(state.range(0));
   COrvellaApp app;
   app.ImgFolder = Utf8ToWide(BenchFolder().string());
-  for (int i = 0; i < entries; ++i) app.engine.files[Url(i)] = CFileData{Name(i), Url(i), L"", 1};
+  for (int i = 0; i < entries; ++i) app.engine.files.Set(CFileData{Name(i), Url(i), L"", 1});
   app.engine.WriteLocalFileList();
   for (auto _ : state) app.engine.ReadLocalFileList();
 }

@@ -64,9 +64,9 @@ int32_t COrvellaEngine::DownloadNext(const std::atomic<int32_t>* stop) {
   const COrvellaItem& item = queue.front();  // stays in place until it is taken off below
   downloading = 1;
   if (!item.url.empty()) {
-    const auto present = files.find(item.url);
-    if (present != files.end() && StillPresent(folder, present->second)) {
-      present->second.inUse = 1;
+    CFileData* present = files.Find(item.url);
+    if (present != nullptr && StillPresent(folder, *present)) {
+      present->inUse = 1;
     } else {
       FetchItem(folder, item.url, stop);
     }
@@ -82,7 +82,7 @@ bool COrvellaEngine::StillPresent(const std::wstring& folder, const CFileData& r
   // name, perhaps the user's own file.
   const std::wstring url = record.url;
   Journal(folder, JournalKind::kRemoved, url, record.localName);
-  files.erase(url);
+  files.Remove(url);
   modified = 1;
   return false;
 }
@@ -113,7 +113,7 @@ void COrvellaEngine::FetchItem(const std::wstring& folder, const std::wstring& u
   if (!StoreDownload(folder, url, name, temp)) return;
   modified = 1;
   stored = 1;
-  files[url] = CFileData{name, url, {}, 1};
+  files.Set(CFileData{name, url, {}, 1});
 }
 
 bool COrvellaEngine::StoreDownload(const std::wstring& folder, const std::wstring& url,
@@ -168,31 +168,20 @@ int32_t COrvellaEngine::RemoveUnusedIn(const std::wstring& folder) {
   const WorkerSettings settings = SnapshotSettings();
   const int64_t minimumHours =
       static_cast<int64_t>(settings.minAgeDays) * 24 + settings.minAgeHours;
-  int32_t removed = 0;
-  for (auto it = files.begin(); it != files.end();) {
-    const CFileData& record = it->second;
-    if (record.inUse != 0) {
-      ++it;
-      continue;
-    }
+  const std::size_t removed = files.RemoveIf([&](const CFileData& record) {
+    if (record.inUse != 0) return false;
     const std::wstring path = JoinFolder(folder, record.localName);
     int64_t hours = 0;
-    if (settings.minAgeCheck != 0 && HoursSinceWritten(path, hours) && hours < minimumHours) {
-      ++it;
-      continue;
-    }
+    if (settings.minAgeCheck != 0 && HoursSinceWritten(path, hours) && hours < minimumHours)
+      return false;
     // Without the journal entry a crash could keep a record of a deleted file.
-    if (!Journal(folder, JournalKind::kRemoved, record.url, record.localName)) {
-      ++it;
-      continue;
-    }
+    if (!Journal(folder, JournalKind::kRemoved, record.url, record.localName)) return false;
     // The companion first: a crash between the two leaves the file, and its record.
     RemoveFile(CompanionPath(folder, record.localName));
     RemoveFile(path);
-    it = files.erase(it);
-    ++removed;
-  }
-  return removed;
+    return true;
+  });
+  return static_cast<int32_t>(removed);
 }
 
 }  // namespace orvella

@@ -143,12 +143,12 @@ void COrvellaEngine::ClearUnfinished(const std::wstring& folder, const std::wstr
 
 std::unordered_set<std::wstring> COrvellaEngine::RecordedNames() const {
   std::unordered_set<std::wstring> names;
-  for (const auto& [url, record] : files) names.insert(FoldedName(record.localName));
+  for (const CFileData& record : files) names.insert(FoldedName(record.localName));
   return names;
 }
 
 bool COrvellaEngine::IsRecordedName(const std::wstring& name) const {
-  for (const auto& [url, record] : files) {
+  for (const CFileData& record : files) {
     if (SameFileName(record.localName, name)) return true;
   }
   return false;

@@ -71,60 +71,6 @@ std::size_t BucketsFor(int32_t count) {
   return 2 * static_cast<std::size_t>(count) + 1;
 }
 
-// How many records ahead of the one in hand their texts are fetched into the cache.
-constexpr int kRecordsAhead = 8;
-
-// Asks the processor to bring the record's texts into the cache (for writing them when
-// `forWriting`); the record itself is then in the cache already.
-void FetchAhead(const std::wstring& key, const CFileData& record, bool forWriting) {
-  if (forWriting) {
-    __builtin_prefetch(key.data(), 1);
-    __builtin_prefetch(record.localName.data(), 1);
-    __builtin_prefetch(record.url.data(), 1);
-  } else {
-    __builtin_prefetch(record.localName.data(), 0);
-    __builtin_prefetch(record.url.data(), 0);
-  }
-}
-
-// The records of a map being replaced, handed out one by one to be refilled: their
-// strings keep their blocks, so that reading a list over the one in memory gives back
-// and asks for no memory per record.
-class SpareRecords {
- public:
-  explicit SpareRecords(CFileMap& files) {
-    spare_.swap(files);
-    ahead_ = spare_.begin();
-    for (int i = 0; i < kRecordsAhead && ahead_ != spare_.end(); ++i) ++ahead_;
-  }
-
-  /// Stores the record under `url` in `files`, replacing one already there.
-  void Store(CFileMap& files, const std::wstring& url, const std::wstring& name) {
-    if (spare_.empty()) {
-      files.insert_or_assign(url, CFileData{name, url, {}, 0});
-      return;
-    }
-    if (ahead_ != spare_.end()) {
-      FetchAhead(ahead_->first, ahead_->second, true);
-      ++ahead_;
-    }
-    CFileMap::node_type node = spare_.extract(spare_.begin());
-    node.key() = url;
-    CFileData& record = node.mapped();
-    record.localName = name;
-    record.url = url;
-    record.reserved.clear();
-    record.inUse = 0;
-    auto placed = files.insert(std::move(node));
-    // A later entry with the same URL replaces the earlier one.
-    if (!placed.inserted) placed.position->second = std::move(placed.node.mapped());
-  }
-
- private:
-  CFileMap spare_;
-  CFileMap::iterator ahead_;  // the next record whose texts are fetched into the cache
-};
-
 }  // namespace
 
 void AppendListLine(std::string& out, std::wstring_view line) {
@@ -233,15 +179,15 @@ int32_t ParseListCount(std::wstring_view text) {
 }
 
 bool DecodeListFile(std::string_view bytes, CFileMap& files) {
-  // The records being replaced are reused for the new ones: the list is read at every
-  // start of the worker's loop, and handing back four blocks per record only to ask for
-  // them again costs more than decoding the file.
-  SpareRecords spare(files);
+  // The map keeps the records it held for the ones added next: the list is read at every
+  // start of the worker's loop, and freeing every record's texts only to allocate them
+  // again costs more than decoding the file.
+  files.RemoveAll();
   ListFileLines lines(bytes);
   std::wstring line;
   if (!lines.Next(line) || line != kListFileHeader) return false;
   const int32_t count = lines.Next(line) ? ParseListCount(line) : 0;
-  files.rehash(BucketsFor(count));
+  files.InitHashTable(BucketsFor(count));
   std::wstring url;
   std::wstring name;
   for (int32_t i = 0; i < count; ++i) {
@@ -250,7 +196,11 @@ bool DecodeListFile(std::string_view bytes, CFileMap& files) {
     // A name that is not a plain file of the folder would later be deleted as an unused
     // file: an edited or damaged list must never reach outside the image folder.
     if (!IsUsableLocalName(name)) continue;
-    spare.Store(files, url, name);
+    // A later entry with the same URL replaces the earlier one.
+    CFileData& record = files.FindOrAdd(url);
+    record.localName.swap(name);  // the record's old text is the next line's buffer
+    record.reserved.clear();
+    record.inUse = 0;
   }
   return true;
 }
@@ -262,21 +212,12 @@ std::string EncodeListFile(const CFileMap& files, std::vector<std::wstring>* ref
   std::string out = "\xEF\xBB\xBF";
   AppendListLine(out, kListFileHeader);
   const std::size_t countAt = out.size();
-  const std::size_t countRoom = std::to_string(files.size()).size();
+  const std::size_t countRoom = std::to_string(files.GetCount()).size();
   out.append(countRoom, '0');
   out += "\r\n";
-  out.reserve(out.size() + files.size() * 160);  // typical URL and name lengths
+  out.reserve(out.size() + files.GetCount() * 160);  // typical URL and name lengths
   std::size_t written = 0;
-  // The records lie scattered over memory, each in four blocks: the texts of the records
-  // a few places ahead are fetched while this one is encoded, or the walk would wait for
-  // memory at every one of them.
-  auto ahead = files.begin();
-  for (int i = 0; i < kRecordsAhead && ahead != files.end(); ++i) ++ahead;
-  for (const auto& [url, record] : files) {
-    if (ahead != files.end()) {
-      FetchAhead(ahead->first, ahead->second, false);
-      ++ahead;
-    }
+  for (const CFileData& record : files) {
     // A line end or an overlong text would read back as more lines than were written:
     // an entry the service forged, pointing at a file that is not ours.
     if (!IsListableEntry(record.url, record.localName)) {

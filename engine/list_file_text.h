@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/orvella_model.h"
+#include "model/file_map.h"
 
 namespace orvella {
 

@@ -75,21 +75,20 @@ std::vector<std::wstring> ApplyJournal(const std::vector<JournalEntry>& entries,
         break;
       case JournalKind::kStored:
         // Recorded only when the file reached its name before the crash.
-        if (exists(entry.name))
-          files.insert_or_assign(entry.url, CFileData{entry.name, entry.url, {}, 0});
+        if (exists(entry.name)) files.Set(CFileData{entry.name, entry.url, {}, 0});
         break;
       case JournalKind::kGivenUp: {
-        const auto it = files.find(entry.url);
-        if (it != files.end() && SameFileName(it->second.localName, entry.name)) files.erase(it);
+        const CFileData* record = files.Find(entry.url);
+        if (record != nullptr && SameFileName(record->localName, entry.name))
+          files.Remove(entry.url);
         break;
       }
       case JournalKind::kRemoved: {
         // Forgotten only when the file is really gone: a deletion the crash cut short
         // leaves a file that is still ours.
-        const auto it = files.find(entry.url);
-        if (it != files.end() && SameFileName(it->second.localName, entry.name) &&
-            !exists(entry.name))
-          files.erase(it);
+        const CFileData* record = files.Find(entry.url);
+        if (record != nullptr && SameFileName(record->localName, entry.name) && !exists(entry.name))
+          files.Remove(entry.url);
         break;
       }
     }

@@ -29,8 +29,8 @@ void COrvellaEngine::ReadLocalFileList() {
   if (!IsUsableImageFolder(folder)) {
     // Never the host's current folder: no list is read from there or written to it.
     folder_.clear();
-    files.clear();
-    files.rehash(kDefaultBuckets);
+    files.RemoveAll();
+    files.InitHashTable(kDefaultBuckets);
     WriteLog(L"ReadLocalFileList: file list not found");
     return;
   }
@@ -48,8 +48,8 @@ void COrvellaEngine::ReadListFile(const std::wstring& folder) {
       WriteLog(L"ReadLocalFileList: not a regular file, taken as missing: %s", path);
       [[fallthrough]];
     case ReadOutcome::kMissing:
-      files.clear();
-      files.rehash(kDefaultBuckets);
+      files.RemoveAll();
+      files.InitHashTable(kDefaultBuckets);
       WriteLog(L"ReadLocalFileList: file list not found");
       return;
   }
@@ -57,7 +57,7 @@ void COrvellaEngine::ReadListFile(const std::wstring& folder) {
     WriteLog(L"ReadLocalFileList: wrong file header");
     return;
   }
-  WriteLog(L"ReadLocalFileList: file list loaded (%d entries)", files.size());
+  WriteLog(L"ReadLocalFileList: file list loaded (%d entries)", files.GetCount());
 }
 
 bool COrvellaEngine::WriteLocalFileList() {

@@ -17,7 +17,7 @@ COrvellaEngine::COrvellaEngine(CEngineOwner& engineOwner)
       tickCount(&SystemTickCount),
       monitors(&ListMonitorRects),
       imageSessions(&OpenImageSession) {
-  files.rehash(17);
+  files.InitHashTable(17);
 }
 
 WorkerSettings COrvellaEngine::SnapshotSettings() {
@@ -35,16 +35,16 @@ bool COrvellaEngine::AllEnabledFeedsQueried() {
 
 std::vector<std::wstring> COrvellaEngine::UrlsInUse() const {
   std::vector<std::wstring> urls;
-  for (const auto& [url, record] : files) {
-    if (record.inUse != 0) urls.push_back(url);
+  for (const CFileData& record : files) {
+    if (record.inUse != 0) urls.push_back(record.url);
   }
   return urls;
 }
 
 void COrvellaEngine::RestoreUseMarks(const std::vector<std::wstring>& urls) {
   for (const std::wstring& url : urls) {
-    const auto it = files.find(url);
-    if (it != files.end()) it->second.inUse = 1;
+    CFileData* record = files.Find(url);
+    if (record != nullptr) record->inUse = 1;
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include "engine/engine_owner.h"
 #include "engine/list_journal.h"
+#include "model/file_map.h"
 #include "model/orvella_model.h"
 #include "net/image_session.h"
 #include "system/folder_lock.h"

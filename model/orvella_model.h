@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <list>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -101,9 +100,6 @@ struct CFileData {
   std::wstring reserved;   // carried with the record, never filled or stored
   int32_t inUse = 0;       // 1 once met in the queue since the list file was loaded
 };
-
-/// Local files keyed by download URL (exact, case-sensitive keys).
-using CFileMap = std::unordered_map<std::wstring, CFileData>;
 
 /// The settings group the dialog copies and the configuration store loads and saves.
 struct COrvellaConfig {

@@ -100,10 +100,10 @@ class CrashTest : public ::testing::Test {
     EXPECT_EQ(bytes.back(), '\n');
     CFileMap files;
     EXPECT_TRUE(DecodeListFile(bytes, files));
-    EXPECT_EQ(files.size() * 2 + 2, lines);
-    EXPECT_NE(bytes.find("\r\n" + std::to_string(files.size()) + "\r\n"), std::string::npos);
+    EXPECT_EQ(files.GetCount() * 2 + 2, lines);
+    EXPECT_NE(bytes.find("\r\n" + std::to_string(files.GetCount()) + "\r\n"), std::string::npos);
     std::map<std::wstring, std::wstring> pairs;
-    for (const auto& [url, record] : files) pairs[url] = record.localName;
+    for (const CFileData& record : files) pairs[record.url] = record.localName;
     return pairs;
   }
 

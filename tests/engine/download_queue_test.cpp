@@ -18,7 +18,7 @@ class DownloadQueueTest : public EngineTest {
   }
   void Queue(const std::wstring& url) { engine.queue.push_back({L"n", L"f", url}); }
   void Record(const std::wstring& url, const std::wstring& name) {
-    engine.files[url] = CFileData{name, url, L"", 0};
+    engine.files.Set(CFileData{name, url, L"", 0});
   }
   /// Runs DownloadNext until it reports an empty queue; returns the items it took.
   int Drain() {
@@ -51,8 +51,8 @@ TEST_F(DownloadQueueTest, BatchDownloadsNewItemsAndCleansUpAtItsEnd) {
   ASSERT_FALSE(journal.empty());
   EXPECT_EQ(journal.back().kind, JournalKind::kStored);
   EXPECT_EQ(journal.back().name, L"two.jpg");
-  EXPECT_EQ(engine.files[L"u1"].inUse, 1);
-  EXPECT_EQ(engine.files[art.ImageUrl("two.jpg")].inUse, 1);
+  EXPECT_EQ(engine.files.Find(L"u1")->inUse, 1);
+  EXPECT_EQ(engine.files.Find(art.ImageUrl("two.jpg"))->inUse, 1);
   EXPECT_EQ(dir.Read("two.jpg"), "two again");
   EXPECT_EQ(engine.modified, 1);
   EXPECT_EQ(host.notifications(), 0);
@@ -62,12 +62,12 @@ TEST_F(DownloadQueueTest, BatchDownloadsNewItemsAndCleansUpAtItsEnd) {
   EXPECT_TRUE(host.Logged(L"Download complete"));
   EXPECT_EQ(engine.modified + engine.downloading, 0);
   EXPECT_EQ(dir.Read("new.jpg"), PatternBytes(20000));
-  EXPECT_FALSE(Exists("old.jpg") || Exists("old.rprop") || engine.files.count(L"stale"));
+  EXPECT_FALSE(Exists("old.jpg") || Exists("old.rprop") || engine.files.Find(L"stale") != nullptr);
   EXPECT_EQ(dir.Read("foreign.jpg"), "foreign.jpg");
   EXPECT_EQ(CountFiles(".__t"), 0);
   EXPECT_FALSE(Exists("rvt_orv_files.lst.jnl"));  // the list holds everything now
   engine.ReadLocalFileList();
-  EXPECT_EQ(engine.files.size(), 3u);
+  EXPECT_EQ(engine.files.GetCount(), 3u);
 }
 
 TEST_F(DownloadQueueTest, BatchOfPresentItemsWritesNothingAndTellsNobody) {
@@ -85,14 +85,14 @@ TEST_F(DownloadQueueTest, BatchOfPresentItemsWritesNothingAndTellsNobody) {
   dir.Write("old.jpg", "o");
   Queue(L"u1");
   EXPECT_EQ(Drain(), 1);
-  EXPECT_EQ(engine.files.size(), 1u);
+  EXPECT_EQ(engine.files.GetCount(), 1u);
   EXPECT_FALSE(Exists("old.jpg"));
   EXPECT_EQ(dir.Read("rvt_orv_files.lst"),
             "\xEF\xBB\xBF[Rovanta Orvella List]\r\n1\r\nu1\r\none.jpg\r\n");
   EXPECT_EQ(host.notifications(), 0);
   Record(L"later", L"later.jpg");
   EXPECT_EQ(Drain(), 0);  // idle: nothing is removed, the line comes all the same
-  EXPECT_EQ(engine.files.count(L"later"), 1u);
+  EXPECT_NE(engine.files.Find(L"later"), nullptr);
   EXPECT_EQ(host.CountLogs(L"Download complete"), 3);
 }
 
@@ -112,7 +112,7 @@ TEST_F(DownloadQueueTest, FailedAndStoppedItemsAreDroppedWithoutARecord) {
   for (int i = 0; i < 4; ++i) EXPECT_EQ(engine.DownloadNext(&stop), 1);
   stopper.join();
   EXPECT_TRUE(engine.queue.empty());
-  EXPECT_TRUE(engine.files.empty());
+  EXPECT_TRUE(engine.files.IsEmpty());
   EXPECT_EQ(engine.modified, 0);
   EXPECT_EQ(art.ImageRequests("taken.jpg"), 0);
   EXPECT_EQ(dir.Read("taken.jpg"), "user's");
@@ -128,7 +128,7 @@ TEST_F(DownloadQueueTest, FailedRenameIsAFailure) {
   });
   Queue(art.ImageUrl("x.jpg"));
   EXPECT_EQ(Drain(), 1);
-  EXPECT_TRUE(engine.files.empty());
+  EXPECT_TRUE(engine.files.IsEmpty());
   EXPECT_EQ(host.notifications(), 0);
   EXPECT_FALSE(Exists("x.__t"));
   EXPECT_TRUE(host.Logged(L"DownloadNext(), can't rename " + InFolder("x.__t") + L" to " +
@@ -191,7 +191,7 @@ TEST_F(DownloadQueueTest, ListThatCannotBeWrittenIsRetriedAtTheNextBatchEndOnly)
   EXPECT_EQ(host.notifications(), 1);
   EXPECT_FALSE(Exists("rvt_orv_files.lst.jnl"));
   engine.ReadLocalFileList();
-  EXPECT_EQ(engine.files.size(), 2u);
+  EXPECT_EQ(engine.files.GetCount(), 2u);
 }
 
 TEST_F(DownloadQueueTest, UrlsThatCouldForgeListLinesAreNeitherFetchedNorRecorded) {
@@ -211,15 +211,15 @@ TEST_F(DownloadQueueTest, UrlsThatCouldForgeListLinesAreNeitherFetchedNorRecorde
   EXPECT_TRUE(host.Logged(L"DownloadNext(), URL can't be recorded (" +
                           std::to_wstring(base.size() + 19) + L" characters): " + base +
                           L"q??userphoto.jpg??x"));
-  EXPECT_TRUE(engine.files.empty());
+  EXPECT_TRUE(engine.files.IsEmpty());
   // Just inside the limits: an 8190-character URL, and the first character after C1.
   Queue(longest);
   Queue(base + L"\u00a0");
   EXPECT_EQ(Drain(), 2);
   EXPECT_EQ(art.ImageRequests("a.jpg"), 1);  // the second finds a.jpg taken
   engine.ReadLocalFileList();
-  ASSERT_EQ(engine.files.size(), 1u);
-  EXPECT_EQ(engine.files.begin()->first, longest);
+  ASSERT_EQ(engine.files.GetCount(), 1u);
+  EXPECT_EQ(engine.files.begin()->url, longest);
 }
 
 // A link the platform cannot show as one (Wine's Unix links) is replaced, never written
@@ -259,7 +259,7 @@ TEST_F(DownloadQueueTest, WorkFilesNeverWriteThroughWhatStandsAtTheirNames) {
   EXPECT_EQ(art.ImageRequests("folder.jpg") + art.ImageRequests("rec.jpg"), 0);
   engine.ReadLocalFileList();
   // left.jpg, x.__t, the record of rec.__t, and what the platform let through
-  EXPECT_EQ(engine.files.size(), 3u + (link != Planted::kLink) + !piped);
+  EXPECT_EQ(engine.files.GetCount(), 3u + (link != Planted::kLink) + !piped);
 }
 
 TEST_F(DownloadQueueTest, SecondWorkerOnTheFolderWaitsAndThenSeesTheFirstOnesFiles) {
@@ -282,7 +282,7 @@ TEST_F(DownloadQueueTest, SecondWorkerOnTheFolderWaitsAndThenSeesTheFirstOnesFil
   EXPECT_EQ(second.DownloadNext(&stop), 0);
   EXPECT_EQ(art.ImageRequests("a.jpg"), 1);
   EXPECT_EQ(host.CountLogs(L"DownloadNext(), can't rename"), 0);
-  EXPECT_EQ(second.files.at(art.ImageUrl("a.jpg")).inUse, 1);
+  EXPECT_EQ(second.files.Find(art.ImageUrl("a.jpg"))->inUse, 1);
   EXPECT_EQ(engine.DownloadNext(&stop), 0);  // idle: needs no folder
   Queue(art.ImageUrl("a.jpg"));
   EXPECT_EQ(engine.DownloadNext(&stop), 0);  // now the second one holds it
@@ -302,7 +302,7 @@ TEST_F(DownloadQueueTest, RecordsStayWithTheirFolderWhenTheSettingMoves) {
   EXPECT_EQ(Drain(), 1);
   EXPECT_EQ(dir.Read("new/one.jpg"), "the user's own");
   EXPECT_EQ(dir.Read("new/b.jpg"), "b");
-  EXPECT_EQ(engine.files.count(L"u1"), 0u);
+  EXPECT_EQ(engine.files.Find(L"u1"), nullptr);
   EXPECT_EQ(dir.Read("rvt_orv_files.lst"),
             "\xEF\xBB\xBF[Rovanta Orvella List]\r\n1\r\nu1\r\none.jpg\r\n");
   EXPECT_FALSE(Exists("rvt_orv_files.lst.lock"));  // the old folder is let go
@@ -356,7 +356,7 @@ TEST_F(DownloadQueueTest, MinimumAgeRuleKeepsYoungAndFutureFiles) {
   EXPECT_TRUE(Exists("future"));
   owner.minAgeCheck = 0;
   engine.RemoveUnusedFiles();
-  EXPECT_TRUE(engine.files.empty());
+  EXPECT_TRUE(engine.files.IsEmpty());
 }
 
 }  // namespace

@@ -12,8 +12,8 @@ const std::string kHead = kBom + "[Rovanta Orvella List]\r\n";
 
 std::size_t BucketsAfterRehash(std::size_t n) {
   CFileMap reference;
-  reference.rehash(n);
-  return reference.bucket_count();
+  reference.InitHashTable(n);
+  return reference.GetHashTableSize();
 }
 
 class ListFileTest : public EngineTest {
@@ -24,14 +24,14 @@ class ListFileTest : public EngineTest {
     engine.ReadLocalFileList();
   }
   std::wstring Name(const std::wstring& url) const {
-    const auto it = engine.files.find(url);
-    return it == engine.files.end() ? L"<none>" : it->second.localName;
+    const CFileData* record = engine.files.Find(url);
+    return record == nullptr ? L"<none>" : record->localName;
   }
 };
 
 TEST_F(ListFileTest, WrittenBytesReadBackAsUnusedRecords) {
-  engine.files[L"http://h/a.jpg"] = {L"a.jpg", L"http://h/a.jpg", L"x", 1};
-  engine.files[L"http://h/\u00e9?x=1"] = {L"\u00e9.jpg", L"http://h/\u00e9?x=1", L"", 1};
+  engine.files.Set(CFileData{L"a.jpg", L"http://h/a.jpg", L"x", 1});
+  engine.files.Set(CFileData{L"\u00e9.jpg", L"http://h/\u00e9?x=1", L"", 1});
   ASSERT_TRUE(engine.WriteLocalFileList());
   const std::string a = "http://h/a.jpg\r\na.jpg\r\n";
   const std::string e = "http://h/\xC3\xA9?x=1\r\n\xC3\xA9.jpg\r\n";
@@ -41,9 +41,9 @@ TEST_F(ListFileTest, WrittenBytesReadBackAsUnusedRecords) {
 
   engine.modified = engine.downloading = 1;
   engine.ReadLocalFileList();
-  ASSERT_EQ(engine.files.size(), 2u);
-  for (const auto& [url, record] : engine.files) {
-    EXPECT_EQ(record.url, url);
+  ASSERT_EQ(engine.files.GetCount(), 2u);
+  for (const CFileData& record : engine.files) {
+    EXPECT_EQ(engine.files.Find(record.url), &record);
     EXPECT_EQ(record.inUse, 0);
     EXPECT_TRUE(record.reserved.empty());  // never stored
   }
@@ -61,25 +61,25 @@ TEST_F(ListFileTest, CountIsReadWithAutomaticBaseAndSizesTheTable) {
   };
   for (const auto& [count, loaded, buckets] : cases) {
     Load(kHead + count + "\r\n" + pairs);
-    EXPECT_EQ(engine.files.size(), loaded) << count;
-    EXPECT_EQ(engine.files.bucket_count(), BucketsAfterRehash(buckets)) << count;
+    EXPECT_EQ(engine.files.GetCount(), loaded) << count;
+    EXPECT_EQ(engine.files.GetHashTableSize(), BucketsAfterRehash(buckets)) << count;
   }
   EXPECT_EQ(ParseListCount(L"-0x10"), -16);
   EXPECT_EQ(ParseListCount(L"09"), 0);  // octal stops at the 9
 }
 
 TEST_F(ListFileTest, MissingOrForeignFilesLeaveTheMapEmpty) {
-  engine.files[L"old"] = {L"old.jpg", L"old", L"", 1};
+  engine.files.Set(CFileData{L"old.jpg", L"old", L"", 1});
   engine.ReadLocalFileList();
-  EXPECT_TRUE(engine.files.empty());
-  EXPECT_EQ(engine.files.bucket_count(), BucketsAfterRehash(2523));
+  EXPECT_TRUE(engine.files.IsEmpty());
+  EXPECT_EQ(engine.files.GetHashTableSize(), BucketsAfterRehash(2523));
   EXPECT_TRUE(host.Logged(L"ReadLocalFileList: file list not found"));
   for (const std::string& bad : {kBom + "[Rovanta Orvella List] \r\n1\r\nu\r\nn\r\n", std::string(),
                                  kBom + "[rovanta orvella list]\r\n",
                                  std::string("[Rovanta Orvella List]\r\n0\r\n")}) {  // no BOM
     host.ClearLogs();
     Load(bad);
-    EXPECT_TRUE(engine.files.empty());
+    EXPECT_TRUE(engine.files.IsEmpty());
     EXPECT_TRUE(host.Logged(L"ReadLocalFileList: wrong file header")) << bad;
   }
   Load(kBom + "[Rovanta Orvella List]");
@@ -88,10 +88,10 @@ TEST_F(ListFileTest, MissingOrForeignFilesLeaveTheMapEmpty) {
 
 TEST_F(ListFileTest, ShortDuplicateEmptyAndLongEntries) {
   Load(kHead + "3\nu1\nn1.jpg\nu2\nn2.jpg\nu3");  // the incomplete last pair is dropped
-  EXPECT_EQ(engine.files.size(), 2u);
+  EXPECT_EQ(engine.files.GetCount(), 2u);
   // The later duplicate wins; the empty URL is skipped but counts toward n.
   Load(kHead + "4\nu1\nfirst.jpg\n\nskip.jpg\nu1\nsecond.jpg\nu2\nn2.jpg\nu3\nbeyond.jpg\n");
-  EXPECT_EQ(engine.files.size(), 2u);
+  EXPECT_EQ(engine.files.GetCount(), 2u);
   EXPECT_EQ(Name(L"u1"), L"second.jpg");
   // 8190 characters and the line end fit one read; a longer line comes in pieces.
   Load(kHead + "2\r\n" + std::string(8190, 'f') + "\r\nn.jpg\r\n" + std::string(8191, 'u') +
@@ -115,7 +115,7 @@ TEST_F(ListFileTest, Utf16LeIsReadWithAndWithoutByteOrderMark) {
 TEST_F(ListFileTest, EntriesThatWouldReachOutsideTheFolderAreDropped) {
   Load(kHead + "6\r\nu1\r\n../../etc/passwd\r\nu2\r\n/abs/x.jpg\r\nu3\r\n..\r\n" +
        "u4\r\nrvt_orv_files.lst\r\nu5\r\n\r\nu6\r\ngood.jpg\r\n");
-  ASSERT_EQ(engine.files.size(), 1u);
+  ASSERT_EQ(engine.files.GetCount(), 1u);
   EXPECT_EQ(Name(L"u6"), L"good.jpg");
 }
 
@@ -124,7 +124,7 @@ TEST_F(ListFileTest, FailedWriteKeepsThePreviousList) {
   dir.Write("rvt_orv_files.lst", previous);
   for (int i = 0; i < 200; ++i) {
     const std::wstring url = std::to_wstring(i) + L"-url";
-    engine.files[url] = {L"n.jpg", url, L"", 1};
+    engine.files.Set(CFileData{L"n.jpg", url, L"", 1});
   }
   {
     ScopedFileSizeLimit disk(1000);  // the new list needs more
@@ -143,11 +143,11 @@ TEST_F(ListFileTest, EmptyFolderNeverMeansTheCurrentFolder) {
   dir.Write("rvt_orv_files.lst", list);
   owner.ImgFolder.clear();
   engine.ReadLocalFileList();
-  engine.files[L"v"] = {L"m.jpg", L"v", L"", 1};
+  engine.files.Set(CFileData{L"m.jpg", L"v", L"", 1});
   const bool written = engine.WriteLocalFileList();
   std::filesystem::current_path(old);
   EXPECT_FALSE(written);
-  EXPECT_EQ(engine.files.size(), 1u);  // only the one added here
+  EXPECT_EQ(engine.files.GetCount(), 1u);  // only the one added here
   EXPECT_TRUE(host.Logged(L"ReadLocalFileList: file list not found"));
   EXPECT_TRUE(host.Logged(L"WriteLocalFileList: can't create file rvt_orv_files.lst"));
   EXPECT_EQ(dir.Read("rvt_orv_files.lst"), list);
@@ -158,21 +158,21 @@ TEST_F(ListFileTest, EntriesThatWouldNotReadBackAreLeftOut) {
   const std::wstring kept[][2] = {{longest, L"a.jpg"},
                                   {L"http://h/\r", L"\u00a0b.jpg"},  // a CR alone reads back
                                   {L"http://h/\u0085", L"c.jpg"}};   // downloaded never, listed yes
-  for (const auto& [url, name] : kept) engine.files[url] = {name, url, L"", 1};
+  for (const auto& [url, name] : kept) engine.files.Set(CFileData{name, url, L"", 1});
   const std::wstring left[][2] = {{L"http://h/x\r\ny", L"d.jpg"},
                                   {longest + L"u", L"e.jpg"},
                                   {L"http://h/f", L"f\u0080.jpg"},
                                   {L"http://h/g", L"g\n.jpg"},
                                   {std::wstring(L"http://h/\0h", 11), L"h.jpg"},
                                   {L"http://h/i", L"rvt_orv_files.lst.jnl"}};
-  for (const auto& [url, name] : left) engine.files[url] = {name, url, L"", 1};
+  for (const auto& [url, name] : left) engine.files.Set(CFileData{name, url, L"", 1});
   ASSERT_TRUE(engine.WriteLocalFileList());
   EXPECT_EQ(host.CountLogs(L"WriteLocalFileList: entry left out, it would not read back: "), 6);
   EXPECT_TRUE(
       host.Logged(L"WriteLocalFileList: entry left out, it would not read back: "
                   L"http://h/x??y"));
   engine.ReadLocalFileList();
-  ASSERT_EQ(engine.files.size(), 3u);
+  ASSERT_EQ(engine.files.GetCount(), 3u);
   for (const auto& [url, name] : kept) EXPECT_EQ(Name(url), name);
   EXPECT_EQ(dir.Read("rvt_orv_files.lst").substr(kHead.size(), 3), "3\r\n");
 }
@@ -190,13 +190,13 @@ TEST_F(ListFileTest, WhatStandsAtTheListsNamesIsNeverReadBlockingOrWrittenThroug
     std::filesystem::create_directories(dir / "rvt_orv_files.lst");
   }
   engine.ReadLocalFileList();
-  EXPECT_TRUE(engine.files.empty());
+  EXPECT_TRUE(engine.files.IsEmpty());
   EXPECT_TRUE(host.Logged(L"ReadLocalFileList: not a regular file, taken as missing: " +
                           InFolder("rvt_orv_files.lst")));
   EXPECT_TRUE(host.Logged(L"ReadLocalFileList: file list not found"));
   // A link at the temporary name: the write fails and writes nothing through it.
   std::filesystem::remove_all(dir / "rvt_orv_files.lst");
-  engine.files[L"u"] = {L"n.jpg", L"u", L"", 1};
+  engine.files.Set(CFileData{L"n.jpg", L"u", L"", 1});
   if (PlantLink(dir / "rvt_orv_files.lst.tmp", outside / "precious.txt") == Planted::kLink) {
     EXPECT_FALSE(engine.WriteLocalFileList());
     EXPECT_TRUE(host.Logged(L"WriteLocalFileList: not a regular file, left alone: " +
@@ -248,7 +248,7 @@ TEST_F(ListFileTest, JournalLeftByACrashIsFoldedIntoTheList) {
                                                          {L"u-new", L"new.jpg"},
                                                          {L"u-empty", L"empty.jpg"}};
   std::map<std::wstring, std::wstring> names;
-  for (const auto& [url, record] : engine.files) names[url] = record.localName;
+  for (const CFileData& record : engine.files) names[record.url] = record.localName;
   EXPECT_EQ(names, expected);
   EXPECT_EQ(engine.modified, 0);  // written at once
   EXPECT_FALSE(Exists("rvt_orv_files.lst.jnl") || Exists("done.__t") || Exists("half.__t") ||
@@ -257,7 +257,7 @@ TEST_F(ListFileTest, JournalLeftByACrashIsFoldedIntoTheList) {
   EXPECT_EQ(dir.Read("user.__t"), "user.__t");  // no journal entry names it
   EXPECT_EQ(dir.Read("taken.jpg"), "someone else's");
   engine.ReadLocalFileList();
-  EXPECT_EQ(engine.files.size(), 4u);
+  EXPECT_EQ(engine.files.GetCount(), 4u);
 }
 
 TEST(ListJournal, EntriesCutShortAreSkippedAndTheNextWholeOneIsFound) {

@@ -40,15 +40,15 @@ std::string RoundTripProblem(const CFileMap& files) {
   CFileMap read;
   if (!DecodeListFile(bytes, read)) return "the written header does not read back";
   std::size_t kept = 0;
-  for (const auto& [url, record] : files) {
+  for (const CFileData& record : files) {
     const bool listable = IsListableEntry(record.url, record.localName);
     kept += listable;
-    const auto it = read.find(url);
-    if (listable && (it == read.end() || it->second.localName != record.localName))
+    const CFileData* back = read.Find(record.url);
+    if (listable && (back == nullptr || back->localName != record.localName))
       return "an accepted entry did not read back";
-    if (!listable && it != read.end()) return "a refused entry was written";
+    if (!listable && back != nullptr) return "a refused entry was written";
   }
-  if (read.size() != kept || refused.size() != files.size() - kept)
+  if (read.GetCount() != kept || refused.size() != files.GetCount() - kept)
     return "the entries read back are not those written";
   return "";
 }
@@ -78,8 +78,8 @@ std::string AnswerProblem(std::string_view bytes) {
   if (SameFileName(WorkName(name), name)) return "the work name is the name";
   if (!IsListableEntry(url, name)) return "a recordable URL and a usable name are not listable";
   CFileMap files;
-  files[url] = CFileData{name, url, {}, 1};
-  files[L"http://h/other.jpg"] = CFileData{L"other.jpg", L"http://h/other.jpg", {}, 0};
+  files.Set(CFileData{name, url, {}, 1});
+  files.Set(CFileData{L"other.jpg", L"http://h/other.jpg", {}, 0});
   const std::string problem = RoundTripProblem(files);
   return problem.empty() ? JournalProblem(url, name) : problem;
 }
@@ -112,8 +112,8 @@ std::string PairProblem(std::string_view bytes) {
     if (!problem.empty()) return problem;
   }
   CFileMap files;
-  files[url] = CFileData{name, url, {}, 0};
-  files[L"http://h/a.jpg"] = CFileData{L"a.jpg", L"http://h/a.jpg", {}, 0};
+  files.Set(CFileData{name, url, {}, 0});
+  files.Set(CFileData{L"a.jpg", L"http://h/a.jpg", {}, 0});
   return RoundTripProblem(files);
 }
 
@@ -122,7 +122,7 @@ std::string PairProblem(std::string_view bytes) {
 std::string ListProblem(std::string_view bytes) {
   CFileMap read;
   if (!DecodeListFile(bytes, read)) return "";
-  for (const auto& [url, record] : read) {
+  for (const CFileData& record : read) {
     if (!IsUsableLocalName(record.localName)) return "the reader took an unusable name";
   }
   return RoundTripProblem(read);

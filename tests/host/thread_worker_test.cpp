@@ -68,7 +68,7 @@ TEST_F(WorkerTest, StopWakesTheIdleWorkerWhichWritesAPendingList) {
   EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 0"));
   EXPECT_FALSE(worker->Running());
   engine.ReadLocalFileList();
-  EXPECT_EQ(engine.files.size(), 1u);
+  EXPECT_EQ(engine.files.GetCount(), 1u);
 
   host.ClearLogs();  // a second stop logs again and finds the thread ended
   worker->Stop();
@@ -98,7 +98,7 @@ TEST_F(WorkerTest, ErrorsRestartTheLoopWithoutLosingOrDeletingDownloads) {
   EXPECT_TRUE(std::filesystem::exists(dir / "c.jpg"));
   EXPECT_EQ(art.ImageRequests("a.jpg"), 1);
   engine.ReadLocalFileList();
-  EXPECT_EQ(engine.files.size(), 2u);
+  EXPECT_EQ(engine.files.GetCount(), 2u);
 }
 
 TEST_F(WorkerTest, JsonErrorsGetTheGenericLine) {

@@ -72,22 +72,5 @@ TEST(FeedArray, CopyOverALongerArrayKeepsSurvivorsRetries) {
   EXPECT_EQ(target[0].items.size(), 2u);
 }
 
-TEST(FileMap, KeysAreExactAndEraseWhileIteratingVisitsEveryOtherPair) {
-  CFileMap files;
-  files[L"http://h/A.jpg"] = {L"A.jpg", L"http://h/A.jpg", L"", 0};
-  files[L"http://h/a.jpg"] = {L"a.jpg", L"http://h/a.jpg", L"", 1};
-  EXPECT_EQ(files.size(), 2u);
-  files[L"http://h/a.jpg"] = {L"z.jpg", L"http://h/a.jpg", L"", 0};
-  EXPECT_EQ(files.size(), 2u);
-  for (int i = 0; i < 50; ++i) files[L"k" + std::to_wstring(i)] = {L"", L"", L"", i % 2};
-  int visited = 0;
-  for (auto it = files.begin(); it != files.end();) {
-    ++visited;
-    it = it->second.inUse ? std::next(it) : files.erase(it);
-  }
-  EXPECT_EQ(visited, 52);
-  EXPECT_EQ(files.size(), 25u);
-}
-
 }  // namespace
 }  // namespace orvella::test

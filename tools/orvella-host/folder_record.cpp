@@ -9,7 +9,7 @@
 #include "engine/list_file_text.h"
 #include "engine/list_journal.h"
 #include "engine/local_names.h"
-#include "model/orvella_model.h"
+#include "model/file_map.h"
 #include "system/safe_files.h"
 #include "tools/orvella-host/folder_probe.h"
 
@@ -58,8 +58,9 @@ FolderRecord ReadFolderRecord(const std::wstring& folder) {
         entries, [&folder](const std::wstring& name) { return IsNameTaken(folder, name); }, files);
     record.journalEntries = entries.size();
   }
-  for (auto& [url, file] : files) {
-    if (IsNameTaken(folder, file.localName)) record.files.emplace(url, std::move(file.localName));
+  for (CFileData& file : files) {
+    if (IsNameTaken(folder, file.localName))
+      record.files.emplace(file.url, std::move(file.localName));
   }
   return record;
 }
