@@ -37,17 +37,25 @@ void DecodeUtf16Le(std::string_view bytes, std::wstring& out) {
 }
 
 // Decodes UTF-8 into `out` (replacing its content). Lines are mostly plain ASCII: those
-// are widened in one straight loop; others go through the general decoder.
-void DecodeUtf8(std::string_view bytes, std::wstring& out) {
+// are widened in one straight loop; others go through the general decoder. Returns false
+// when the text surely holds no NUL (the same pass tells).
+bool DecodeUtf8(std::string_view bytes, std::wstring& out) {
+  // An OR and a minimum over the bytes: a loop the compiler vectorises.
   unsigned char seen = 0;
-  for (const char c : bytes) seen |= static_cast<unsigned char>(c);
+  unsigned char least = 0xFF;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    seen |= byte;
+    least = std::min(least, byte);
+  }
   if (seen < 0x80) {
     out.resize(bytes.size());
     std::transform(bytes.begin(), bytes.end(), out.begin(),
                    [](char c) { return static_cast<wchar_t>(c); });
-  } else {
-    out = Utf8ToWide(bytes);
+    return least == 0;
   }
+  out = Utf8ToWide(bytes);
+  return true;
 }
 
 int DigitValue(wchar_t c) {
@@ -97,7 +105,7 @@ ListFileLines::ListFileLines(std::string_view bytes) {
 }
 
 // Text mode reads CR LF as LF: the CR right before the LF belongs to the line end.
-bool ListFileLines::NextLine(std::wstring& line, bool& ended) {
+bool ListFileLines::NextLine(std::wstring& line, bool& ended, bool& mayHoldNul) {
   const std::size_t unit = utf16_ ? 2 : 1;
   if (pos_ + unit > bytes_.size()) return false;
   std::size_t lf = pos_;
@@ -116,8 +124,9 @@ bool ListFileLines::NextLine(std::wstring& line, bool& ended) {
   const std::string_view text = bytes_.substr(pos_, end - pos_);
   if (utf16_) {
     DecodeUtf16Le(text, line);
+    mayHoldNul = true;
   } else {
-    DecodeUtf8(text, line);
+    mayHoldNul = DecodeUtf8(text, line);
   }
   pos_ = ended ? lf + unit : bytes_.size();
   return true;
@@ -125,7 +134,7 @@ bool ListFileLines::NextLine(std::wstring& line, bool& ended) {
 
 // A read takes at most 8191 characters; the LF counts only when it fits. So a line of
 // exactly 8191 characters and its LF come as that line and then an empty one.
-void ListFileLines::Emit(std::wstring& text, bool ended, std::wstring& piece) {
+void ListFileLines::Emit(std::wstring& text, bool ended, bool mayHoldNul, std::wstring& piece) {
   if (text.size() > kListLinePieceMax || (text.size() == kListLinePieceMax && ended)) {
     rest_.assign(text, kListLinePieceMax);
     restEnded_ = ended;
@@ -133,23 +142,25 @@ void ListFileLines::Emit(std::wstring& text, bool ended, std::wstring& piece) {
     text.resize(kListLinePieceMax);
   }
   piece.swap(text);
+  if (!mayHoldNul) return;
   const std::size_t nul = piece.find(L'\0');
   if (nul != std::wstring::npos) piece.erase(nul);
 }
 
 bool ListFileLines::Next(std::wstring& piece) {
   bool ended = false;
+  bool mayHoldNul = true;
   std::wstring text;
   if (restPending_) {
     restPending_ = false;
     text.swap(rest_);
     ended = restEnded_;
-  } else if (!NextLine(piece, ended)) {
+  } else if (!NextLine(piece, ended, mayHoldNul)) {
     return false;
   } else {
     text.swap(piece);
   }
-  Emit(text, ended, piece);
+  Emit(text, ended, mayHoldNul, piece);
   return true;
 }
 
@@ -197,8 +208,10 @@ bool DecodeListFile(std::string_view bytes, CFileMap& files) {
     // file: an edited or damaged list must never reach outside the image folder.
     if (!IsUsableLocalName(name)) continue;
     // A later entry with the same URL replaces the earlier one.
-    CFileData& record = files.FindOrAdd(url);
-    record.localName.swap(name);  // the record's old text is the next line's buffer
+    // The decoded texts go into the record as they are; the record's old texts are the
+    // next lines' buffers.
+    CFileData& record = files.FindOrAdd(std::move(url));
+    record.localName.swap(name);
     record.reserved.clear();
     record.inUse = 0;
   }

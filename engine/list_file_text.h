@@ -31,9 +31,11 @@ class ListFileLines {
 
  private:
   /// Decodes the next line (without its line end) into `line`; false at the end.
-  bool NextLine(std::wstring& line, bool& ended);
-  /// Hands out `text` as the piece, or its first 8191 characters with the rest kept.
-  void Emit(std::wstring& text, bool ended, std::wstring& piece);
+  /// `mayHoldNul` is false when the line surely holds no NUL character.
+  bool NextLine(std::wstring& line, bool& ended, bool& mayHoldNul);
+  /// Hands out `text` as the piece, or its first 8191 characters with the rest kept; cut
+  /// at the first NUL when `mayHoldNul`.
+  void Emit(std::wstring& text, bool ended, bool mayHoldNul, std::wstring& piece);
 
   std::string_view bytes_;  // after the byte order mark
   bool utf16_ = false;

@@ -37,6 +37,15 @@ bool IsWindowsDeviceName(std::wstring_view name) {
          SameIgnoringAsciiCase(stem.substr(0, 3), L"LPT"sv);
 }
 
+// Whether every character is printable ASCII (U+0020..U+007E), as URLs and names nearly
+// always are. No branch per character: the list writer and reader check every entry of a
+// list that may hold a million, and this loop is what the compiler can vectorise.
+bool IsPrintableAscii(std::wstring_view text) {
+  uint32_t outside = 0;
+  for (const wchar_t c : text) outside |= static_cast<uint32_t>(c) - 0x20u >= 0x5Fu;
+  return outside == 0;
+}
+
 bool IsControl(char32_t c) {
   return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
@@ -67,6 +76,7 @@ bool WellFormedFrom(std::wstring_view text, std::size_t& i) {
 // entry of a list that may hold a million.
 bool FitsOneLine(std::wstring_view text) {
   if (text.size() > kListTextMax) return false;
+  if (IsPrintableAscii(text)) return true;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<char32_t>(text[i]);
     if (c >= 0x20 && c < 0xD800) continue;
@@ -77,8 +87,9 @@ bool FitsOneLine(std::wstring_view text) {
 }
 
 bool HasFolderSeparator(std::wstring_view name) {
-  return std::any_of(name.begin(), name.end(),
-                     [](wchar_t c) { return c == L'/' || c == L'\\' || c == L':'; });
+  uint32_t found = 0;  // no branch per character, as in IsPrintableAscii
+  for (const wchar_t c : name) found |= (c == L'/') | (c == L'\\') | (c == L':');
+  return found != 0;
 }
 
 bool IsOwnFileName(std::wstring_view name) {
@@ -93,6 +104,7 @@ bool IsUsableImageFolder(std::wstring_view folder) {
 }
 
 bool IsPlainText(std::wstring_view text) {
+  if (IsPrintableAscii(text)) return true;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<char32_t>(text[i]);
     if (c >= 0x20 && c < 0x7F) continue;
@@ -122,7 +134,7 @@ std::wstring PrintableText(std::wstring_view text) {
 }
 
 bool IsUsableLocalName(std::wstring_view name, NameRules rules) {
-  if (name.empty() || name == L"." || name == L"..") return false;
+  if (name.empty() || name == L"."sv || name == L".."sv) return false;
   if (HasFolderSeparator(name) || !IsPlainText(name)) return false;
   if (IsOwnFileName(name)) return false;
   if (rules == NameRules::kWindows) {

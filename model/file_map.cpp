@@ -26,24 +26,21 @@ uint64_t Step(uint64_t state, uint64_t word) {
   return state ^ (state >> 32);
 }
 
-// Hashes the URL's bytes eight at a time in two independent lanes (URLs are long, and the
-// reader hashes every one of them). Each step is a bijection of the lane, so texts of one
-// length that differ in one word always differ in their lane.
+// Hashes the URL's bytes eight at a time in four independent lanes (URLs are long, and
+// the reader hashes every one of them). Each step is a bijection of its lane, so texts of
+// one length that differ in one word always differ in that lane.
 uint32_t HashUrl(std::wstring_view url) {
   const auto* at = reinterpret_cast<const unsigned char*>(url.data());
   std::size_t left = url.size() * sizeof(wchar_t);
-  uint64_t a = left;
-  uint64_t b = kMultiplier;
-  for (; left >= 16; left -= 16, at += 16) {
-    a = Step(a, Word(at));
-    b = Step(b, Word(at + 8));
+  uint64_t lanes[4] = {left, kMultiplier, ~kMultiplier, kMultiplier >> 1};
+  for (; left >= sizeof lanes; left -= sizeof lanes, at += sizeof lanes) {
+    for (int k = 0; k < 4; ++k) lanes[k] = Step(lanes[k], Word(at + 8 * k));
   }
-  unsigned char tail[16] = {};
+  unsigned char tail[sizeof lanes] = {};
   std::memcpy(tail, at, left);
-  a = Step(a, Word(tail));
-  b = Step(b, Word(tail + 8));
+  for (int k = 0; k < 4; ++k) lanes[k] = Step(lanes[k], Word(tail + 8 * k));
+  uint64_t h = Step(Step(Step(lanes[0], lanes[1]), lanes[2]), lanes[3]);
   // Final mix, so that the low bits that pick the slot depend on every input bit.
-  uint64_t h = a ^ (b * 0xC2B2AE3D27D4EB4Fu);
   h ^= h >> 33;
   h *= 0xFF51AFD7ED558CCDu;
   h ^= h >> 33;
@@ -146,14 +143,15 @@ CFileData& CFileMap::Set(CFileData record) {
   return stored;
 }
 
-CFileData& CFileMap::FindOrAdd(std::wstring_view url) {
+CFileData& CFileMap::FindOrAdd(std::wstring&& url) {
   const uint32_t hash = HashUrl(url);
   ReserveOne();
   const Probe probe = Seek(url, hash);
   if (probe.found) return records_[slots_[probe.slot].position1 - 1];
-  // A spare record is refilled in place: its texts keep their memory.
+  // A spare record is refilled in place: its texts keep their memory, and its old URL's
+  // becomes the caller's.
   CFileData& added = NextRecord();
-  added.url.assign(url);
+  added.url.swap(url);
   added.localName.clear();
   added.reserved.clear();
   added.inUse = 0;

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -53,8 +54,11 @@ class CFileMap {
   CFileData& Set(CFileData record);
 
   /// Returns the record stored under `url`; when there is none, adds one with that `url`,
-  /// empty texts otherwise and `inUse` 0. Allocation failure throws with the map unchanged.
-  CFileData& FindOrAdd(std::wstring_view url);
+  /// empty texts otherwise and `inUse` 0. The text of `url` goes into the added record as
+  /// it is, and `url` is left with unspecified content, its memory fit to be filled again
+  /// (the reader decodes its next line into it). Allocation failure throws with the map
+  /// unchanged.
+  CFileData& FindOrAdd(std::wstring&& url);
 
   /// Removes the record stored under `url`; returns false when there was none.
   bool Remove(std::wstring_view url);
@@ -118,6 +122,7 @@ class CFileMap {
   void Reindex();
   // The place the next record goes to: a spare record, or a new one at the end.
   CFileData& NextRecord();
+
   // Stores the record at position count_ in the free `slot`.
   void Occupy(std::size_t slot, uint32_t hash);
   // Removes the record the index holds in `slot`.

@@ -98,6 +98,30 @@ TEST_F(ListFileTest, ShortDuplicateEmptyAndLongEntries) {
        "tail.jpg\r\nname.jpg\r\n");
   EXPECT_EQ(Name(std::wstring(8190, L'f')), L"n.jpg");
   EXPECT_EQ(Name(std::wstring(8191, L'u')), L"tail.jpg");
+  // A NUL ends the text of its line, in plain ASCII lines and in others.
+  using namespace std::string_literals;
+  Load(kHead + "3\r\nu1\r\nn1.jpg\0junk\r\nu2\0x\r\nn2.jpg\r\nu3\xC3\xA9\0\xC3\xA9\r\nn3.jpg\r\n"s);
+  EXPECT_EQ(Name(L"u1"), L"n1.jpg");
+  EXPECT_EQ(Name(L"u2"), L"n2.jpg");
+  EXPECT_EQ(Name(L"u3\u00e9"), L"n3.jpg");
+  EXPECT_EQ(engine.files.GetCount(), 3u);
+}
+
+TEST_F(ListFileTest, ReadingTheListAgainRefillsTheRecordsInMemory) {
+  // The list is read at every start of the worker's loop: the records in memory take the
+  // new texts, rather than being freed and allocated again. A record that was refilled
+  // still has the room of the long text its third field held; it is emptied all the same.
+  std::string list = kHead + "300\r\n";
+  for (int i = 0; i < 300; ++i)
+    list += "http://h/" + std::to_string(i) + ".jpg\r\n" + std::to_string(i) + ".jpg\r\n";
+  Load(list);
+  for (CFileData& record : engine.files) record.reserved.assign(100, L'r');
+  Load(list);
+  ASSERT_EQ(engine.files.GetCount(), 300u);
+  for (const CFileData& record : engine.files) {
+    EXPECT_TRUE(record.reserved.empty());
+    EXPECT_GE(record.reserved.capacity(), 100u) << record.url;
+  }
 }
 
 TEST_F(ListFileTest, Utf16LeIsReadWithAndWithoutByteOrderMark) {
