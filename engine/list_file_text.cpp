@@ -202,7 +202,12 @@ bool DecodeListFile(std::string_view bytes, CFileMap& files) {
   std::wstring url;
   std::wstring name;
   for (int32_t i = 0; i < count; ++i) {
-    if (!lines.Next(url) || !lines.Next(name)) break;
+    if (!lines.Next(url)) break;
+    // The table's place for the URL is fetched while the name is read and checked: the
+    // table of a long list is larger than the processor's caches.
+    const CFileMap::UrlHash hash = CFileMap::Hash(url);
+    files.Prefetch(hash);
+    if (!lines.Next(name)) break;
     if (url.empty()) continue;
     // A name that is not a plain file of the folder would later be deleted as an unused
     // file: an edited or damaged list must never reach outside the image folder.
@@ -210,7 +215,7 @@ bool DecodeListFile(std::string_view bytes, CFileMap& files) {
     // A later entry with the same URL replaces the earlier one.
     // The decoded texts go into the record as they are; the record's old texts are the
     // next lines' buffers.
-    CFileData& record = files.FindOrAdd(std::move(url));
+    CFileData& record = files.FindOrAdd(std::move(url), hash);
     record.localName.swap(name);
     record.reserved.clear();
     record.inUse = 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cstring>
 #include <stdexcept>
 
@@ -28,18 +29,32 @@ uint64_t Step(uint64_t state, uint64_t word) {
 
 // Hashes the URL's bytes eight at a time in four independent lanes (URLs are long, and
 // the reader hashes every one of them). Each step is a bijection of its lane, so texts of
-// one length that differ in one word always differ in that lane.
+// one length that differ in one word always differ in that lane. The last 32 bytes are
+// read again as a whole block rather than copied out piece by piece.
 uint32_t HashUrl(std::wstring_view url) {
   const auto* at = reinterpret_cast<const unsigned char*>(url.data());
-  std::size_t left = url.size() * sizeof(wchar_t);
-  uint64_t lanes[4] = {left, kMultiplier, ~kMultiplier, kMultiplier >> 1};
-  for (; left >= sizeof lanes; left -= sizeof lanes, at += sizeof lanes) {
-    for (int k = 0; k < 4; ++k) lanes[k] = Step(lanes[k], Word(at + 8 * k));
+  const std::size_t size = url.size() * sizeof(wchar_t);
+  constexpr std::size_t kBlock = 32;
+  uint64_t a = size;
+  uint64_t b = kMultiplier;
+  uint64_t c = ~kMultiplier;
+  uint64_t d = kMultiplier >> 1;
+  const auto step = [&](const unsigned char* block) {
+    a = Step(a, Word(block));
+    b = Step(b, Word(block + 8));
+    c = Step(c, Word(block + 16));
+    d = Step(d, Word(block + 24));
+  };
+  if (size >= kBlock) {
+    const unsigned char* const last = at + size - kBlock;
+    for (; at < last; at += kBlock) step(at);
+    step(last);
+  } else {
+    unsigned char tail[kBlock] = {};
+    std::memcpy(tail, at, size);
+    step(tail);
   }
-  unsigned char tail[sizeof lanes] = {};
-  std::memcpy(tail, at, left);
-  for (int k = 0; k < 4; ++k) lanes[k] = Step(lanes[k], Word(tail + 8 * k));
-  uint64_t h = Step(Step(Step(lanes[0], lanes[1]), lanes[2]), lanes[3]);
+  uint64_t h = Step(Step(Step(a, b), c), d);
   // Final mix, so that the low bits that pick the slot depend on every input bit.
   h ^= h >> 33;
   h *= 0xFF51AFD7ED558CCDu;
@@ -143,8 +158,17 @@ CFileData& CFileMap::Set(CFileData record) {
   return stored;
 }
 
-CFileData& CFileMap::FindOrAdd(std::wstring&& url) {
-  const uint32_t hash = HashUrl(url);
+CFileMap::UrlHash CFileMap::Hash(std::wstring_view url) {
+  return {HashUrl(url)};
+}
+
+void CFileMap::Prefetch(UrlHash hash) const {
+  if (!slots_.empty()) __builtin_prefetch(&slots_[hash.value & Mask()]);
+}
+
+CFileData& CFileMap::FindOrAdd(std::wstring&& url, UrlHash urlHash) {
+  const uint32_t hash = urlHash.value;
+  assert(hash == HashUrl(url));
   ReserveOne();
   const Probe probe = Seek(url, hash);
   if (probe.found) return records_[slots_[probe.slot].position1 - 1];

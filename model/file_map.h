@@ -53,12 +53,23 @@ class CFileMap {
   /// record. Allocation failure throws with the map unchanged.
   CFileData& Set(CFileData record);
 
-  /// Returns the record stored under `url`; when there is none, adds one with that `url`,
-  /// empty texts otherwise and `inUse` 0. The text of `url` goes into the added record as
-  /// it is, and `url` is left with unspecified content, its memory fit to be filled again
-  /// (the reader decodes its next line into it). Allocation failure throws with the map
-  /// unchanged.
-  CFileData& FindOrAdd(std::wstring&& url);
+  /// The hash that places a URL in the table; it depends on the URL's text only.
+  struct UrlHash {
+    uint32_t value;
+  };
+  /// Returns the hash of `url`, for Prefetch and FindOrAdd.
+  static UrlHash Hash(std::wstring_view url);
+
+  /// Asks the processor to bring the table's place for `hash` into the cache, so that a
+  /// FindOrAdd after some other work does not wait for memory. No effect otherwise.
+  void Prefetch(UrlHash hash) const;
+
+  /// Returns the record stored under `url`, whose hash is `hash` (Hash(url)); when there
+  /// is none, adds one with that `url`, empty texts otherwise and `inUse` 0. The text of
+  /// `url` goes into the added record as it is, and `url` is left with unspecified
+  /// content, its memory fit to be filled again (the reader decodes its next line into
+  /// it). Allocation failure throws with the map unchanged.
+  CFileData& FindOrAdd(std::wstring&& url, UrlHash hash);
 
   /// Removes the record stored under `url`; returns false when there was none.
   bool Remove(std::wstring_view url);

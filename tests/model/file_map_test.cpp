@@ -95,7 +95,8 @@ TEST_F(FileMapDifferential, LongRandomRunAgreesWithUnorderedMap) {
       EXPECT_TRUE(Same(stored, record));
       reference[key] = record;
     } else if (op < phase.limits[1]) {
-      CFileData& record = files.FindOrAdd(std::wstring(key));
+      files.Prefetch(CFileMap::Hash(key));
+      CFileData& record = files.FindOrAdd(std::wstring(key), CFileMap::Hash(key));
       if (reference.count(key) == 0) {
         EXPECT_TRUE(Same(record, CFileData{L"", key, L"", 0}));
         reference[key] = record;
@@ -187,8 +188,14 @@ TEST_F(FileMapDifferential, LongRandomRunAgreesWithUnorderedMap) {
   EXPECT_GE(tableSizes.size(), 10u);
 }
 
+void Add(CFileMap& files, std::wstring url) {
+  const CFileMap::UrlHash hash = CFileMap::Hash(url);
+  files.FindOrAdd(std::move(url), hash);
+}
+
 TEST(FileMap, TableSizesAndTheirLimits) {
   CFileMap files;
+  files.Prefetch(CFileMap::Hash(L"none"));  // no table yet
   EXPECT_EQ(files.GetHashTableSize(), 0u);
   EXPECT_EQ(files.Find(L"none"), nullptr);
   EXPECT_FALSE(files.Remove(L"none"));
@@ -208,12 +215,12 @@ TEST(FileMap, TableSizesAndTheirLimits) {
   }
   // At most half full: four records fit eight slots, the fifth doubles them.
   files.InitHashTable(8);
-  for (int i = 0; i < 4; ++i) files.FindOrAdd(L"u" + std::to_wstring(i));
+  for (int i = 0; i < 4; ++i) Add(files, L"u" + std::to_wstring(i));
   EXPECT_EQ(files.GetHashTableSize(), 8u);
-  files.FindOrAdd(L"u4");
+  Add(files, L"u4");
   EXPECT_EQ(files.GetHashTableSize(), 16u);
   // Sizing never drops below what the records need, and loses none of them.
-  for (int i = 5; i < 100; ++i) files.FindOrAdd(L"u" + std::to_wstring(i));
+  for (int i = 5; i < 100; ++i) Add(files, L"u" + std::to_wstring(i));
   files.InitHashTable(1);
   EXPECT_EQ(files.GetHashTableSize(), 256u);
   files.RemoveAll();
