@@ -5,6 +5,7 @@
 #include <bit>
 #include <cassert>
 #include <cstring>
+#include <random>
 #include <stdexcept>
 
 namespace orvella {
@@ -27,6 +28,22 @@ uint64_t Step(uint64_t state, uint64_t word) {
   return state ^ (state >> 32);
 }
 
+// The URLs come from the service. With a hash anyone can compute in advance, a hostile
+// answer could offer thousands of URLs that all land in one run of slots and make every
+// lookup walk all of them. A seed drawn once per process makes the places unpredictable;
+// nothing else depends on them (records keep the order they were added in).
+uint64_t ProcessSeed() {
+  static const uint64_t seed = []() -> uint64_t {
+    try {
+      std::random_device source;
+      return (uint64_t{source()} << 32) ^ source();
+    } catch (...) {  // no entropy source: where the seed itself lies is still unknown
+      return reinterpret_cast<uintptr_t>(&seed) * kMultiplier;
+    }
+  }();
+  return seed;
+}
+
 // Hashes the URL's bytes eight at a time in four independent lanes (URLs are long, and
 // the reader hashes every one of them). Each step is a bijection of its lane, so texts of
 // one length that differ in one word always differ in that lane. The last 32 bytes are
@@ -35,7 +52,7 @@ uint32_t HashUrl(std::wstring_view url) {
   const auto* at = reinterpret_cast<const unsigned char*>(url.data());
   const std::size_t size = url.size() * sizeof(wchar_t);
   constexpr std::size_t kBlock = 32;
-  uint64_t a = size;
+  uint64_t a = size ^ ProcessSeed();
   uint64_t b = kMultiplier;
   uint64_t c = ~kMultiplier;
   uint64_t d = kMultiplier >> 1;
