@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "base/write_log.h"
+#include "engine/list_file_text.h"
 #include "engine/list_journal.h"
 #include "engine/local_names.h"
 #include "engine/orvella_engine.h"
@@ -84,9 +85,14 @@ std::vector<std::wstring> COrvellaEngine::ReplayJournal(const std::wstring& fold
   journalCut_ = false;
   journalWritten_ = false;
   std::string bytes;
-  const ReadOutcome read =
-      ReadRegularFile(FsPath(JoinFolder(folder, kJournalFileName)), false, bytes);
+  const std::wstring path = JoinFolder(folder, kJournalFileName);
+  const ReadOutcome read = ReadRegularFile(FsPath(path), false, bytes, kMaxFolderRecordBytes);
+  // Found but not replayed, it is dropped once the list is written.
   journalFound = read != ReadOutcome::kMissing;
+  if (read == ReadOutcome::kTooLarge) {
+    WriteLog(L"ReadLocalFileList: journal larger than %d MiB, not replayed: %s",
+             kMaxFolderRecordBytes >> 20, path);
+  }
   if (read != ReadOutcome::kRead) return {};
   bool cut = false;
   const std::vector<JournalEntry> entries = DecodeJournal(bytes, cut);

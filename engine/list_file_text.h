@@ -14,6 +14,10 @@ namespace orvella {
 /// First line of every list file.
 inline constexpr wchar_t kListFileHeader[] = L"[Rovanta Orvella List]";
 
+/// Largest list file or journal read. A list entry takes a few hundred bytes, so this
+/// holds millions of them; a larger file, planted or damaged, is not read into memory.
+inline constexpr std::size_t kMaxFolderRecordBytes = std::size_t{1} << 30;
+
 /// Longest piece one line read yields; a longer line is read as several pieces.
 inline constexpr std::size_t kListLinePieceMax = 8191;
 

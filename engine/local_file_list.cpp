@@ -40,9 +40,17 @@ void COrvellaEngine::ReadLocalFileList() {
 void COrvellaEngine::ReadListFile(const std::wstring& folder) {
   const std::wstring path = JoinFolder(folder, kListFileName);
   std::string bytes;
-  switch (ReadRegularFile(FsPath(path), false, bytes)) {
+  switch (ReadRegularFile(FsPath(path), false, bytes, kMaxFolderRecordBytes)) {
     case ReadOutcome::kRead:
       break;
+    case ReadOutcome::kTooLarge:
+      // Taken as missing, the list is written anew at the next batch end: what it held
+      // is fetched again or stays in the folder, and nothing is deleted for it.
+      WriteLog(L"ReadLocalFileList: file list larger than %d MiB, taken as missing: %s",
+               kMaxFolderRecordBytes >> 20, path);
+      files.RemoveAll();
+      files.InitHashTable(kDefaultBuckets);
+      return;
     case ReadOutcome::kNotRegular:
       // A pipe would block the read for ever; a link could point anywhere.
       WriteLog(L"ReadLocalFileList: not a regular file, taken as missing: %s", path);

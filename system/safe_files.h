@@ -66,12 +66,14 @@ enum class ReadOutcome {
   kRead,        // `bytes` holds the file
   kMissing,     // nothing there, or it cannot be opened
   kNotRegular,  // a pipe, a device, a folder (a link too, unless links are followed)
+  kTooLarge,    // more than the caller takes, by its size or by what was read; nothing kept
 };
 
 /// Reads the file at `path` into `bytes` without ever blocking on what stands there:
 /// only a regular file is read. `followLinks` lets the last name be a link to a regular
-/// file. Stops after more than `maxBytes` bytes (the caller sees the longer result).
-/// Any thread.
+/// file. A file of more than `maxBytes` bytes gives kTooLarge with `bytes` empty: one
+/// whose size says so is not read at all (a sparse file can announce terabytes), one that
+/// grows while it is read is given up after `maxBytes` and one more. Any thread.
 ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks, std::string& bytes,
                             std::size_t maxBytes = SIZE_MAX);
 

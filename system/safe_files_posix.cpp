@@ -93,6 +93,10 @@ ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks,
   off_t size = 0;
   const int fd = OpenRegular(path, O_RDONLY | (followLinks ? 0 : O_NOFOLLOW), notRegular, &size);
   if (fd < 0) return notRegular ? ReadOutcome::kNotRegular : ReadOutcome::kMissing;
+  if (static_cast<std::uint64_t>(size) > maxBytes) {
+    ::close(fd);
+    return ReadOutcome::kTooLarge;
+  }
   if (size > 0) bytes.reserve(ReadReserve(static_cast<std::uint64_t>(size), maxBytes));
   char block[64 * 1024];
   for (;;) {
@@ -105,7 +109,11 @@ ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks,
     }
     if (n == 0) break;
     bytes.append(block, static_cast<std::size_t>(n));
-    if (bytes.size() > maxBytes) break;
+    if (bytes.size() > maxBytes) {
+      ::close(fd);
+      bytes.clear();
+      return ReadOutcome::kTooLarge;
+    }
   }
   ::close(fd);
   return ReadOutcome::kRead;

@@ -90,8 +90,13 @@ ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks,
     return ReadOutcome::kNotRegular;
   }
   LARGE_INTEGER size{};
-  if (::GetFileSizeEx(file, &size) && size.QuadPart > 0)
+  if (::GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+    if (static_cast<std::uint64_t>(size.QuadPart) > maxBytes) {
+      ::CloseHandle(file);
+      return ReadOutcome::kTooLarge;
+    }
     bytes.reserve(ReadReserve(static_cast<std::uint64_t>(size.QuadPart), maxBytes));
+  }
   char block[64 * 1024];
   for (;;) {
     DWORD n = 0;
@@ -102,7 +107,11 @@ ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks,
     }
     if (n == 0) break;
     bytes.append(block, n);
-    if (bytes.size() > maxBytes) break;
+    if (bytes.size() > maxBytes) {
+      ::CloseHandle(file);
+      bytes.clear();
+      return ReadOutcome::kTooLarge;
+    }
   }
   ::CloseHandle(file);
   return ReadOutcome::kRead;

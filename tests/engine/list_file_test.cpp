@@ -2,6 +2,7 @@
 // that would not read back, and the journal that carries changes across a crash.
 #include "engine/list_file_text.h"
 #include "engine/list_journal.h"
+#include "system/safe_files.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace orvella::test {
@@ -282,6 +283,37 @@ TEST_F(ListFileTest, JournalLeftByACrashIsFoldedIntoTheList) {
   EXPECT_EQ(dir.Read("taken.jpg"), "someone else's");
   engine.ReadLocalFileList();
   EXPECT_EQ(engine.files.GetCount(), 4u);
+}
+
+// A list or journal larger than the engine reads, as a sparse file announcing it: read as
+// missing without reading it, so nothing of the folder is deleted on its account, and the
+// list is written anew in its place.
+TEST_F(ListFileTest, ListOrJournalBeyondTheLimitIsNotReadAndNothingIsDeletedForIt) {
+  dir.Write("kept.jpg", "the user's");
+  for (const char* name : {"rvt_orv_files.lst", "rvt_orv_files.lst.jnl"}) {
+    dir.Write(name, kHead + "1\r\nu\r\nkept.jpg\r\n");
+    std::filesystem::resize_file(dir / name, kMaxFolderRecordBytes + 1);
+  }
+  engine.ReadLocalFileList();
+  EXPECT_TRUE(engine.files.IsEmpty());
+  EXPECT_TRUE(host.Logged(L"ReadLocalFileList: file list larger than 1024 MiB, taken as missing: " +
+                          InFolder("rvt_orv_files.lst")));
+  EXPECT_TRUE(host.Logged(L"ReadLocalFileList: journal larger than 1024 MiB, not replayed: " +
+                          InFolder("rvt_orv_files.lst.jnl")));
+  // The journal was dropped and an empty list written in the oversized one's place.
+  EXPECT_FALSE(Exists("rvt_orv_files.lst.jnl"));
+  EXPECT_EQ(dir.Read("rvt_orv_files.lst"), kHead + "0\r\n");
+  EXPECT_EQ(dir.Read("kept.jpg"), "the user's");
+}
+
+TEST(ReadRegularFile, GivesUpBeyondItsLimitWhetherTheSizeOrTheReadShowsIt) {
+  TempDir dir;
+  dir.Write("ten", "0123456789");
+  std::string bytes;
+  EXPECT_EQ(ReadRegularFile(dir / "ten", false, bytes, 10), ReadOutcome::kRead);
+  EXPECT_EQ(bytes, "0123456789");
+  EXPECT_EQ(ReadRegularFile(dir / "ten", false, bytes, 9), ReadOutcome::kTooLarge);
+  EXPECT_TRUE(bytes.empty());
 }
 
 TEST(ListJournal, EntriesCutShortAreSkippedAndTheNextWholeOneIsFound) {

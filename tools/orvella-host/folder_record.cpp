@@ -23,8 +23,8 @@ std::string ReadRecordFile(const std::wstring& path, std::string& bytes, bool& f
   found = true;
   switch (ReadRegularFile(FsPath(path), false, bytes, kMaxRecordFileBytes)) {
     case ReadOutcome::kRead:
-      if (bytes.size() <= kMaxRecordFileBytes) return "";
-      bytes.clear();
+      return "";
+    case ReadOutcome::kTooLarge:
       return "it is larger than " + std::to_string(kMaxRecordFileBytes >> 20) + " MiB";
     case ReadOutcome::kNotRegular:
       return "it is not a regular file";

@@ -6,11 +6,12 @@
 #include <map>
 #include <string>
 
+#include "engine/list_file_text.h"
+
 namespace orvella::host {
 
-/// Largest list file or journal counted. The plug-in's lists hold hundreds of entries of
-/// a few hundred bytes; a file a million times that size is not read into memory.
-inline constexpr std::size_t kMaxRecordFileBytes = 256u << 20;
+/// Largest list file or journal counted: the most the plug-in itself reads.
+inline constexpr std::size_t kMaxRecordFileBytes = kMaxFolderRecordBytes;
 
 /// The plug-in's files in one image folder.
 struct FolderRecord {
