@@ -69,7 +69,7 @@ bool IsBlank(wchar_t c) {
   return c == L' ' || (c >= L'\t' && c <= L'\r');
 }
 
-// Hash buckets when the count cannot size the table.
+// Hash buckets when there is no list, or its count cannot size the table.
 constexpr std::size_t kDefaultBuckets = 2523;
 // Counts above this are not believed for sizing: the table still grows as entries come.
 constexpr int32_t kMaxPresizedEntries = 1 << 20;
@@ -187,6 +187,11 @@ int32_t ParseListCount(std::wstring_view text) {
   if (value > INT32_MAX) return INT32_MAX;
   if (value < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(value);
+}
+
+void ForgetListedFiles(CFileMap& files) {
+  files.RemoveAll();
+  files.InitHashTable(kDefaultBuckets);
 }
 
 bool DecodeListFile(std::string_view bytes, CFileMap& files) {

@@ -62,6 +62,9 @@ int32_t ParseListCount(std::wstring_view text);
 /// with the map empty, when the header is wrong or missing. Any thread.
 bool DecodeListFile(std::string_view bytes, CFileMap& files);
 
+/// Empties `files` and sizes its table as for a folder without a list file. Worker thread.
+void ForgetListedFiles(CFileMap& files);
+
 /// Returns the bytes of a list file holding `files`: UTF-8 byte order mark, the header,
 /// the count and the URL / name pairs in map order, each line ended by CR LF. Entries that
 /// would not read back identically (IsListableEntry) are left out and their URLs added to

@@ -8,12 +8,6 @@
 #include "system/safe_files.h"
 
 namespace orvella {
-namespace {
-
-// Hash buckets when there is no list file.
-constexpr std::size_t kDefaultBuckets = 2523;
-
-}  // namespace
 
 void COrvellaEngine::ReadLocalFileList() {
   const std::wstring folder = SnapshotSettings().imgFolder;
@@ -29,8 +23,7 @@ void COrvellaEngine::ReadLocalFileList() {
   if (!IsUsableImageFolder(folder)) {
     // Never the host's current folder: no list is read from there or written to it.
     folder_.clear();
-    files.RemoveAll();
-    files.InitHashTable(kDefaultBuckets);
+    ForgetListedFiles(files);
     WriteLog(L"ReadLocalFileList: file list not found");
     return;
   }
@@ -48,16 +41,14 @@ void COrvellaEngine::ReadListFile(const std::wstring& folder) {
       // is fetched again or stays in the folder, and nothing is deleted for it.
       WriteLog(L"ReadLocalFileList: file list larger than %d MiB, taken as missing: %s",
                kMaxFolderRecordBytes >> 20, path);
-      files.RemoveAll();
-      files.InitHashTable(kDefaultBuckets);
+      ForgetListedFiles(files);
       return;
     case ReadOutcome::kNotRegular:
       // A pipe would block the read for ever; a link could point anywhere.
       WriteLog(L"ReadLocalFileList: not a regular file, taken as missing: %s", path);
       [[fallthrough]];
     case ReadOutcome::kMissing:
-      files.RemoveAll();
-      files.InitHashTable(kDefaultBuckets);
+      ForgetListedFiles(files);
       WriteLog(L"ReadLocalFileList: file list not found");
       return;
   }

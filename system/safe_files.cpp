@@ -7,9 +7,8 @@
 
 namespace orvella {
 
-std::size_t ReadReserve(std::uint64_t size, std::size_t maxBytes) {
-  const std::uint64_t taken = maxBytes == SIZE_MAX ? maxBytes : std::uint64_t{maxBytes} + 1;
-  return static_cast<std::size_t>(std::min({size, taken, std::uint64_t{1} << 30}));
+std::size_t ReadReserve(std::uint64_t size) {
+  return static_cast<std::size_t>(std::min(size, std::uint64_t{1} << 30));
 }
 
 bool IsNameTaken(const std::wstring& folder, std::wstring_view name) {

@@ -77,10 +77,10 @@ enum class ReadOutcome {
 ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks, std::string& bytes,
                             std::size_t maxBytes = SIZE_MAX);
 
-/// Bytes a read of a whole file of `size` bytes reserves up front: the size, but no more
-/// than the read takes (`maxBytes` and one more) nor than 1 GiB, as a file's size is only
-/// a hint (a sparse file announces what it never holds). Any thread.
-std::size_t ReadReserve(std::uint64_t size, std::size_t maxBytes);
+/// Bytes a read of a whole file of `size` bytes (within the read's limit) reserves up
+/// front: the size, but no more than 1 GiB, as a file's size is only a hint (a sparse file
+/// announces what it never holds). Any thread.
+std::size_t ReadReserve(std::uint64_t size);
 
 /// A file kept open for appending to it: the journal beside the list file, written at
 /// every step of every download of a batch. Closed when the object goes away.

@@ -97,7 +97,7 @@ ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks,
     ::close(fd);
     return ReadOutcome::kTooLarge;
   }
-  if (size > 0) bytes.reserve(ReadReserve(static_cast<std::uint64_t>(size), maxBytes));
+  if (size > 0) bytes.reserve(ReadReserve(static_cast<std::uint64_t>(size)));
   char block[64 * 1024];
   for (;;) {
     const ssize_t n = ::read(fd, block, sizeof block);

@@ -95,7 +95,7 @@ ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks,
       ::CloseHandle(file);
       return ReadOutcome::kTooLarge;
     }
-    bytes.reserve(ReadReserve(static_cast<std::uint64_t>(size.QuadPart), maxBytes));
+    bytes.reserve(ReadReserve(static_cast<std::uint64_t>(size.QuadPart)));
   }
   char block[64 * 1024];
   for (;;) {

@@ -17,15 +17,15 @@ namespace orvella::host {
 namespace {
 
 // Reads one of the plug-in's files as the plug-in does: a regular file only, never
-// through a link. Returns "" when `bytes` holds it or nothing stands there (`found`
-// false), else why it was not read.
+// through a link, and no larger than the plug-in reads. Returns "" when `bytes` holds it or nothing
+// stands there (`found` false), else why it was not read.
 std::string ReadRecordFile(const std::wstring& path, std::string& bytes, bool& found) {
   found = true;
-  switch (ReadRegularFile(FsPath(path), false, bytes, kMaxRecordFileBytes)) {
+  switch (ReadRegularFile(FsPath(path), false, bytes, kMaxFolderRecordBytes)) {
     case ReadOutcome::kRead:
       return "";
     case ReadOutcome::kTooLarge:
-      return "it is larger than " + std::to_string(kMaxRecordFileBytes >> 20) + " MiB";
+      return "it is larger than " + std::to_string(kMaxFolderRecordBytes >> 20) + " MiB";
     case ReadOutcome::kNotRegular:
       return "it is not a regular file";
     case ReadOutcome::kMissing:

@@ -6,12 +6,7 @@
 #include <map>
 #include <string>
 
-#include "engine/list_file_text.h"
-
 namespace orvella::host {
-
-/// Largest list file or journal counted: the most the plug-in itself reads.
-inline constexpr std::size_t kMaxRecordFileBytes = kMaxFolderRecordBytes;
 
 /// The plug-in's files in one image folder.
 struct FolderRecord {
