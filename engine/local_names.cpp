@@ -135,6 +135,8 @@ std::wstring PrintableText(std::wstring_view text) {
 
 bool IsUsableLocalName(std::wstring_view name, NameRules rules) {
   if (name.empty() || name == L"."sv || name == L".."sv) return false;
+  // A name the list could not hold as one line piece would leave its file unrecorded.
+  if (name.size() > kListTextMax) return false;
   if (HasFolderSeparator(name) || !IsPlainText(name)) return false;
   if (IsOwnFileName(name)) return false;
   if (rules == NameRules::kWindows) {

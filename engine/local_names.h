@@ -48,7 +48,8 @@ std::wstring PrintableText(std::wstring_view text);
 
 /// Returns true when `name` is a plain file name inside the image folder that is not one
 /// of the plug-in's own files: false for "", "." and "..", names holding '/', '\', ':',
-/// control characters (C0, DEL, C1) or characters UTF-8 cannot carry, the list file and
+/// control characters (C0, DEL, C1) or characters UTF-8 cannot carry, names longer than
+/// kListTextMax (the URL's escapes can make a name longer than its URL), the list file and
 /// its companions; under Windows rules also the device names (CON, PRN, AUX, NUL,
 /// COM0-9, LPT0-9, with any extension) and names ending in '.' or ' '. Any thread.
 bool IsUsableLocalName(std::wstring_view name, NameRules rules = kPlatformNameRules);

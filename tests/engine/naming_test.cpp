@@ -36,6 +36,8 @@ TEST(LocalPaths, NamesThatLeaveTheFolderOrHitOurFilesAreRefused) {
                                 L"~ \u00a0.jpg", L"rvt_orv_files.lst.x"}) {
       EXPECT_TRUE(IsUsableLocalName(good, rules)) << "'" << good << "'";
     }
+    EXPECT_TRUE(IsUsableLocalName(std::wstring(kListTextMax, L'n'), rules));
+    EXPECT_FALSE(IsUsableLocalName(std::wstring(kListTextMax + 1, L'n'), rules));
   }
   for (const wchar_t* device : {L"con.jpg", L"NUL", L"com9.png", L"LPT1", L"a.jpg.", L"a.jpg "}) {
     EXPECT_FALSE(IsUsableLocalName(device, NameRules::kWindows)) << "'" << device << "'";
