@@ -41,6 +41,10 @@ inline constexpr uint32_t kFeedQueried = 0x10000;
 inline constexpr int32_t kFeedTypeWallpapers = 1;
 inline constexpr int32_t kFeedTypeClocks = 2;
 
+/// Most feeds a stored configuration holds: a damaged profile's "nFeeds" is read no
+/// further than this, by the plug-in and by its reference host alike.
+inline constexpr int32_t kMaxFeeds = 1000;
+
 /// One configured feed.
 class COrvellaFeed {
  public:
