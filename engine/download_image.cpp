@@ -35,12 +35,9 @@ class FileSink final : public ImageSink {
     }
     return true;
   }
-  /// Writes what is still gathered and closes the file. Returns false when any write
-  /// failed (a full disk may show only at the last flush).
-  bool Close() {
-    const bool written = !writeFailed_ && WritePending();
-    return file_.Close() && written;
-  }
+  /// Writes what is still gathered; the file stays open. Returns false when any write
+  /// failed.
+  bool Complete() { return !writeFailed_ && WritePending(); }
   bool stopped() const { return stopped_; }
 
  private:
@@ -57,16 +54,16 @@ class FileSink final : public ImageSink {
   bool writeFailed_ = false;
 };
 
-void CloseAndRemove(WorkFile& file, const std::wstring& target) {
+void CloseAndRemove(WorkFile& file, const DownloadTarget& target) {
   file.Close();
-  RemoveRegularFile(FsPath(target));
+  target.remove();
 }
 
 int32_t Finish(const ImageFetchResult& result, FileSink& sink, WorkFile& file,
-               const std::wstring& url, const std::wstring& target) {
+               const std::wstring& url, const DownloadTarget& target) {
   switch (result.outcome) {
     case ImageFetchOutcome::kComplete:
-      if (sink.Close()) return kDownloadOk;
+      if (sink.Complete()) return kDownloadOk;
       break;
     case ImageFetchOutcome::kSinkDeclined:
       if (sink.stopped()) {
@@ -96,12 +93,52 @@ int32_t Finish(const ImageFetchResult& result, FileSink& sink, WorkFile& file,
   }
   // The body could not be stored completely: keeping part of an image would record a
   // broken file as downloaded.
-  WriteLog(L"DownloadImage(), can't write file %s", target);
+  WriteLog(L"DownloadImage(), can't write file %s", target.text);
   CloseAndRemove(file, target);
   return kDownloadError;
 }
 
+// The steps after the URL was parsed: the scheme, the target file, the request.
+int32_t Fetch(ImageSession& session, const std::wstring& url, const ParsedUrl& parsed,
+              const DownloadTarget& target, WorkFile& file, const std::atomic<int32_t>* stop) {
+  if (parsed.serviceType != kServiceHttp && parsed.serviceType != kServiceHttps) {
+    WriteLog(L"DownloadImage(), Unsupported service type (%d), %s", parsed.serviceType, url);
+    return kDownloadFailed;
+  }
+  // What stands at the target and is not the caller's to replace stays as it is: the
+  // download fails.
+  std::wstring reason;
+  switch (target.create(file, reason)) {
+    case CreateOutcome::kCreated:
+      break;
+    case CreateOutcome::kTaken:
+      WriteLog(L"DownloadImage(), not a regular file, left alone: %s", target.text);
+      return kDownloadFailed;
+    case CreateOutcome::kFailed:
+      WriteLog(L"DownloadImage(), can't create file %s", target.text);
+      return kDownloadFailed;
+  }
+  FileSink sink(file, stop);
+  ImageFetchResult result;
+  try {
+    result = session.Get(parsed, stop, sink);
+  } catch (...) {
+    CloseAndRemove(file, target);
+    WriteLog(L"DownloadImage(), Unknown exception");
+    return kDownloadError;
+  }
+  return Finish(result, sink, file, url, target);
+}
+
 }  // namespace
+
+int32_t DownloadParsedImage(const std::wstring& url, const ParsedUrl& parsed,
+                            const DownloadTarget& target, WorkFile& file,
+                            const std::atomic<int32_t>* stop, ImageSessionOpener open) {
+  const std::unique_ptr<ImageSession> session = open(kDownloadAgent);
+  WriteLog(L"DownloadImage(), %s -> %s", url, target.text);
+  return Fetch(*session, url, parsed, target, file, stop);
+}
 
 int32_t DownloadImage(const std::wstring& url, const std::wstring& target,
                       const std::atomic<int32_t>* stop, ImageSessionOpener open) {
@@ -112,33 +149,20 @@ int32_t DownloadImage(const std::wstring& url, const std::wstring& target,
     WriteLog(L"DownloadImage(), AfxParseURL failed, %s", url);
     return kDownloadFailed;
   }
-  if (parsed.serviceType != kServiceHttp && parsed.serviceType != kServiceHttps) {
-    WriteLog(L"DownloadImage(), Unsupported service type (%d), %s", parsed.serviceType, url);
-    return kDownloadFailed;
-  }
   // A regular file at the target is a leftover of an earlier run and goes; a link or
-  // anything else there is not ours and stays as it is: the download fails.
+  // anything else there is not ours and stays as it is.
+  const std::filesystem::path path = FsPath(target);
+  const DownloadTarget at{
+      target, [&path](WorkFile& file, std::wstring&) { return CreateWorkFile(file, path); },
+      [&path] { RemoveRegularFile(path); }};
   WorkFile file;
-  switch (CreateWorkFile(file, FsPath(target))) {
-    case CreateOutcome::kCreated:
-      break;
-    case CreateOutcome::kTaken:
-      WriteLog(L"DownloadImage(), not a regular file, left alone: %s", target);
-      return kDownloadFailed;
-    case CreateOutcome::kFailed:
-      WriteLog(L"DownloadImage(), can't create file %s", target);
-      return kDownloadFailed;
-  }
-  FileSink sink(file, stop);
-  ImageFetchResult result;
-  try {
-    result = session->Get(parsed, stop, sink);
-  } catch (...) {
-    CloseAndRemove(file, target);
-    WriteLog(L"DownloadImage(), Unknown exception");
+  const int32_t result = Fetch(*session, url, parsed, at, file, stop);
+  if (result == kDownloadOk && !file.Close()) {
+    WriteLog(L"DownloadImage(), can't write file %s", target);
+    RemoveRegularFile(path);
     return kDownloadError;
   }
-  return Finish(result, sink, file, url, target);
+  return result;
 }
 
 }  // namespace orvella

@@ -5,6 +5,7 @@
 // and only while this engine owns the folder.
 #include "base/path_text.h"
 #include "base/write_log.h"
+#include "engine/download_image.h"
 #include "engine/local_names.h"
 #include "engine/orvella_engine.h"
 
@@ -17,14 +18,14 @@ int32_t COrvellaEngine::DownloadNext(const std::atomic<int32_t>* stop) {
     // be. The items come back with their feeds' next answers.
     WriteLog(L"DownloadNext(), no usable image folder (empty or not absolute): \"%s\"", folder);
     queue.clear();
-    FinishBatch(folder);
+    FinishBatch(folder, stop);
     return 0;
   }
   if (queue.empty()) {
-    FinishBatch(folder);
+    FinishBatch(folder, stop);
     return 0;
   }
-  // Another worker's folder: the queue waits for the next pass.
+  // A folder this worker cannot lock: the queue waits for the next pass.
   if (!EnterFolder(folder)) return 0;
   const COrvellaItem& item = queue.front();  // stays in place until it is taken off below
   downloading = 1;
@@ -50,37 +51,56 @@ void COrvellaEngine::FetchItem(const std::wstring& folder, const std::wstring& u
              PrintableText(url));
     return;
   }
+  ParsedUrl parsed;  // parsed once, for the name and for the download
+  if (!ParseUrl(url, parsed)) {
+    WriteLog(L"BuildLocalName(): Url can't be parsed: %s", url);
+    return;
+  }
+  // An empty file at the name, no record's and this user's, is a picture that did not
+  // survive a power cut (or the test creation a crash left): it goes, and is fetched now.
+  const std::wstring bare = BareNameOf(parsed);
+  if (!bare.empty() && IsUsableLocalName(bare) && imageFolder.ClearEmptyFile(bare)) {
+    WriteLog(L"DownloadNext(), empty file taken as one that did not survive, fetched again: %s",
+             JoinFolder(folder, bare));
+  }
   std::wstring path;
   std::wstring name;
-  if (!FreeLocalName(folder, url, path, name)) return;
-  const std::wstring work = WorkName(name);
-  const std::wstring temp = JoinFolder(folder, work);
-  if (imageFolder.IsTaken(work) && imageFolder.IsRecordedName(work)) {
-    WriteLog(L"DownloadNext(), work file name is taken by a recorded file: %s", temp);
+  if (!BuildLocalName(parsed, folder, path, name)) return;
+  // Its usual work name held by a recorded picture, the download goes through another;
+  // held by anyone else's file, it fails and leaves that file alone.
+  const std::wstring work = imageFolder.ChooseWorkName(name);
+  if (work.empty()) {
+    WriteLog(L"DownloadNext(), work file name is taken by a file that is not the plug-in's: %s",
+             JoinFolder(folder, WorkName(name)));
     return;
   }
   // From here on a crash leaves an entry that tells the next start what to clear away:
   // the work file, or the empty file of the test creation.
-  if (!imageFolder.BeginDownload(url, name)) return;
-  if (!ProbeLocalName(path)) return;
-  if (DownloadImage(url, temp, stop) != 0) return;
-  if (!imageFolder.StoreDownload(url, name, work)) return;
+  if (!imageFolder.BeginDownload(url, name, work)) return;
+  DownloadTarget target{JoinFolder(folder, work),
+                        [this, &work](WorkFile& file, std::wstring& reason) {
+                          return imageFolder.CreateWork(work, file, reason);
+                        },
+                        [this, &work] { imageFolder.DropWork(work); }};
+  WorkFile file;
+  if (DownloadParsedImage(url, parsed, target, file, stop, imageSessions) != kDownloadOk) return;
+  if (!imageFolder.StoreDownload(url, name, work, file)) return;
   modified = 1;
   stored = 1;
   files.Set(CFileData{name, url, {}, 1});
 }
 
-void COrvellaEngine::FinishBatch(const std::wstring& folder) {
+void COrvellaEngine::FinishBatch(const std::wstring& folder, const std::atomic<int32_t>* stop) {
   if (downloading != 0 && imageFolder.Owned()) {
     // A feed that has not answered yet has not said its files are gone: deleting them
     // now would only fetch them again once it answers. After a move to another folder
     // nothing of this batch was met there: nothing is deleted.
-    if (folder == imageFolder.Path() && AllEnabledFeedsQueried() && RemoveUnusedFiles() > 0)
+    if (folder == imageFolder.Path() && AllEnabledFeedsQueried() && RemoveUnusedFiles(stop) > 0)
       modified = 1;
     // A list that cannot be written stays marked: the next batch end or the worker's end
     // writes it, and the journal keeps its changes until then.
     if (modified != 0) {
-      if (imageFolder.WriteList(imageFolder.Path())) modified = 0;
+      if (imageFolder.WriteList(imageFolder.Path(), stop)) modified = 0;
     } else {
       // Only downloads that failed were journaled: none of them left anything behind.
       imageFolder.DropFailedJournal();

@@ -2,6 +2,7 @@
 // them, without changing anything on disk.
 #include <string>
 
+#include "base/path_text.h"
 #include "engine/image_folder.h"
 #include "engine/list_file_text.h"
 #include "engine/local_names.h"
@@ -9,22 +10,14 @@
 namespace orvella {
 namespace {
 
-// Reads one of the plug-in's record files: a regular file only, never through a link,
-// and no larger than kMaxFolderRecordBytes. A regular file that cannot be opened (no
-// right to read it) is told apart from a missing one.
-ReadOutcome ReadRecordFile(const std::wstring& path, std::string& bytes, bool& unreadable) {
-  const ReadOutcome read = ReadRegularFile(FsPath(path), false, bytes, kMaxFolderRecordBytes);
-  unreadable = read == ReadOutcome::kMissing && KindOf(FsPath(path)) == EntryKind::kRegular;
-  return read;
-}
-
-ListFileState ReadList(const std::wstring& folder, CFileMap& files) {
+ListFileState ReadList(const FolderHandle& folder, CFileMap& files,
+                       const std::atomic<int32_t>* stop, bool& stopped) {
   std::string bytes;
-  bool unreadable = false;
   ListFileState state = ListFileState::kLoaded;
-  switch (ReadRecordFile(JoinFolder(folder, kListFileName), bytes, unreadable)) {
+  switch (folder.Read(kListFileName, bytes, kMaxFolderRecordBytes, false)) {
     case ReadOutcome::kRead:
-      return DecodeListFile(bytes, files) ? ListFileState::kLoaded : ListFileState::kWrongHeader;
+      return DecodeListFile(bytes, files, stop, &stopped) ? ListFileState::kLoaded
+                                                          : ListFileState::kWrongHeader;
     case ReadOutcome::kTooLarge:
       // Taken as missing, the list is written anew at the next batch end: what it held is
       // fetched again or stays in the folder, and nothing is deleted for it.
@@ -35,46 +28,63 @@ ListFileState ReadList(const std::wstring& folder, CFileMap& files) {
       state = ListFileState::kNotRegular;
       break;
     case ReadOutcome::kMissing:
-      state = unreadable ? ListFileState::kUnreadable : ListFileState::kMissing;
+      // A regular file that cannot be opened (no right to read it) is not a missing one.
+      state = folder.Look(kListFileName).kind == EntryKind::kRegular ? ListFileState::kUnreadable
+                                                                     : ListFileState::kMissing;
       break;
   }
   ForgetListedFiles(files);
   return state;
 }
 
-void ReplayJournal(const std::wstring& folder, CFileMap& files, FolderRecordState& state) {
+void ReadJournal(const FolderHandle& folder, CFileMap& files, const std::atomic<int32_t>* stop,
+                 FolderRecordState& state) {
   std::string bytes;
-  bool unreadable = false;
-  switch (ReadRecordFile(JoinFolder(folder, kJournalFileName), bytes, unreadable)) {
+  switch (folder.Read(kJournalFileName, bytes, kMaxFolderRecordBytes, true)) {
     case ReadOutcome::kRead:
       break;
     case ReadOutcome::kTooLarge:
       state.journal = JournalState::kTooLarge;
       return;
     case ReadOutcome::kNotRegular:
-      state.journal = JournalState::kNotRegular;
+      state.journal = JournalState::kNotOurs;
       return;
     case ReadOutcome::kMissing:
-      state.journal = unreadable ? JournalState::kUnreadable : JournalState::kNone;
+      state.journal = folder.Look(kJournalFileName).kind == EntryKind::kRegular
+                          ? JournalState::kUnreadable
+                          : JournalState::kNone;
       return;
   }
-  const std::vector<JournalEntry> entries = DecodeJournal(bytes, state.journalCut);
-  state.begun = ApplyJournal(
-      entries, [&folder](const std::wstring& name) { return IsNameTaken(folder, name); }, files);
+  state.replay = ReplayJournal(
+      bytes, [&folder](const std::wstring& name) { return folder.Look(name); }, files, stop);
   state.journal = JournalState::kReplayed;
-  state.journalEntries = entries.size();
+  state.stopped = state.replay.stopped;
 }
 
 }  // namespace
 
-FolderRecordState LoadFolderRecord(const std::wstring& folder, CFileMap& files) {
+FolderRecordState LoadFolderRecord(const FolderHandle& folder, CFileMap& files,
+                                   const std::atomic<int32_t>* stop) {
   FolderRecordState state;
-  state.list = ReadList(folder, files);
+  state.list = ReadList(folder, files, stop, state.stopped);
+  if (state.stopped) return state;
   // The journal holds what a crashed run did after its last list write: it is applied to
   // whatever list could be read.
-  ReplayJournal(folder, files, state);
-  state.listTempLeft = KindOf(FsPath(JoinFolder(folder, kListTempFileName))) == EntryKind::kRegular;
+  ReadJournal(folder, files, stop, state);
+  const EntryInfo temp = folder.Look(kListTempFileName);
+  state.listTempLeft = temp.kind == EntryKind::kRegular && temp.links == 1 && temp.ownedByUs;
   return state;
+}
+
+FolderRecordState LoadFolderRecord(const std::wstring& folder, CFileMap& files) {
+  FolderHandle handle;
+  FolderRecordState state;
+  if (!handle.Open(FsPath(folder), state.folderProblem)) {
+    state.folderMissing = true;
+    ForgetListedFiles(files);
+    return state;
+  }
+  return LoadFolderRecord(handle, files);
 }
 
 }  // namespace orvella

@@ -1,11 +1,8 @@
-// CImageFolder: the lock, the journal, the list file and the crash replay of the folder
-// the worker keeps its records in. After a crash the next load replays the journal:
-// files that reached their names are recorded, deletions that happened are forgotten,
-// and work files of downloads that never finished are removed.
+// CImageFolder: the handle, lock, journal, list file and crash replay of the folder the
+// worker keeps its records in. After a crash the next load replays the journal: files
+// that reached their names whole are recorded, deletions that happened are forgotten, and
+// the plug-in's own leftovers of downloads that never finished are removed.
 #include "engine/image_folder.h"
-
-#include <filesystem>
-#include <system_error>
 
 #include "base/path_text.h"
 #include "base/write_log.h"
@@ -17,39 +14,56 @@ namespace {
 
 constexpr wchar_t kCompanionExtension[] = L"rprop";
 
-// The extension is changed on the bare name, then joined to the folder: a dot in the
-// folder's own name can never move the file out of it.
-std::wstring CompanionPath(const std::wstring& folder, std::wstring name) {
+// The extension is changed on the bare name: a dot in the folder's own name can never
+// move the file out of it.
+std::wstring CompanionName(std::wstring name) {
   ChangeExtension(name, kCompanionExtension);
-  return JoinFolder(folder, name);
-}
-
-// Deletes a file (never a folder); failures are ignored.
-void RemoveFile(const std::wstring& path) {
-  std::error_code ec;
-  const std::filesystem::path file = FsPath(path);
-  if (std::filesystem::is_directory(std::filesystem::symlink_status(file, ec))) return;
-  std::filesystem::remove(file, ec);
+  return name;
 }
 
 }  // namespace
 
 CImageFolder::CImageFolder(CFileMap& records) : records_(records) {}
 
-bool CImageFolder::TakeLock(const std::wstring& folder, bool listCurrent) {
-  if (folder != path_) Release(listCurrent);
-  switch (lock_.TryAcquire(FsPath(JoinFolder(folder, kLockFileName)))) {
+std::wstring CImageFolder::InFolder(std::wstring_view name) const {
+  return JoinFolder(path_, name);
+}
+
+bool CImageFolder::Holds(const std::wstring& folder, bool batchStart) const {
+  return owned_ && folder == path_ && (!batchStart || handle_.StillAt(FsPath(folder)));
+}
+
+bool CImageFolder::OpenedAt(const std::wstring& folder) const {
+  return folder == path_ && handle_.StillAt(FsPath(folder));
+}
+
+bool CImageFolder::TakeLock(const std::wstring& folder, bool listCurrent, bool& busy,
+                            std::wstring& problem) {
+  busy = false;
+  problem.clear();
+  if (folder != path_ || !handle_.StillAt(FsPath(folder))) {
+    Release(listCurrent);
+    handle_.Close();
+    path_ = folder;
+    if (!handle_.Open(FsPath(folder), problem)) return false;
+  }
+  if (owned_ && lock_.StillHeld()) return true;
+  lock_.Release();
+  std::wstring reason;
+  switch (lock_.TryAcquire(handle_, kLockFileName, reason)) {
     case FolderLock::Outcome::kLocked:
-      owned_ = true;
-      break;
-    case FolderLock::Outcome::kFailed:
-      // No lock can be made there (no such folder, no right to write, something planted
-      // at the lock's name): nobody else can lock it either, so the work goes on as it
-      // would without locks, and fails where the folder refuses it.
       owned_ = true;
       break;
     case FolderLock::Outcome::kBusy:
       owned_ = false;
+      busy = true;
+      break;
+    case FolderLock::Outcome::kFailed:
+      // Something that is not the plug-in's own file stands at the lock's name, or the
+      // folder refuses one: no lock, no change. Working unguarded would let a second
+      // worker in whenever someone plants a link there.
+      owned_ = false;
+      problem = reason;
       break;
   }
   return owned_;
@@ -57,37 +71,57 @@ bool CImageFolder::TakeLock(const std::wstring& folder, bool listCurrent) {
 
 void CImageFolder::Release(bool listCurrent) {
   // No download runs now: a journal that holds nothing the list lacks is not needed.
-  if (owned_ && journalWritten_ && listCurrent) RemoveJournal(path_);
+  if (owned_ && journalWritten_ && listCurrent && lock_.StillHeld()) RemoveJournal();
   CloseJournal();
   lock_.Release();
   owned_ = false;
 }
 
 void CImageFolder::Forget() {
+  Release(false);
+  handle_.Close();
   path_.clear();
+  unflushed_.clear();
   ForgetListedFiles(records_);
 }
 
-bool CImageFolder::Load(const std::wstring& folder) {
-  path_ = folder;
+bool CImageFolder::Load(const std::wstring& folder, const std::atomic<int32_t>* stop,
+                        bool& stopped) {
+  stopped = false;
+  if (folder != path_ || !handle_.IsOpen()) {
+    bool busy = false;
+    std::wstring problem;
+    TakeLock(folder, false, busy, problem);
+  }
   CloseJournal();
   journalCut_ = false;
   journalWritten_ = false;
-  const FolderRecordState state = LoadFolderRecord(folder, records_);
+  unflushed_.clear();
+  if (!handle_.IsOpen()) {
+    ForgetListedFiles(records_);
+    WriteLog(L"ReadLocalFileList: file list not found");
+    return true;
+  }
+  const FolderRecordState state = LoadFolderRecord(handle_, records_, stop);
+  if (state.stopped) {
+    // Part of the records only: nothing may be written from them.
+    stopped = true;
+    ForgetListedFiles(records_);
+    return false;
+  }
   LogLoad(folder, state);
-  journalCut_ = state.journalCut;
+  journalCut_ = state.replay.endsInsideLine;
   // A worker that does not own the folder reads it as it is and changes nothing.
   if (!owned_) return true;
-  // Found but not replayed (too large, not a regular file), it is dropped once the list
-  // is written.
+  // Found but not replayed because it is too large, it is dropped once the list is
+  // written; one that is not the plug-in's own is left where it is.
   const bool journalFound =
-      state.journal != JournalState::kNone && state.journal != JournalState::kUnreadable;
+      state.journal == JournalState::kReplayed || state.journal == JournalState::kTooLarge;
   if (!journalFound && !state.listTempLeft) return true;
-  if (!state.begun.empty()) {
-    const std::unordered_set<std::wstring> recorded = RecordedNames();
-    for (const std::wstring& name : state.begun) ClearUnfinished(name, recorded);
-  }
-  return WriteList(folder);
+  ClearLeftovers(state);
+  // Files the journal recorded may not be on disk yet: the list names them only after.
+  unflushed_ = state.replay.recorded;
+  return WriteList(folder, stop);
 }
 
 void CImageFolder::LogLoad(const std::wstring& folder, const FolderRecordState& state) const {
@@ -112,43 +146,112 @@ void CImageFolder::LogLoad(const std::wstring& folder, const FolderRecordState& 
       WriteLog(L"ReadLocalFileList: file list not found");
       break;
   }
-  if (state.journal == JournalState::kTooLarge) {
-    WriteLog(L"ReadLocalFileList: journal larger than %d MiB, not replayed: %s",
-             kMaxFolderRecordBytes >> 20, JoinFolder(folder, kJournalFileName));
+  const std::wstring journalPath = JoinFolder(folder, kJournalFileName);
+  switch (state.journal) {
+    case JournalState::kTooLarge:
+      WriteLog(L"ReadLocalFileList: journal larger than %d MiB, not replayed: %s",
+               kMaxFolderRecordBytes >> 20, journalPath);
+      break;
+    case JournalState::kNotOurs:
+      WriteLog(L"ReadLocalFileList: journal is not the plug-in's own file, left alone: %s",
+               journalPath);
+      break;
+    case JournalState::kReplayed:
+      WriteLog(L"ReadLocalFileList: journal replayed (%d entries)", state.replay.entries);
+      break;
+    case JournalState::kNone:
+    case JournalState::kUnreadable:
+      break;
   }
-  if (state.journal == JournalState::kReplayed)
-    WriteLog(L"ReadLocalFileList: journal replayed (%d entries)", state.journalEntries);
 }
 
-bool CImageFolder::WriteList(const std::wstring& folder) {
+void CImageFolder::ClearLeftovers(const FolderRecordState& state) {
+  const std::unordered_set<std::wstring> recorded = RecordedNames();
+  for (const auto& [name, work] : state.replay.begun) {
+    // Only what carries the mark of a file the plug-in was writing: a file of the same
+    // name that someone else put there is not the journal's to remove.
+    if (recorded.count(FoldedName(work)) == 0) handle_.Remove(work, RemoveRule::kOwnLeftover);
+    // The test creation of the name, made and removed again at once: an empty marked
+    // file there that no record claims is what a crash between the two left.
+    const EntryInfo probe = handle_.Look(name);
+    if (recorded.count(FoldedName(name)) == 0 && probe.kind == EntryKind::kRegular &&
+        probe.size == 0) {
+      handle_.Remove(name, RemoveRule::kOwnLeftover);
+    }
+  }
+  // The journal named these very files and they are not whole: a power cut took their
+  // data. They go, and are fetched again when offered.
+  for (const std::wstring& name : state.replay.damaged) {
+    if (recorded.count(FoldedName(name)) == 0) {
+      WriteLog(L"ReadLocalFileList: file that did not survive whole removed: %s", InFolder(name));
+      handle_.Remove(name, RemoveRule::kOwnFile);
+    }
+  }
+  if (state.listTempLeft) handle_.Remove(kListTempFileName, RemoveRule::kOwnFile);
+}
+
+bool CImageFolder::MayChange() {
+  if (!owned_) return false;
+  if (lock_.StillHeld()) return true;
+  // Deleted or replaced under us: another worker may have made a lock of its own by now.
+  owned_ = false;
+  WriteLog(L"DownloadNext(), image folder lock was lost, nothing more is changed in: %s", path_);
+  return false;
+}
+
+bool CImageFolder::WriteList(const std::wstring& folder, const std::atomic<int32_t>* stop) {
   const std::wstring path = JoinFolder(folder, kListFileName);
-  if (!IsUsableImageFolder(folder)) {
+  if (IsUsableImageFolder(folder) && path_.empty()) {
+    // Written before any load: the folder is this worker's only once it holds the lock.
+    bool busy = false;
+    std::wstring problem;
+    TakeLock(folder, false, busy, problem);
+  }
+  if (!IsUsableImageFolder(folder) || folder != path_ || !MayChange()) {
     WriteLog(L"WriteLocalFileList: can't create file %s", path);
     return false;
   }
   std::vector<std::wstring> refused;
-  const std::string bytes = EncodeListFile(records_, &refused);
+  bool stopped = false;
+  const std::string bytes = EncodeListFile(records_, &refused, stop, &stopped);
+  if (stopped) {
+    WriteLog(L"WriteLocalFileList: stopped, the journal keeps the changes: %s", path);
+    return false;
+  }
   for (const std::wstring& url : refused)
     WriteLog(L"WriteLocalFileList: entry left out, it would not read back: %s", PrintableText(url));
+  // The files the list names newly reach the disk first: a list that names a file whose
+  // data a power cut took would call an empty picture present.
+  if (!handle_.FlushFiles(unflushed_)) {
+    WriteLog(L"WriteLocalFileList: stored files can't be flushed to disk: %s", path);
+    WriteLog(L"WriteLocalFileList: can't create file %s", path);
+    return false;
+  }
   // The old list stays in place until the new one is completely on disk; the temporary
-  // name is created afresh, never written through what stands there.
-  const std::wstring temp = JoinFolder(folder, kListTempFileName);
+  // name is created afresh, never written through what stands there. The name is the
+  // plug-in's own: a plain file of this user's with one link there is what a crash left,
+  // and goes first; anything else stays, and the list is not written.
   WorkFile file;
-  const CreateOutcome created = CreateWorkFile(file, FsPath(temp));
+  std::wstring reason;
+  CreateOutcome created = handle_.CreateExclusive(kListTempFileName, file, &reason);
+  if (created == CreateOutcome::kTaken && handle_.Remove(kListTempFileName, RemoveRule::kOwnFile))
+    created = handle_.CreateExclusive(kListTempFileName, file, &reason);
   bool ok = created == CreateOutcome::kCreated && file.Write(bytes) && file.Flush();
   ok = file.Close() && ok;
-  if (ok) ok = MoveReplacing(FsPath(temp), FsPath(path));
+  if (ok) ok = handle_.MoveReplacing(kListTempFileName, kListFileName);
   if (!ok) {
-    if (created == CreateOutcome::kCreated) RemoveRegularFile(FsPath(temp));
+    if (created == CreateOutcome::kCreated) handle_.Remove(kListTempFileName, RemoveRule::kOwnFile);
     if (created == CreateOutcome::kTaken)
-      WriteLog(L"WriteLocalFileList: not a regular file, left alone: %s", temp);
+      WriteLog(L"WriteLocalFileList: not a regular file, left alone: %s",
+               InFolder(kListTempFileName));
     WriteLog(L"WriteLocalFileList: can't create file %s", path);
     return false;
   }
   // The new name is on disk before the journal that it replaces goes.
-  FlushFolder(FsPath(folder));
-  if (journalWritten_ || IsNameTaken(folder, kJournalFileName)) {
-    RemoveJournal(folder);
+  handle_.FlushEntries();
+  unflushed_.clear();
+  if (journalWritten_ || handle_.Look(kJournalFileName).kind != EntryKind::kNone) {
+    RemoveJournal();
     journalCut_ = false;
   }
   return true;
@@ -156,23 +259,35 @@ bool CImageFolder::WriteList(const std::wstring& folder) {
 
 void CImageFolder::EndBatch() {
   CloseJournal();
+  journalFailed_ = false;
 }
 
 void CImageFolder::DropFailedJournal() {
-  if (journalWritten_) RemoveJournal(path_);
+  if (journalWritten_ && MayChange()) RemoveJournal();
 }
 
-bool CImageFolder::Journal(JournalKind kind, const std::wstring& url, const std::wstring& name) {
+bool CImageFolder::Journal(const JournalEntry& entry) {
+  if (!MayChange()) return false;
   std::string bytes = journalCut_ ? "\r\n" : "";  // ends the line a crash cut short
-  if (!EncodeJournalEntry({kind, url, name}, bytes)) return false;
+  if (!EncodeJournalEntry(entry, bytes)) return false;
   // The journal stays open for the batch: two entries per download would otherwise each
   // open and close it. One deleted meanwhile is made again, or the entries would go with it.
-  const std::wstring path = JoinFolder(path_, kJournalFileName);
-  if (journalFile_.IsOpen() && (path != journalPath_ || !journalFile_.IsNamed())) CloseJournal();
-  if (!journalFile_.IsOpen() && journalFile_.Open(FsPath(path))) journalPath_ = path;
-  if (!journalFile_.Append(bytes)) {
+  if (journalFile_.IsOpen() && !journalFile_.IsNamed()) CloseJournal();
+  std::wstring reason;
+  bool written =
+      journalFile_.IsOpen() || handle_.OpenOwnForAppend(kJournalFileName, journalFile_, &reason);
+  if (written) {
+    bool partial = false;
+    written = journalFile_.Append(bytes, &partial);
+    // Part of the entry may stand at the end: the next one begins on a line of its own.
+    if (!written && partial) journalCut_ = true;
+    if (!written) reason = L"the disk refused the write (it may be full)";
+  }
+  if (!written) {
     CloseJournal();
-    WriteLog(L"DownloadNext(), can't write journal %s", path);
+    if (!journalFailed_)
+      WriteLog(L"DownloadNext(), can't write journal %s: %s", InFolder(kJournalFileName), reason);
+    journalFailed_ = true;
     return false;
   }
   journalCut_ = false;
@@ -182,61 +297,20 @@ bool CImageFolder::Journal(JournalKind kind, const std::wstring& url, const std:
 
 void CImageFolder::CloseJournal() {
   journalFile_.Close();
-  journalPath_.clear();
 }
 
-void CImageFolder::RemoveJournal(const std::wstring& folder) {
+void CImageFolder::RemoveJournal() {
   CloseJournal();  // an open file could not be removed everywhere
-  RemoveRegularFile(FsPath(JoinFolder(folder, kJournalFileName)));
+  handle_.Remove(kJournalFileName, RemoveRule::kOwnFile);
   journalWritten_ = false;
 }
 
-bool CImageFolder::BeginDownload(const std::wstring& url, const std::wstring& name) {
-  return Journal(JournalKind::kStarted, url, name);
-}
-
-bool CImageFolder::StoreDownload(const std::wstring& url, const std::wstring& name,
-                                 const std::wstring& work) {
-  const std::wstring temp = JoinFolder(path_, work);
-  const std::wstring path = JoinFolder(path_, name);
-  // Journaled before the file takes its name: after a crash the next load records it if
-  // it is there. The name was free when the download began; whatever has taken it since
-  // is not ours to replace.
-  if (!Journal(JournalKind::kStored, url, name)) {
-    RemoveRegularFile(FsPath(temp));
-    return false;
-  }
-  if (!MoveNoReplace(FsPath(temp), FsPath(path))) {
-    Journal(JournalKind::kGivenUp, url, name);
-    RemoveRegularFile(FsPath(temp));
-    WriteLog(L"DownloadNext(), can't rename %s to %s", temp, path);
-    return false;
-  }
-  return true;
-}
-
-bool CImageFolder::RemoveRecordedFile(const CFileData& record) {
-  // Without the journal entry a crash could keep a record of a deleted file.
-  if (!Journal(JournalKind::kRemoved, record.url, record.localName)) return false;
-  // The companion first: a crash between the two leaves the file, and its record.
-  RemoveFile(CompanionPath(path_, record.localName));
-  RemoveFile(JoinFolder(path_, record.localName));
-  return true;
-}
-
-bool CImageFolder::KeepIfPresent(const CFileData& record, int32_t& modified) {
-  if (IsTaken(record.localName)) return true;
-  // Gone from the folder: a record kept would one day delete whatever else takes the
-  // name, perhaps the user's own file.
-  const std::wstring url = record.url;
-  Journal(JournalKind::kRemoved, url, record.localName);
-  records_.Remove(url);
-  modified = 1;
-  return false;
+EntryInfo CImageFolder::Look(std::wstring_view name) const {
+  return handle_.Look(name);
 }
 
 bool CImageFolder::IsTaken(std::wstring_view name) const {
-  return IsNameTaken(path_, name);
+  return handle_.Look(name).kind != EntryKind::kNone;
 }
 
 bool CImageFolder::IsRecordedName(std::wstring_view name) const {
@@ -246,18 +320,107 @@ bool CImageFolder::IsRecordedName(std::wstring_view name) const {
   return false;
 }
 
-void CImageFolder::ClearUnfinished(const std::wstring& name,
-                                   const std::unordered_set<std::wstring>& recorded) {
-  const std::wstring work = WorkName(name);
-  if (recorded.count(FoldedName(work)) == 0) RemoveRegularFile(FsPath(JoinFolder(path_, work)));
-  // The test creation of the name, made and removed again at once: an empty file there
-  // that no record claims is what a crash between the two left.
-  const std::filesystem::path file = FsPath(JoinFolder(path_, name));
-  std::error_code ec;
-  if (recorded.count(FoldedName(name)) == 0 && KindOf(file) == EntryKind::kRegular &&
-      std::filesystem::file_size(file, ec) == 0 && !ec) {
-    RemoveRegularFile(file);
+std::wstring CImageFolder::ChooseWorkName(std::wstring_view name) const {
+  constexpr int kAttempts = 100;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const std::wstring work = WorkNameCandidate(name, attempt);
+    if (SameFileName(work, name) || !IsUsableLocalName(work)) continue;
+    if (!IsTaken(work)) return work;
+    // The usual work name taken by a file that is not a recorded picture: someone else's,
+    // which the download neither removes nor goes around.
+    if (attempt == 0 && NameUnits(work) <= kMaxNameUnits && !IsRecordedName(work)) return {};
   }
+  return {};
+}
+
+bool CImageFolder::BeginDownload(const std::wstring& url, const std::wstring& name,
+                                 const std::wstring& work) {
+  JournalEntry entry{JournalKind::kStarted, url, name};
+  if (work != WorkName(name)) entry.work = work;
+  return Journal(entry);
+}
+
+CreateOutcome CImageFolder::CreateWork(std::wstring_view work, WorkFile& file,
+                                       std::wstring& reason) const {
+  return handle_.CreateMarked(work, file, &reason);
+}
+
+void CImageFolder::DropWork(std::wstring_view work) const {
+  handle_.Remove(work, RemoveRule::kOwnLeftover);
+}
+
+bool CImageFolder::StoreDownload(const std::wstring& url, const std::wstring& name,
+                                 const std::wstring& work, WorkFile& file) {
+  JournalEntry entry{JournalKind::kStored, url, name};
+  entry.hasFile = file.Describe(entry.size, entry.file.volume, entry.file.index);
+  // The mark comes off before the file takes its name: a picture never carries it. The
+  // entry names the very file: after a crash the next load records it if it is there
+  // whole. The name was free when the download began; whatever has taken it since is not
+  // ours to replace.
+  const bool finished = entry.hasFile && file.Unmark();
+  const bool journaled = finished && Journal(entry);
+  // Some file systems report a write that did not reach them only when the file closes.
+  const bool closed = file.Close();
+  if (!journaled || !closed) {
+    handle_.Remove(work, finished ? RemoveRule::kOwnFile : RemoveRule::kOwnLeftover);
+    return false;
+  }
+  if (!handle_.MoveNoReplace(work, name)) {
+    Journal({JournalKind::kGivenUp, url, name});
+    handle_.Remove(work, RemoveRule::kOwnFile);
+    WriteLog(L"DownloadNext(), can't rename %s to %s", InFolder(work), InFolder(name));
+    return false;
+  }
+  if (handle_.Look(name).id != entry.file) {
+    // Something else stood at the work name when it moved: not the file downloaded.
+    Journal({JournalKind::kGivenUp, url, name});
+    WriteLog(L"DownloadNext(), stored file is not the one downloaded, left alone: %s",
+             InFolder(name));
+    return false;
+  }
+  unflushed_.push_back(name);
+  return true;
+}
+
+bool CImageFolder::RemoveRecordedFile(const CFileData& record) {
+  if (!MayChange()) return false;
+  // Journaled first, or a crash could keep a record of a deleted file; a full disk that
+  // refuses the entry must not keep the cleanup that frees it from running (a crash then
+  // leaves a record whose file is gone, which counts as absent).
+  Journal({JournalKind::kRemoved, record.url, record.localName});
+  // The companion first: a crash between the two leaves the file, and its record.
+  handle_.Remove(CompanionName(record.localName), RemoveRule::kAnyFile);
+  handle_.Remove(record.localName, RemoveRule::kAnyFile);
+  return true;
+}
+
+bool CImageFolder::KeepIfPresent(const CFileData& record, int32_t& modified) {
+  const EntryInfo present = handle_.Look(record.localName);
+  const bool empty = present.kind == EntryKind::kRegular && present.size == 0;
+  if (present.kind != EntryKind::kNone && !empty) return true;
+  // Gone from the folder: a record kept would one day delete whatever else takes the
+  // name, perhaps the user's own file. An empty file under a recorded name is a picture
+  // that did not survive a power cut: it goes, and the item is fetched again.
+  const std::wstring url = record.url;
+  const std::wstring name = record.localName;
+  Journal({JournalKind::kRemoved, url, name});
+  if (empty && MayChange()) {
+    WriteLog(L"DownloadNext(), empty recorded file taken as gone, fetched again: %s",
+             InFolder(name));
+    handle_.Remove(name, RemoveRule::kAnyFile);
+  }
+  records_.Remove(url);
+  modified = 1;
+  return false;
+}
+
+bool CImageFolder::ClearEmptyFile(std::wstring_view name) {
+  const EntryInfo present = handle_.Look(name);
+  if (present.kind != EntryKind::kRegular || present.size != 0 || !present.ownedByUs ||
+      present.links != 1 || IsRecordedName(name) || !MayChange()) {
+    return false;
+  }
+  return handle_.Remove(name, RemoveRule::kOwnFile);
 }
 
 std::unordered_set<std::wstring> CImageFolder::RecordedNames() const {

@@ -2,8 +2,21 @@
 // the list file, which names the files the plug-in put there; the journal beside it,
 // which holds every change until the list does; the replay of that journal after a
 // crash; and the checks of what stands at a name before anything is written there.
+//
+// The folder is opened once for a batch (FolderHandle): every change of the batch goes to
+// the folder as it was then, even when its path is renamed or swapped for a link meanwhile.
+// The plug-in touches only what is its own: the lock file and the journal are its plain
+// files (one link, its user's), leftovers of a crash carry the mark of a file being
+// written, and a file the journal says was stored is recorded only when it is that very
+// file, whole.
+//
+// A power cut loses what was not flushed. The files a batch stored reach the disk together
+// (one flush of the file system where that reaches the disk) before the list that names
+// them does; until then only the journal names them, with their sizes, and the next start
+// takes a file that did not survive whole as gone.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -12,6 +25,7 @@
 
 #include "engine/list_journal.h"
 #include "model/file_map.h"
+#include "system/folder_handle.h"
 #include "system/folder_lock.h"
 #include "system/safe_files.h"
 
@@ -32,7 +46,8 @@ enum class JournalState {
   kNone,        // nothing at its name
   kReplayed,    // read and applied
   kUnreadable,  // a regular file that cannot be opened or read: not applied
-  kNotRegular,  // not a regular file: never read
+  kNotOurs,     // not the plug-in's own plain file (a link, a pipe, a file with more than
+                // one link, another user's): never read, written or removed
   kTooLarge,    // larger than kMaxFolderRecordBytes: not applied
 };
 
@@ -40,30 +55,34 @@ enum class JournalState {
 struct FolderRecordState {
   ListFileState list = ListFileState::kMissing;
   JournalState journal = JournalState::kNone;
-  /// Whole entries the journal held (when replayed).
-  std::size_t journalEntries = 0;
-  /// The journal ends inside a line: a crash cut its last write short.
-  bool journalCut = false;
-  /// Names of the downloads the journal shows begun, in order.
-  std::vector<std::wstring> begun;
-  /// The list's temporary file is there: a crash came during a list write.
+  /// What the journal's replay found (when replayed).
+  JournalReplay replay;
+  /// The list's new copy is there, left by a crash during a list write.
   bool listTempLeft = false;
+  /// The folder could not be opened (nothing read); its reason.
+  bool folderMissing = false;
+  std::wstring folderProblem;
+  /// The stop flag ended the read: the records are incomplete and must not be written.
+  bool stopped = false;
 };
 
-/// Reads the record of `folder` into `files` (emptied first, its records reused) as the
-/// plug-in loads it when its worker starts, changing nothing on disk: the list file, read
-/// only when it is a regular file (never through a link, never blocking on a pipe) of at
-/// most kMaxFolderRecordBytes, then the journal a crashed run left applied onto it (a
-/// stored file is recorded when something stands at its name, a removed one is forgotten
-/// when nothing does). Entries with an empty URL or a name that is not a plain file name of
-/// the folder are skipped. Returns what it found; never throws but for allocation. Any
-/// thread (the worker, and orvella-host for its report).
+/// Reads the record of the folder `folder` holds into `files` (emptied first, its records
+/// reused) as the plug-in loads it when its worker starts, changing nothing on disk: the
+/// list file, read only when it is a regular file (never through a link, never blocking on
+/// a pipe) of at most kMaxFolderRecordBytes, then the journal a crashed run left applied
+/// onto it (ReplayJournal). Entries with an empty URL or a name that is not a plain file
+/// name of the folder are skipped. Ends early once `stop` (null: none) is set. Returns what
+/// it found; never throws but for allocation. Any thread.
+FolderRecordState LoadFolderRecord(const FolderHandle& folder, CFileMap& files,
+                                   const std::atomic<int32_t>* stop = nullptr);
+/// LoadFolderRecord of the folder at the path `folder`, opened for the read (orvella-host's
+/// report). Any thread.
 FolderRecordState LoadFolderRecord(const std::wstring& folder, CFileMap& files);
 
 /// The image folder one worker keeps its records in. The records themselves (`files`) are
-/// the engine's; this object keeps them true to the folder: it owns the folder's lock and
-/// journal, loads and writes the list, and makes each change of a download or a deletion
-/// after journaling it. Worker thread only.
+/// the engine's; this object keeps them true to the folder: it owns the folder's handle,
+/// lock and journal, loads and writes the list, and makes each change of a download or a
+/// deletion after journaling it. Worker thread only.
 class CImageFolder {
  public:
   /// `records` is the engine's map of local files; it outlives this object.
@@ -73,80 +92,113 @@ class CImageFolder {
 
   /// The folder the records belong to; "" before the first load or after Forget.
   const std::wstring& Path() const { return path_; }
-  /// True while this worker may change the folder of Path().
+  /// True while this worker may change the folder of Path(): its lock is held.
   bool Owned() const { return owned_; }
-  /// True when the records belong to `folder` and this worker may change it.
-  bool Holds(const std::wstring& folder) const { return owned_ && folder == path_; }
+  /// True when the records belong to `folder`, this worker holds its lock and, at a batch's
+  /// start, the path still names the folder opened (renamed or swapped, it is another).
+  bool Holds(const std::wstring& folder, bool batchStart) const;
+  /// True when the records belong to `folder` and its path still names the folder opened.
+  bool OpenedAt(const std::wstring& folder) const;
 
-  /// Takes the lock of `folder` for this worker; moving from another folder lets that one
-  /// go first (Release with `listCurrent`). Returns false when another worker holds it. A folder
-  /// where no lock can be made at all (no such folder, no right to write) counts as taken: nobody
-  /// else can lock it either.
-  bool TakeLock(const std::wstring& folder, bool listCurrent);
+  /// Opens `folder` and takes its lock for this worker; moving from another folder lets
+  /// that one go first (Release with `listCurrent`). Returns false, with the reason in
+  /// `problem`, when the lock cannot be had: another worker holds it (`busy`), or the
+  /// folder or its lock file refuses it. The folder is then read but never changed.
+  bool TakeLock(const std::wstring& folder, bool listCurrent, bool& busy, std::wstring& problem);
   /// Loads the record of `folder` into the records (LoadFolderRecord) with the reader's
-  /// log lines. When this worker owns the folder, finishes what a crash left: the work
-  /// files and test creations of unfinished downloads are removed and the list is written
-  /// again. Returns false when that list write failed: the records then hold changes the
-  /// list lacks.
-  bool Load(const std::wstring& folder);
+  /// log lines. When this worker owns the folder, finishes what a crash left: the
+  /// plug-in's own leftovers of unfinished downloads and the files that did not survive a
+  /// power cut whole are removed, and the list is written again. Returns false when that
+  /// list write failed or the stop flag ended the load (then nothing is written, and
+  /// `stopped` is set).
+  bool Load(const std::wstring& folder, const std::atomic<int32_t>* stop, bool& stopped);
   /// Forgets the records and the folder: the setting names no usable folder.
   void Forget();
   /// Lets the folder go: the journal is removed when `listCurrent` says the list holds
   /// every change it recorded (no download runs now), then the lock is released.
   void Release(bool listCurrent);
 
-  /// Writes all records to the list file of `folder` through a temporary file that is
-  /// flushed to disk and then replaces it, and the folder's entries after it; then the
-  /// journal goes. Entries that would not read back identically are left out, one log line
-  /// each. Returns false, with the previous list untouched and one log line, when any step
-  /// fails.
-  bool WriteList(const std::wstring& folder);
+  /// Writes all records to the list file: first the data of the files stored since the
+  /// last list write goes to the disk, then the list through a marked temporary file that
+  /// is flushed and then replaces it, then the folder's entries; then the journal goes.
+  /// Entries that would not read back identically are left out, one log line each.
+  /// Returns false, with the previous list untouched and one log line, when any step
+  /// fails, when this worker does not own the folder, or when the stop flag ended a long
+  /// write (the journal keeps every change then). `folder` is the records' folder, or the
+  /// settings' one before the first load.
+  bool WriteList(const std::wstring& folder, const std::atomic<int32_t>* stop = nullptr);
   /// Closes the journal kept open for a batch; the next entry opens it again.
   void EndBatch();
   /// Removes the journal when it holds only downloads that failed, which left nothing.
   void DropFailedJournal();
 
-  /// Journals that a download of `name` from `url` begins: from here on a crash leaves an
-  /// entry telling the next load what to clear away. False when it cannot be written.
-  bool BeginDownload(const std::wstring& url, const std::wstring& name);
-  /// Gives the downloaded work file `work` the name `name` (journaled first), only when
-  /// nothing has taken that name meanwhile. Returns false, with the work file removed and
-  /// one log line, when it did not.
-  bool StoreDownload(const std::wstring& url, const std::wstring& name, const std::wstring& work);
-  /// Deletes the file of `record` and its "rprop" companion, journaled first. Returns false,
-  /// deleting nothing, when the journal entry cannot be written.
-  bool RemoveRecordedFile(const CFileData& record);
-  /// True when the file of `record` is still in the folder. A record whose file is gone is
-  /// removed from the records (journaled), so that its item is fetched again; `modified`
-  /// is then set.
-  bool KeepIfPresent(const CFileData& record, int32_t& modified);
-
+  /// The folder's handle (closed before the first load).
+  const FolderHandle& Handle() const { return handle_; }
+  /// What stands at `name` in the folder.
+  EntryInfo Look(std::wstring_view name) const;
   /// True when anything (a link included) stands at `name` in the folder.
   bool IsTaken(std::wstring_view name) const;
   /// True when a record's file has this name: such a name is never a work file.
   bool IsRecordedName(std::wstring_view name) const;
+  /// Returns a work name for a download of `name` that nothing stands at and no record
+  /// names, within the file systems' name length; "" when none can be found (a file that
+  /// is not the plug-in's stands at each).
+  std::wstring ChooseWorkName(std::wstring_view name) const;
+
+  /// Journals that a download of `name` from `url` into `work` begins: from here on a
+  /// crash leaves an entry telling the next load what to clear away. False when it cannot
+  /// be written.
+  bool BeginDownload(const std::wstring& url, const std::wstring& name, const std::wstring& work);
+  /// Creates the work file `work`, marked as being written, for the download to fill.
+  CreateOutcome CreateWork(std::wstring_view work, WorkFile& file, std::wstring& reason) const;
+  /// Removes the work file `work` of a download that failed (only the plug-in's own).
+  void DropWork(std::wstring_view work) const;
+  /// Gives the downloaded work file `work`, still open as `file`, the name `name`: the
+  /// mark comes off, the entry naming that very file and its size is journaled, and the
+  /// move happens only when nothing has taken the name meanwhile. Returns false, with the
+  /// work file removed and one log line, when it did not.
+  bool StoreDownload(const std::wstring& url, const std::wstring& name, const std::wstring& work,
+                     WorkFile& file);
+  /// Deletes the file of `record` and its "rprop" companion, journaled first; a journal
+  /// that cannot be written (a full disk) does not hold the deletion up. Returns false,
+  /// deleting nothing, when this worker may no longer change the folder.
+  bool RemoveRecordedFile(const CFileData& record);
+  /// True when the file of `record` is still in the folder whole. A record whose file is
+  /// gone, or empty (a picture that did not survive a power cut), is removed from the
+  /// records (journaled, the empty file with it) so that its item is fetched again;
+  /// `modified` is then set.
+  bool KeepIfPresent(const CFileData& record, int32_t& modified);
+  /// Removes an empty plain file of this user's at `name` that no record names: a picture
+  /// that did not survive a power cut, or the test creation a crash left. Returns true
+  /// when it removed one.
+  bool ClearEmptyFile(std::wstring_view name);
 
  private:
-  bool Journal(JournalKind kind, const std::wstring& url, const std::wstring& name);
+  /// True while the lock is still this worker's; a lock file deleted or replaced since is
+  /// noticed here, once, and from then on nothing more is changed.
+  bool MayChange();
+  bool Journal(const JournalEntry& entry);
   void CloseJournal();
-  void RemoveJournal(const std::wstring& folder);
+  void RemoveJournal();
   /// The reader's log lines for what LoadFolderRecord found.
   void LogLoad(const std::wstring& folder, const FolderRecordState& state) const;
-  /// Removes what an unfinished download of `name` may have left: its work file, and the
-  /// empty file of its test creation, unless a record claims the name (`recorded` holds
-  /// the records' names as FoldedName gives them).
-  void ClearUnfinished(const std::wstring& name, const std::unordered_set<std::wstring>& recorded);
+  /// Removes what the crash left of the load's unfinished downloads and damaged files.
+  void ClearLeftovers(const FolderRecordState& state);
   std::unordered_set<std::wstring> RecordedNames() const;
+  std::wstring InFolder(std::wstring_view name) const;
 
   CFileMap& records_;
-  std::wstring path_;   // the folder the records belong to; "" before the first load
-  bool owned_ = false;  // this worker may change path_: its lock is held, or no lock can
-                        // be made there at all (it then works unguarded)
-  FolderLock lock_;
+  std::wstring path_;  // the folder the records belong to; "" before the first load
+  FolderHandle handle_;
+  FolderLock lock_;              // after the handle: released before it closes
+  bool owned_ = false;           // this worker may change path_: its lock is held
   bool journalCut_ = false;      // the journal ends inside a line (a crash cut it short)
   bool journalWritten_ = false;  // entries were appended since the list was written
+  bool journalFailed_ = false;   // an entry could not be written in this batch (logged)
   AppendFile journalFile_;       // the journal, open while a batch writes to it
-  std::wstring journalPath_;     // the journal journalFile_ has open
+  /// Names of the files stored since the list was last written, whose data the next list
+  /// write flushes first.
+  std::vector<std::wstring> unflushed_;
 };
 
 }  // namespace orvella

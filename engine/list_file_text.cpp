@@ -74,6 +74,14 @@ constexpr std::size_t kDefaultBuckets = 2523;
 // Counts above this are not believed for sizing: the table still grows as entries come.
 constexpr int32_t kMaxPresizedEntries = 1 << 20;
 
+// Entries a list read or write handles between two looks at the stop flag: a list of
+// fewer entries is always read or written whole.
+constexpr std::size_t kStopCheckEvery = std::size_t{1} << 16;
+
+bool StopSeen(std::size_t done, const std::atomic<int32_t>* stop) {
+  return done != 0 && done % kStopCheckEvery == 0 && stop != nullptr && stop->load() != 0;
+}
+
 std::size_t BucketsFor(int32_t count) {
   if (count < 0 || count > kMaxPresizedEntries) return kDefaultBuckets;
   return 2 * static_cast<std::size_t>(count) + 1;
@@ -194,7 +202,9 @@ void ForgetListedFiles(CFileMap& files) {
   files.InitHashTable(kDefaultBuckets);
 }
 
-bool DecodeListFile(std::string_view bytes, CFileMap& files) {
+bool DecodeListFile(std::string_view bytes, CFileMap& files, const std::atomic<int32_t>* stop,
+                    bool* stopped) {
+  if (stopped != nullptr) *stopped = false;
   // The map keeps the records it held for the ones added next: the list is read at every
   // start of the worker's loop, and freeing every record's texts only to allocate them
   // again costs more than decoding the file.
@@ -207,6 +217,10 @@ bool DecodeListFile(std::string_view bytes, CFileMap& files) {
   std::wstring url;
   std::wstring name;
   for (int32_t i = 0; i < count; ++i) {
+    if (StopSeen(i, stop)) {
+      if (stopped != nullptr) *stopped = true;
+      return true;
+    }
     if (!lines.Next(url)) break;
     // The table's place for the URL is fetched while the name is read and checked: the
     // table of a long list is larger than the processor's caches.
@@ -228,7 +242,9 @@ bool DecodeListFile(std::string_view bytes, CFileMap& files) {
   return true;
 }
 
-std::string EncodeListFile(const CFileMap& files, std::vector<std::wstring>* refused) {
+std::string EncodeListFile(const CFileMap& files, std::vector<std::wstring>* refused,
+                           const std::atomic<int32_t>* stop, bool* stopped) {
+  if (stopped != nullptr) *stopped = false;
   // The count goes before the pairs but is known only after them: room for the largest
   // it can be is kept, and the few characters not needed are cut out at the end, which
   // happens only when entries were refused. The lines are never copied a second time.
@@ -240,7 +256,12 @@ std::string EncodeListFile(const CFileMap& files, std::vector<std::wstring>* ref
   out += "\r\n";
   out.reserve(out.size() + files.GetCount() * 160);  // typical URL and name lengths
   std::size_t written = 0;
+  std::size_t seen = 0;
   for (const CFileData& record : files) {
+    if (StopSeen(seen++, stop)) {
+      if (stopped != nullptr) *stopped = true;
+      return {};
+    }
     // A line end or an overlong text would read back as more lines than were written:
     // an entry the service forged, pointing at a file that is not ours.
     if (!IsListableEntry(record.url, record.localName)) {

@@ -2,6 +2,7 @@
 // its writer produces.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -59,8 +60,11 @@ int32_t ParseListCount(std::wstring_view text);
 /// header, the count (which sizes the table), then at most that many URL / name pairs. A
 /// pair with an empty URL or a name that is not a usable local name is skipped; a later pair
 /// replaces an earlier one with the same URL; an incomplete last pair is dropped. Returns false,
-/// with the map empty, when the header is wrong or missing. Any thread.
-bool DecodeListFile(std::string_view bytes, CFileMap& files);
+/// with the map empty, when the header is wrong or missing. Ends early, with `stopped` set
+/// and part of the entries read, once `stop` (null: none) is set; it looks at the flag once
+/// in every 65,536 entries. Any thread.
+bool DecodeListFile(std::string_view bytes, CFileMap& files,
+                    const std::atomic<int32_t>* stop = nullptr, bool* stopped = nullptr);
 
 /// Empties `files` and sizes its table as for a folder without a list file. Worker thread.
 void ForgetListedFiles(CFileMap& files);
@@ -68,8 +72,11 @@ void ForgetListedFiles(CFileMap& files);
 /// Returns the bytes of a list file holding `files`: UTF-8 byte order mark, the header,
 /// the count and the URL / name pairs in map order, each line ended by CR LF. Entries that
 /// would not read back identically (IsListableEntry) are left out and their URLs added to
-/// `refused` when given; the count is that of the pairs written. Any thread.
-std::string EncodeListFile(const CFileMap& files, std::vector<std::wstring>* refused = nullptr);
+/// `refused` when given; the count is that of the pairs written. Ends early, returning
+/// nothing with `stopped` set, once `stop` (null: none) is set, looking at the flag once in
+/// every 65,536 entries. Any thread.
+std::string EncodeListFile(const CFileMap& files, std::vector<std::wstring>* refused = nullptr,
+                           const std::atomic<int32_t>* stop = nullptr, bool* stopped = nullptr);
 
 /// Appends `line` in UTF-8 and CR LF to `out`, as the list file's lines are written.
 void AppendListLine(std::string& out, std::wstring_view line);

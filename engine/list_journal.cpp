@@ -1,5 +1,7 @@
-// The journal's entries as bytes and back.
+// The journal's entries as bytes and back, and their replay onto the records.
 #include "engine/list_journal.h"
+
+#include <cwchar>
 
 #include "base/text_utf8.h"
 #include "engine/list_file_text.h"
@@ -9,6 +11,10 @@ namespace orvella {
 namespace {
 
 constexpr wchar_t kEntryEnd[] = L".";
+// Longest entry: kind, URL, name, one field and its end.
+constexpr std::size_t kMostLines = 5;
+// Entries replayed between two looks at the stop flag.
+constexpr std::size_t kStopCheckEvery = 4096;
 
 bool IsKind(std::wstring_view line) {
   return line.size() == 1 && (line[0] == static_cast<wchar_t>(JournalKind::kStarted) ||
@@ -21,62 +27,150 @@ bool IsJournalable(std::wstring_view url, std::wstring_view name) {
   return url.size() > 1 && IsListableEntry(url, name);
 }
 
-// The lines that end with LF, without their line ends.
-std::vector<std::wstring> WholeLines(std::string_view bytes, bool& endsInsideLine) {
-  std::vector<std::wstring> lines;
-  std::size_t at = 0;
-  while (at < bytes.size()) {
-    const std::size_t lf = bytes.find('\n', at);
-    if (lf == std::string_view::npos) break;
-    std::size_t end = lf;
-    if (end > at && bytes[end - 1] == '\r') --end;
-    lines.push_back(Utf8ToWide(bytes.substr(at, end - at)));
-    at = lf + 1;
+// "size volume index" in decimal.
+std::wstring FileField(const JournalEntry& entry) {
+  return std::to_wstring(entry.size) + L" " + std::to_wstring(entry.file.volume) + L" " +
+         std::to_wstring(entry.file.index);
+}
+
+bool ReadNumber(std::wstring_view& text, uint64_t& value) {
+  std::size_t digits = 0;
+  value = 0;
+  while (digits < text.size() && text[digits] >= L'0' && text[digits] <= L'9' && digits < 20) {
+    value = value * 10 + static_cast<uint64_t>(text[digits] - L'0');
+    ++digits;
   }
-  endsInsideLine = at < bytes.size();
-  return lines;
+  if (digits == 0) return false;
+  text.remove_prefix(digits);
+  return true;
+}
+
+bool ParseFileField(std::wstring_view text, JournalEntry& entry) {
+  if (!ReadNumber(text, entry.size) || text.empty() || text[0] != L' ') return false;
+  text.remove_prefix(1);
+  if (!ReadNumber(text, entry.file.volume) || text.empty() || text[0] != L' ') return false;
+  text.remove_prefix(1);
+  return ReadNumber(text, entry.file.index) && text.empty();
+}
+
+// Takes an entry of `lines` (kind, URL, name, [field], ".") when it is one EncodeJournalEntry
+// could have written; returns the number of lines it took, or 0.
+std::size_t TakeEntry(const std::vector<std::wstring>& lines, JournalEntry& entry) {
+  if (lines.size() < 4 || !IsKind(lines[0]) || !IsJournalable(lines[1], lines[2])) return 0;
+  const auto kind = static_cast<JournalKind>(lines[0][0]);
+  entry = JournalEntry{kind, lines[1], lines[2]};
+  if (lines[3] == kEntryEnd) {
+    // A stored entry without its file comes from an older journal: kept, never recorded.
+    return 4;
+  }
+  if (lines.size() < 5 || lines[4] != kEntryEnd) return 0;
+  switch (kind) {
+    case JournalKind::kStarted:
+      if (!IsUsableLocalName(lines[3])) return 0;
+      entry.work = lines[3];
+      return 5;
+    case JournalKind::kStored:
+      if (!ParseFileField(lines[3], entry)) return 0;
+      entry.hasFile = true;
+      return 5;
+    case JournalKind::kGivenUp:
+    case JournalKind::kRemoved:
+      break;
+  }
+  return 0;
 }
 
 }  // namespace
 
 bool EncodeJournalEntry(const JournalEntry& entry, std::string& out) {
   if (!IsJournalable(entry.url, entry.name)) return false;
+  if (!entry.work.empty() && !IsUsableLocalName(entry.work)) return false;
   AppendListLine(out, std::wstring(1, static_cast<wchar_t>(entry.kind)));
   AppendListLine(out, entry.url);
   AppendListLine(out, entry.name);
+  if (entry.kind == JournalKind::kStarted && !entry.work.empty()) AppendListLine(out, entry.work);
+  if (entry.kind == JournalKind::kStored && entry.hasFile) AppendListLine(out, FileField(entry));
   AppendListLine(out, kEntryEnd);
   return true;
 }
 
-std::vector<JournalEntry> DecodeJournal(std::string_view bytes, bool& endsInsideLine) {
-  const std::vector<std::wstring> lines = WholeLines(bytes, endsInsideLine);
-  std::vector<JournalEntry> entries;
-  std::size_t i = 0;
-  while (i + 3 < lines.size()) {
-    if (!IsKind(lines[i]) || lines[i + 3] != kEntryEnd ||
-        !IsJournalable(lines[i + 1], lines[i + 2])) {
-      ++i;  // part of an entry cut short: the next whole one starts further on
-      continue;
-    }
-    entries.push_back({static_cast<JournalKind>(lines[i][0]), lines[i + 1], lines[i + 2]});
-    i += 4;
+JournalReader::JournalReader(std::string_view bytes) : bytes_(bytes) {}
+
+bool JournalReader::ReadLine(std::wstring& line) {
+  if (pos_ >= bytes_.size()) return false;
+  const std::size_t lf = bytes_.find('\n', pos_);
+  if (lf == std::string_view::npos) {
+    endsInsideLine_ = true;  // a whole entry never ends without its line end
+    pos_ = bytes_.size();
+    return false;
   }
+  std::size_t end = lf;
+  if (end > pos_ && bytes_[end - 1] == '\r') --end;
+  line = Utf8ToWide(bytes_.substr(pos_, end - pos_));
+  pos_ = lf + 1;
+  return true;
+}
+
+bool JournalReader::Fill() {
+  while (window_.size() < kMostLines) {
+    std::wstring line;
+    if (!ReadLine(line)) break;
+    window_.push_back(std::move(line));
+  }
+  return !window_.empty();
+}
+
+bool JournalReader::Next(JournalEntry& entry) {
+  while (Fill()) {
+    const std::size_t taken = TakeEntry(window_, entry);
+    // Part of an entry cut short: the next whole one starts further on.
+    const std::size_t drop = taken == 0 ? 1 : taken;
+    window_.erase(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(drop));
+    if (taken != 0) return true;
+  }
+  return false;
+}
+
+std::vector<JournalEntry> DecodeJournal(std::string_view bytes, bool& endsInsideLine) {
+  JournalReader reader(bytes);
+  std::vector<JournalEntry> entries;
+  JournalEntry entry;
+  while (reader.Next(entry)) entries.push_back(entry);
+  endsInsideLine = reader.EndsInsideLine();
   return entries;
 }
 
-std::vector<std::wstring> ApplyJournal(const std::vector<JournalEntry>& entries,
-                                       const std::function<bool(const std::wstring&)>& exists,
-                                       CFileMap& files) {
-  std::vector<std::wstring> unfinished;
-  for (const JournalEntry& entry : entries) {
+JournalReplay ReplayJournal(std::string_view bytes,
+                            const std::function<EntryInfo(const std::wstring&)>& look,
+                            CFileMap& files, const std::atomic<int32_t>* stop) {
+  JournalReplay replay;
+  JournalReader reader(bytes);
+  JournalEntry entry;
+  while (reader.Next(entry)) {
+    if (++replay.entries % kStopCheckEvery == 0 && stop != nullptr && stop->load() != 0) {
+      replay.stopped = true;
+      return replay;
+    }
     switch (entry.kind) {
       case JournalKind::kStarted:
-        unfinished.push_back(entry.name);
+        replay.begun.emplace_back(entry.name,
+                                  entry.work.empty() ? WorkName(entry.name) : entry.work);
         break;
-      case JournalKind::kStored:
-        // Recorded only when the file reached its name before the crash.
-        if (exists(entry.name)) files.Set(CFileData{entry.name, entry.url, {}, 0});
+      case JournalKind::kStored: {
+        if (!entry.hasFile) break;
+        // Only the very file the entry names, and only whole: another file at the name is
+        // not ours on the journal's word, and ours cut short by a power cut is fetched again.
+        const EntryInfo present = look(entry.name);
+        if (present.kind != EntryKind::kRegular || present.id != entry.file) break;
+        if (present.size != entry.size) {
+          replay.damaged.push_back(entry.name);
+          files.Remove(entry.url);
+          break;
+        }
+        files.Set(CFileData{entry.name, entry.url, {}, 0});
+        replay.recorded.push_back(entry.name);
         break;
+      }
       case JournalKind::kGivenUp: {
         const CFileData* record = files.Find(entry.url);
         if (record != nullptr && SameFileName(record->localName, entry.name))
@@ -87,13 +181,16 @@ std::vector<std::wstring> ApplyJournal(const std::vector<JournalEntry>& entries,
         // Forgotten only when the file is really gone: a deletion the crash cut short
         // leaves a file that is still ours.
         const CFileData* record = files.Find(entry.url);
-        if (record != nullptr && SameFileName(record->localName, entry.name) && !exists(entry.name))
+        if (record != nullptr && SameFileName(record->localName, entry.name) &&
+            look(entry.name).kind == EntryKind::kNone) {
           files.Remove(entry.url);
+        }
         break;
       }
     }
   }
-  return unfinished;
+  replay.endsInsideLine = reader.EndsInsideLine();
+  return replay;
 }
 
 }  // namespace orvella

@@ -114,13 +114,18 @@ bool IsPlainText(std::wstring_view text) {
   return true;
 }
 
+std::wstring BareNameOf(const ParsedUrl& parsed) {
+  const std::size_t slash = parsed.object.rfind(L'/');
+  std::wstring name = slash == std::wstring::npos ? parsed.object : parsed.object.substr(slash + 1);
+  const std::size_t question = name.find(L'?');
+  if (question != std::wstring::npos) name.erase(question);
+  return name;
+}
+
 bool BareNameOfUrl(std::wstring_view url, std::wstring& name) {
   ParsedUrl parsed;
   if (!ParseUrl(url, parsed)) return false;
-  const std::size_t slash = parsed.object.rfind(L'/');
-  name = slash == std::wstring::npos ? parsed.object : parsed.object.substr(slash + 1);
-  const std::size_t question = name.find(L'?');
-  if (question != std::wstring::npos) name.erase(question);
+  name = BareNameOf(parsed);
   return true;
 }
 
@@ -163,6 +168,35 @@ std::wstring WorkName(std::wstring_view name, NameRules rules) {
     work += kWorkExtension;
   }
   return work;
+}
+
+std::size_t NameUnits(std::wstring_view name, NameRules rules) {
+  std::size_t units = 0;
+  for (const wchar_t c : name) {
+    const auto code = static_cast<uint32_t>(c);
+    if (rules == NameRules::kWindows) {
+      units += code > 0xFFFF ? 2 : 1;  // UTF-16, as the name is stored there
+    } else {
+      units += code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;  // UTF-8 bytes
+    }
+  }
+  return units;
+}
+
+std::wstring WorkNameCandidate(std::wstring_view name, int attempt, NameRules rules) {
+  const std::wstring plain = WorkName(name, rules);
+  if (attempt == 0 && NameUnits(plain, rules) <= kMaxNameUnits) return plain;
+  // The name's own part before the extension, cut to leave room for a number that keeps
+  // the work name apart from every other in the folder.
+  std::wstring stem(name);
+  const std::size_t dot = stem.rfind(L'.');
+  if (dot != std::wstring::npos && dot > 0) stem.resize(dot);
+  const std::wstring tail = L"~" + std::to_wstring(attempt) + L"." + kWorkExtension;
+  const std::size_t room = kMaxNameUnits - NameUnits(tail, rules);
+  while (!stem.empty() && NameUnits(stem, rules) > room) stem.pop_back();
+  // Where wchar_t is UTF-16, a cut must not leave half of a surrogate pair.
+  if (!stem.empty() && (static_cast<uint32_t>(stem.back()) & 0xFC00) == 0xD800) stem.pop_back();
+  return stem + tail;
 }
 
 std::wstring FoldedName(std::wstring_view name, NameRules rules) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/path_text.h"
+#include "net/url_parse.h"
 
 namespace orvella {
 
@@ -36,6 +37,11 @@ bool IsUsableImageFolder(std::wstring_view folder);
 /// characters UTF-8 can carry (where wchar_t is UTF-16, surrogates only in pairs).
 /// Any thread.
 bool IsPlainText(std::wstring_view text);
+
+/// Returns the bare file name of a parsed URL: its canonical object part after the last
+/// '/' (the query is searched as well), cut at the first '?'; the name is not checked.
+/// Any thread.
+std::wstring BareNameOf(const ParsedUrl& parsed);
 
 /// Sets `name` to the bare file name an item's URL gives: the canonical object part after
 /// its last '/' (the query is searched as well), cut at the first '?'; the name is not
@@ -69,6 +75,21 @@ bool IsListableEntry(std::wstring_view url, std::wstring_view name,
 /// extension replaced by "__t", or with ".__t" appended where that would be the name
 /// itself (case ignored under Windows rules). Any thread.
 std::wstring WorkName(std::wstring_view name, NameRules rules = kPlatformNameRules);
+
+/// Longest file name the file systems take: 255 bytes of UTF-8 (POSIX) or 255 UTF-16 units
+/// (Windows).
+inline constexpr std::size_t kMaxNameUnits = 255;
+
+/// Returns the length of `name` as the file system counts it under `rules`: UTF-8 bytes
+/// (POSIX) or UTF-16 units (Windows). Any thread.
+std::size_t NameUnits(std::wstring_view name, NameRules rules = kPlatformNameRules);
+
+/// Returns the work name to try for a download of `name` at the `attempt`th try (0 first):
+/// WorkName(name) when it fits kMaxNameUnits, else, and at every later attempt, the name's
+/// part before its extension cut to fit, "~", the attempt's number and ".__t". Different
+/// attempts give different names. Any thread.
+std::wstring WorkNameCandidate(std::wstring_view name, int attempt,
+                               NameRules rules = kPlatformNameRules);
 
 /// Returns `name` as a key under which names of the same file meet: itself, or with
 /// ASCII letters made upper case under Windows rules. Any thread.

@@ -1,38 +1,25 @@
-// BuildLocalName: an item's URL turned into a file name of the image folder.
+// BuildLocalName: an item's URL turned into a free, creatable file name of the image
+// folder.
+#include "base/path_text.h"
 #include "base/write_log.h"
 #include "engine/local_names.h"
 #include "engine/orvella_engine.h"
-#include "system/safe_files.h"
 
 namespace orvella {
-namespace {
-
-// Creating the file is the only reliable test that the file system accepts the name. It
-// is created only where nothing stands, so nothing is ever written through a link.
-CreateOutcome ProbeCreate(const std::wstring& path) {
-  WorkFile probe;
-  const CreateOutcome outcome = probe.CreateNew(FsPath(path));
-  if (outcome == CreateOutcome::kCreated) {
-    probe.Close();
-    RemoveRegularFile(FsPath(path));
-  }
-  return outcome;
-}
-
-}  // namespace
 
 bool COrvellaEngine::BuildLocalName(const std::wstring& url, std::wstring& path,
                                     std::wstring& name) {
-  return FreeLocalName(SnapshotSettings().ImgFolder, url, path, name) && ProbeLocalName(path);
-}
-
-bool COrvellaEngine::FreeLocalName(const std::wstring& folder, const std::wstring& url,
-                                   std::wstring& path, std::wstring& name) {
-  std::wstring bare;
-  if (!BareNameOfUrl(url, bare)) {
+  ParsedUrl parsed;
+  if (!ParseUrl(url, parsed)) {
     WriteLog(L"BuildLocalName(): Url can't be parsed: %s", url);
     return false;
   }
+  return BuildLocalName(parsed, SnapshotSettings().ImgFolder, path, name);
+}
+
+bool COrvellaEngine::BuildLocalName(const ParsedUrl& parsed, const std::wstring& folder,
+                                    std::wstring& path, std::wstring& name) {
+  const std::wstring bare = BareNameOf(parsed);
   const std::wstring full = JoinFolder(folder, bare);
   // An empty name leaves the folder itself, which exists: reported as existing below.
   if (!bare.empty() && !IsUsableLocalName(bare)) {
@@ -41,24 +28,33 @@ bool COrvellaEngine::FreeLocalName(const std::wstring& folder, const std::wstrin
   }
   path = full;
   name = bare;
-  if (KindOf(FsPath(full)) != EntryKind::kNone) {
+  // The folder the records are in, or one opened for the look alone.
+  FolderHandle own;
+  std::wstring problem;
+  const FolderHandle* handle = &imageFolder.Handle();
+  if (!imageFolder.OpenedAt(folder)) handle = own.Open(FsPath(folder), problem) ? &own : nullptr;
+  if (bare.empty() || (handle != nullptr && handle->Look(bare).kind != EntryKind::kNone)) {
     WriteLog(L"File already exits: %s", full);
     return false;
   }
-  return true;
-}
-
-bool COrvellaEngine::ProbeLocalName(const std::wstring& path) {
-  switch (ProbeCreate(path)) {
+  // Creating the file is the only reliable test that the file system accepts the name. It
+  // is created only where nothing stands, so nothing is ever written through a link, and
+  // with the mark of a file being written, which tells a crash's leftover apart.
+  WorkFile probe;
+  const CreateOutcome outcome =
+      handle != nullptr ? handle->CreateMarked(bare, probe, &problem) : CreateOutcome::kFailed;
+  switch (outcome) {
     case CreateOutcome::kCreated:
+      probe.Close();
+      handle->Remove(bare, RemoveRule::kOwnLeftover);
       return true;
     case CreateOutcome::kTaken:  // taken since it was looked at
-      WriteLog(L"File already exits: %s", path);
+      WriteLog(L"File already exits: %s", full);
       return false;
     case CreateOutcome::kFailed:
       break;
   }
-  WriteLog(L"BuildLocalName(): Object name can't be used for local file: %s", path);
+  WriteLog(L"BuildLocalName(): Object name can't be used for local file: %s", full);
   return false;
 }
 

@@ -14,6 +14,7 @@
 #include "model/file_map.h"
 #include "model/orvella_model.h"
 #include "net/image_session.h"
+#include "net/url_parse.h"
 #include "system/monitors.h"
 
 namespace orvella {
@@ -38,13 +39,17 @@ class COrvellaEngine : public COrvellaConfig {
   /// folder are skipped. An empty or relative folder reads as no list. Clears `modified`
   /// and `downloading` (sets `modified` again when the journal could not be folded in).
   /// Logs the outcome.
-  void ReadLocalFileList();
+  /// Ends early, reading nothing into `files` and writing nothing, once `stop` (null: none)
+  /// is set during a long read.
+  void ReadLocalFileList(const std::atomic<int32_t>* stop = nullptr);
   /// Writes all of `files` to the list file of the folder they belong to, through a
   /// temporary file that is flushed to disk and then replaces it; the journal goes once
   /// the list holds its changes. Entries that would not read back identically are left
   /// out, one log line each. Returns false, with the previous list file untouched and
   /// one log line, when any step fails. Changes no flag.
-  bool WriteLocalFileList();
+  /// A long write ends early once `stop` (null: none) is set (the journal keeps every
+  /// change then); a list of fewer than 65,536 entries is always written whole.
+  bool WriteLocalFileList(const std::atomic<int32_t>* stop = nullptr);
   /// Releases the image folder's lock. The worker's end; the next read takes it again.
   void ReleaseFolder();
 
@@ -54,6 +59,9 @@ class COrvellaEngine : public COrvellaConfig {
   /// the image folder. Returns true when the file does not exist and can be created;
   /// false, with one log line, otherwise (the outputs are set when it exists).
   bool BuildLocalName(const std::wstring& url, std::wstring& path, std::wstring& name);
+  /// BuildLocalName of a parsed URL in `folder`: the download step parses each URL once.
+  bool BuildLocalName(const ParsedUrl& parsed, const std::wstring& folder, std::wstring& path,
+                      std::wstring& name);
   /// DownloadImage (engine/download_image.h) through this engine's session opener.
   int32_t DownloadImage(const std::wstring& url, const std::wstring& target,
                         const std::atomic<int32_t>* stop);
@@ -76,7 +84,8 @@ class COrvellaEngine : public COrvellaConfig {
   /// records belong to. Each deletion is journaled first; nothing is deleted in a folder
   /// this worker does not own, nor in an empty or relative one. Returns the number of
   /// records removed.
-  int32_t RemoveUnusedFiles();
+  /// Ends early, between records, once `stop` (null: none) is set.
+  int32_t RemoveUnusedFiles(const std::atomic<int32_t>* stop = nullptr);
 
   /// URLs of the records met in a queue since the list file was loaded (inUse set).
   std::vector<std::wstring> UrlsInUse() const;
@@ -107,15 +116,10 @@ class COrvellaEngine : public COrvellaConfig {
   ImageSessionOpener imageSessions;  // defaults to the platform's HTTP sessions
 
  private:
-  /// BuildLocalName up to the test creation: true when the name is usable and free.
-  bool FreeLocalName(const std::wstring& folder, const std::wstring& url, std::wstring& path,
-                     std::wstring& name);
-  /// The test creation (created and removed again); false, with its log line, when the
-  /// name cannot be created.
-  bool ProbeLocalName(const std::wstring& path);
+  /// Names, downloads and stores one item whose URL no record holds.
   void FetchItem(const std::wstring& folder, const std::wstring& url,
                  const std::atomic<int32_t>* stop);
-  void FinishBatch(const std::wstring& folder);
+  void FinishBatch(const std::wstring& folder, const std::atomic<int32_t>* stop);
   /// Makes `files` and the lock belong to `folder`: false, with one log line, when
   /// another worker holds it.
   bool EnterFolder(const std::wstring& folder);

@@ -91,14 +91,16 @@ bool COrvellaThread::Running() const {
 }
 
 void COrvellaThread::RunComms() {
-  owner->ReadLocalFileList();
+  owner->ReadLocalFileList(&stopRequested);  // a long read ends on a stop too
   owner->RestoreUseMarks(carriedMarks_);
   carriedMarks_.clear();
   while (stopRequested.load() == 0) {
     owner->Refresh(&stopRequested);  // a refresh pass and its queries end on a stop too
     if (owner->DownloadNext(&stopRequested) == 0) wakeEvent.Wait(timing_.idleWait);
   }
-  if (owner->modified != 0) owner->WriteLocalFileList();
+  // A long list write gives way to the stop: the journal keeps every change until the
+  // next start writes it.
+  if (owner->modified != 0) owner->WriteLocalFileList(&stopRequested);
   owner->ReleaseFolder();  // another host's worker may have the folder now
 }
 

@@ -47,11 +47,18 @@ class WorkFile {
   bool Write(std::string_view data);
   /// Flushes what was written to the disk; false when the system reports an error.
   bool Flush();
+  /// Takes off the mark of a file being written (FolderHandle::CreateMarked): the file
+  /// gets the permissions (POSIX) or attributes (Windows) of a finished one. False when
+  /// the system refuses.
+  bool Unmark();
+  /// The file's size and identity as the open file says; false when it cannot tell.
+  bool Describe(uint64_t& size, uint64_t& volume, uint64_t& index) const;
   /// Closes the file; false when it was not open or closing reported an error.
   bool Close();
   bool IsOpen() const { return handle_ != kClosed; }
 
  private:
+  friend class FolderHandle;
   static constexpr intptr_t kClosed = -1;
   intptr_t handle_ = kClosed;  // descriptor or handle
 };
@@ -96,8 +103,10 @@ class AppendFile {
   /// cannot (the file stays closed). Any thread.
   bool Open(const std::filesystem::path& path);
   /// Appends all of `bytes`. They reach the system (they survive the process), not
-  /// necessarily the disk. Returns false when it is not open or anything failed.
-  bool Append(std::string_view bytes);
+  /// necessarily the disk. Returns false when it is not open or anything failed; what a
+  /// failed append wrote of them is cut off again where the system allows, and
+  /// `leftPartial` tells whether part of them may still stand at the file's end.
+  bool Append(std::string_view bytes, bool* leftPartial = nullptr);
   /// True while the open file still has its name: what is appended to a file deleted
   /// since it was opened would go with it.
   bool IsNamed() const;
@@ -106,6 +115,7 @@ class AppendFile {
   bool IsOpen() const { return handle_ != kClosed; }
 
  private:
+  friend class FolderHandle;
   static constexpr intptr_t kClosed = -1;
   intptr_t handle_ = kClosed;  // descriptor or handle
 };

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "system/descriptor_io_posix.h"
+#include "system/folder_handle.h"
 #include "system/safe_files.h"
 
 namespace orvella {
@@ -16,16 +18,6 @@ constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as for any new 
 
 int Descriptor(intptr_t handle) {
   return static_cast<int>(handle);
-}
-
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
 }
 
 // Opens a name that must hold a regular file. O_NONBLOCK: opening a pipe without a
@@ -72,11 +64,24 @@ CreateOutcome WorkFile::CreateNew(const std::filesystem::path& path) {
 }
 
 bool WorkFile::Write(std::string_view data) {
-  return IsOpen() && WriteAll(Descriptor(handle_), data);
+  return IsOpen() && WriteAllTo(Descriptor(handle_), data);
 }
 
 bool WorkFile::Flush() {
   return IsOpen() && ::fsync(Descriptor(handle_)) == 0;
+}
+
+bool WorkFile::Unmark() {
+  return IsOpen() && ::fchmod(Descriptor(handle_), static_cast<mode_t>(FinishedFileMode())) == 0;
+}
+
+bool WorkFile::Describe(uint64_t& size, uint64_t& volume, uint64_t& index) const {
+  struct stat info {};
+  if (!IsOpen() || ::fstat(Descriptor(handle_), &info) != 0) return false;
+  size = static_cast<uint64_t>(info.st_size);
+  volume = static_cast<uint64_t>(info.st_dev);
+  index = static_cast<uint64_t>(info.st_ino);
+  return true;
 }
 
 bool WorkFile::Close() {
@@ -93,30 +98,9 @@ ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks,
   off_t size = 0;
   const int fd = OpenRegular(path, O_RDONLY | (followLinks ? 0 : O_NOFOLLOW), notRegular, &size);
   if (fd < 0) return notRegular ? ReadOutcome::kNotRegular : ReadOutcome::kMissing;
-  if (static_cast<std::uint64_t>(size) > maxBytes) {
-    ::close(fd);
-    return ReadOutcome::kTooLarge;
-  }
-  if (size > 0) bytes.reserve(ReadReserve(static_cast<std::uint64_t>(size)));
-  char block[64 * 1024];
-  for (;;) {
-    const ssize_t n = ::read(fd, block, sizeof block);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      bytes.clear();
-      return ReadOutcome::kMissing;
-    }
-    if (n == 0) break;
-    bytes.append(block, static_cast<std::size_t>(n));
-    if (bytes.size() > maxBytes) {
-      ::close(fd);
-      bytes.clear();
-      return ReadOutcome::kTooLarge;
-    }
-  }
+  const ReadOutcome read = ReadAllFrom(fd, size, bytes, maxBytes);
   ::close(fd);
-  return ReadOutcome::kRead;
+  return read;
 }
 
 AppendFile::~AppendFile() {
@@ -132,8 +116,17 @@ bool AppendFile::Open(const std::filesystem::path& path) {
   return true;
 }
 
-bool AppendFile::Append(std::string_view bytes) {
-  return IsOpen() && WriteAll(Descriptor(handle_), bytes);
+bool AppendFile::Append(std::string_view bytes, bool* leftPartial) {
+  if (leftPartial != nullptr) *leftPartial = false;
+  if (!IsOpen()) return false;
+  const int fd = Descriptor(handle_);
+  const off_t before = ::lseek(fd, 0, SEEK_END);
+  if (WriteAllTo(fd, bytes)) return true;
+  // A full disk can take part of an entry: cut back to where it began, so that the next
+  // entry does not continue the piece.
+  const bool cut = before >= 0 && ::ftruncate(fd, before) == 0;
+  if (leftPartial != nullptr) *leftPartial = !cut;
+  return false;
 }
 
 bool AppendFile::IsNamed() const {

@@ -69,6 +69,22 @@ bool WorkFile::Flush() {
   return IsOpen() && ::FlushFileBuffers(AsHandle(handle_));
 }
 
+bool WorkFile::Unmark() {
+  FILE_BASIC_INFO basic{};  // zero times: left as they are
+  basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  return IsOpen() &&
+         ::SetFileInformationByHandle(AsHandle(handle_), FileBasicInfo, &basic, sizeof basic) != 0;
+}
+
+bool WorkFile::Describe(uint64_t& size, uint64_t& volume, uint64_t& index) const {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!IsOpen() || !::GetFileInformationByHandle(AsHandle(handle_), &info)) return false;
+  size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  volume = info.dwVolumeSerialNumber;
+  index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
 bool WorkFile::Close() {
   if (!IsOpen()) return false;
   const HANDLE file = AsHandle(handle_);
@@ -136,8 +152,21 @@ bool AppendFile::Open(const std::filesystem::path& path) {
   return true;
 }
 
-bool AppendFile::Append(std::string_view bytes) {
-  return IsOpen() && WriteAll(AsHandle(handle_), bytes);
+bool AppendFile::Append(std::string_view bytes, bool* leftPartial) {
+  if (leftPartial != nullptr) *leftPartial = false;
+  if (!IsOpen()) return false;
+  const HANDLE file = AsHandle(handle_);
+  LARGE_INTEGER before{};
+  const bool known = ::GetFileSizeEx(file, &before) != 0;
+  if (WriteAll(file, bytes)) return true;
+  // A full disk can take part of an entry: cut back to where it began, so that the next
+  // entry does not continue the piece.
+  FILE_END_OF_FILE_INFO end{};
+  end.EndOfFile = before;
+  const bool cut =
+      known && ::SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end) != 0;
+  if (leftPartial != nullptr) *leftPartial = !cut;
+  return false;
 }
 
 bool AppendFile::IsNamed() const {

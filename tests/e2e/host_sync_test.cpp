@@ -69,8 +69,16 @@ TEST_F(HostSyncTest, CountsStartFromTheRecordThePlugInLoads) {
   art.SetImage("d.jpg", "d.jpg");
   folder.Write("d.jpg", "d.jpg");
   std::string journal;
-  for (const JournalKind kind : {JournalKind::kStarted, JournalKind::kStored})
-    ASSERT_TRUE(EncodeJournalEntry({kind, art.ImageUrl("d.jpg"), L"d.jpg"}, journal));
+  ASSERT_TRUE(
+      EncodeJournalEntry({JournalKind::kStarted, art.ImageUrl("d.jpg"), L"d.jpg"}, journal));
+  JournalEntry stored(JournalKind::kStored, art.ImageUrl("d.jpg"), L"d.jpg");
+  FolderHandle handle;
+  std::wstring reason;
+  ASSERT_TRUE(handle.Open(folder.path(), reason));
+  stored.hasFile = true;
+  stored.file = handle.Look(L"d.jpg").id;
+  stored.size = 5;
+  ASSERT_TRUE(EncodeJournalEntry(stored, journal));
   folder.Write(WideToUtf8(kJournalFileName), journal);
   art.SetCatalog(1, {"a.jpg", "d.jpg"});
   EXPECT_EQ(Sync(), 0);

@@ -65,19 +65,24 @@ TEST_F(ModuleFolderTest, AnswersThatCouldForgeListLinesDeleteNothing) {
 TEST_F(ModuleFolderTest, PlantedLinksPipesAndLeftoversAreNeverWrittenThrough) {
   server.SetCatalog(1, {"a.jpg", "b.jpg"});
   const bool linked = PlantLink(folder / "a.__t", outside / "precious.txt") == Planted::kLink;
-  folder.Write("b.__t", "left by a crash");
+  folder.Write("b.__t", "a file of the user's that looks like a work file");
   // A pipe at the list's name: the worker does not hang on it.
   const bool piped = PlantPipe(folder / "rvt_orv_files.lst");
   Pass();
   EXPECT_EQ(outside.Read("precious.txt"), "keep me");
-  EXPECT_EQ(folder.Read("b.jpg"), PatternBytes(50000, 'b'));
-  EXPECT_FALSE(fs::exists(folder / "b.__t"));
+  EXPECT_EQ(folder.Read("b.__t"), "a file of the user's that looks like a work file");
+  EXPECT_FALSE(fs::exists(folder / "b.jpg"));
   if (linked) {
     EXPECT_TRUE(fs::is_symlink(folder / "a.__t"));
     EXPECT_FALSE(fs::exists(folder / "a.jpg"));
-    EXPECT_TRUE(host.Logged(L"DownloadImage(), not a regular file, left alone: " +
-                            Utf8ToWide((folder / "a.__t").string())));
+    EXPECT_TRUE(host.Logged(
+        L"DownloadNext(), work file name is taken by a file that is not the plug-in's: " +
+        Utf8ToWide((folder / "a.__t").string())));
   }
+  // Once the user's file is out of the way, the picture comes.
+  fs::remove(folder / "b.__t");
+  Pass();
+  EXPECT_EQ(folder.Read("b.jpg"), PatternBytes(50000, 'b'));
   if (piped) {
     EXPECT_TRUE(host.Logged(L"ReadLocalFileList: not a regular file, taken as missing: " +
                             Utf8ToWide((folder / "rvt_orv_files.lst").string())));

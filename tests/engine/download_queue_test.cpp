@@ -225,40 +225,47 @@ TEST_F(DownloadQueueTest, UrlsThatCouldForgeListLinesAreNeitherFetchedNorRecorde
 // A link the platform cannot show as one (Wine's Unix links) is replaced, never written
 // through; everything else at a work name that is not a regular file stays, and the item
 // fails.
+// A file at a work name that is not the plug-in's own is never written through, replaced
+// or removed: its item fails. One that a recorded picture holds is gone around.
 TEST_F(DownloadQueueTest, WorkFilesNeverWriteThroughWhatStandsAtTheirNames) {
   TempDir outside;
   outside.Write("precious.txt", "keep me");
-  for (const char* name : {"left", "link", "pipe", "folder", "rec"})
+  for (const char* name : {"user", "link", "pipe", "folder", "rec"})
     art.SetImage(std::string(name) + ".jpg", name);
   art.SetImage("x.__t", "x");
-  dir.Write("left.__t", "half of an earlier download");  // a crash left it
+  dir.Write("user.__t", "the user's own file");
   const Planted link = PlantLink(dir / "link.__t", outside / "precious.txt");
   const bool piped = PlantPipe(dir / "pipe.__t");
   std::filesystem::create_directories(dir / "folder.__t");
-  Record(L"rec-url", L"rec.__t");  // a file of ours that has a work name
-  dir.Write("rec.__t", "recorded");
-  for (const char* name : {"left.jpg", "link.jpg", "pipe.jpg", "folder.jpg", "x.__t", "rec.jpg"})
+  dir.Write("rvt_orv_files.lst",
+            "\xEF\xBB\xBF[Rovanta Orvella List]\r\n1\r\nrec-url\r\nrec.__t\r\n");
+  dir.Write("rec.__t", "recorded");  // a picture of ours that has a work name
+  engine.ReadLocalFileList();
+  for (const char* name : {"user.jpg", "link.jpg", "pipe.jpg", "folder.jpg", "x.__t", "rec.jpg"})
     Queue(art.ImageUrl(name));
   Queue(L"rec-url");
   EXPECT_EQ(Drain(), 7);
-  EXPECT_EQ(dir.Read("left.jpg"), "left");
-  EXPECT_FALSE(Exists("left.__t"));
+  EXPECT_EQ(dir.Read("user.__t"), "the user's own file");
   EXPECT_EQ(dir.Read("x.__t"), "x");  // stored under its own name
-  EXPECT_EQ(outside.Read("precious.txt"), "keep me");
+  EXPECT_EQ(dir.Read("rec.jpg"), "rec");
   EXPECT_EQ(dir.Read("rec.__t"), "recorded");
-  EXPECT_TRUE(host.Logged(L"DownloadNext(), work file name is taken by a recorded file: " +
-                          InFolder("rec.__t")));
-  EXPECT_TRUE(
-      host.Logged(L"DownloadImage(), not a regular file, left alone: " + InFolder("folder.__t")));
+  EXPECT_EQ(outside.Read("precious.txt"), "keep me");
+  for (const char* work : {"user.__t", "folder.__t"}) {
+    EXPECT_TRUE(host.Logged(
+        L"DownloadNext(), work file name is taken by a file that is not the plug-in's: " +
+        InFolder(work)))
+        << work;
+  }
   EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.__t"));
   EXPECT_EQ(std::filesystem::is_symlink(dir / "link.__t"), link == Planted::kLink);
   EXPECT_EQ(std::filesystem::is_fifo(dir / "pipe.__t"), piped);
   EXPECT_EQ(Exists("link.jpg"), link != Planted::kLink);
   EXPECT_EQ(Exists("pipe.jpg"), !piped);
-  EXPECT_FALSE(Exists("folder.jpg") || Exists("rec.jpg"));
-  EXPECT_EQ(art.ImageRequests("folder.jpg") + art.ImageRequests("rec.jpg"), 0);
+  EXPECT_FALSE(Exists("folder.jpg") || Exists("user.jpg"));
+  EXPECT_EQ(art.ImageRequests("folder.jpg") + art.ImageRequests("user.jpg"), 0);
+  EXPECT_EQ(CountFiles("~1.__t"), 0);  // the other work name is gone once stored
   engine.ReadLocalFileList();
-  // left.jpg, x.__t, the record of rec.__t, and what the platform let through
+  // x.__t, rec.jpg, the record of rec.__t, and what the platform let through
   EXPECT_EQ(engine.files.GetCount(), 3u + (link != Planted::kLink) + !piped);
 }
 

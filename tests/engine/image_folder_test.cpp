@@ -13,6 +13,7 @@
 #include "base/write_log.h"
 #include "engine/list_file_text.h"
 #include "engine/list_journal.h"
+#include "system/folder_handle.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"
 
@@ -31,8 +32,33 @@ class ImageFolderTest : public ::testing::Test {
   /// The worker's start on the folder: its lock, then its record. Returns whether what a
   /// crash left was written back to the list (true when there was nothing to write).
   bool Load() {
-    EXPECT_TRUE(folder.TakeLock(Path(), true));
-    return folder.Load(Path());
+    bool busy = false;
+    std::wstring problem;
+    EXPECT_TRUE(folder.TakeLock(Path(), true, busy, problem)) << problem;
+    bool stopped = false;
+    return folder.Load(Path(), nullptr, stopped);
+  }
+  /// Makes `name` as the plug-in makes a file it is still writing.
+  void WriteMarked(const std::string& name, const std::string& bytes) {
+    FolderHandle handle;
+    std::wstring reason;
+    WorkFile file;
+    ASSERT_TRUE(handle.Open(dir.path(), reason));
+    ASSERT_EQ(handle.CreateMarked(Utf8ToWide(name), file, &reason), CreateOutcome::kCreated);
+    ASSERT_TRUE(file.Write(bytes));
+  }
+  /// The stored entry for `name` naming the file now at `file` (by default `name`) as one
+  /// of `size` bytes.
+  JournalEntry StoredAs(const std::wstring& url, const std::string& name, uint64_t size,
+                        std::string file = "") {
+    FolderHandle handle;
+    std::wstring reason;
+    EXPECT_TRUE(handle.Open(dir.path(), reason));
+    JournalEntry entry(JournalKind::kStored, url, Utf8ToWide(name));
+    entry.hasFile = true;
+    entry.file = handle.Look(Utf8ToWide(file.empty() ? name : file)).id;
+    entry.size = size;
+    return entry;
   }
   std::wstring InFolder(const std::string& name) const {
     return Utf8ToWide((dir.path() / name).string());
@@ -81,60 +107,72 @@ TEST_F(ImageFolderTest, WhatStandsAtTheListsNamesIsNeverReadBlockingOrWrittenThr
 }
 
 // A crash after files took their names and before the list was written: the journal
-// holds what the list lacks, and the next read of the folder finishes the work.
-TEST_F(ImageFolderTest, JournalLeftByACrashIsFoldedIntoTheList) {
+// holds what the list lacks, and the next read of the folder finishes the work. It takes
+// its word only for the plug-in's own files: the very file it stored, whole; a work file
+// or test creation that still carries the mark of one being written.
+TEST_F(ImageFolderTest, JournalLeftByACrashIsFoldedIntoTheListForThePlugInsOwnFilesOnly) {
   const std::string list =
       kHead + "3\r\nu-kept\r\nkept.jpg\r\nu-del\r\ndel.jpg\r\n" + "u-cut\r\ncut.jpg\r\n";
   dir.Write("rvt_orv_files.lst", list);
-  for (const char* name : {"kept.jpg", "cut.jpg", "new.jpg", "done.__t", "half.__t", "user.__t"})
+  for (const char* name : {"kept.jpg", "cut.jpg", "new.jpg", "torn.jpg", "user.__t", "photo.jpg"})
     dir.Write(name, name);
-  dir.Write("probe.jpg", "");  // killed between the test creation and its removal
-  dir.Write("empty.jpg", "");  // an image with an empty body
+  WriteMarked("half.__t", "part of a picture");  // killed while downloading
+  WriteMarked("done.__t", "done.jpg");           // killed between entry and rename
+  WriteMarked("probe.jpg", "");                  // killed between the test creation and its removal
+  dir.Write("holiday.jpg", "");                  // the user's own empty file
+  dir.Write("taken.jpg", "someone else's");
   std::string journal;
   const JournalEntry entries[] = {
       {JournalKind::kStarted, L"u-new", L"new.jpg"},
-      {JournalKind::kStored, L"u-new", L"new.jpg"},
-      {JournalKind::kStarted, L"u-half", L"half.jpg"},  // killed while downloading
-      {JournalKind::kStarted, L"u-done", L"done.jpg"},  // killed between entry and rename
-      {JournalKind::kStored, L"u-done", L"done.jpg"},
+      StoredAs(L"u-new", "new.jpg", 7),
+      {JournalKind::kStarted, L"u-half", L"half.jpg"},
+      {JournalKind::kStarted, L"u-done", L"done.jpg"},
+      StoredAs(L"u-done", "done.jpg", 8, "done.__t"),  // the work file it was about to move
       {JournalKind::kRemoved, L"u-del", L"del.jpg"},
       {JournalKind::kRemoved, L"u-cut", L"cut.jpg"},  // killed before the file went
       {JournalKind::kStarted, L"u-taken", L"taken.jpg"},
-      {JournalKind::kStored, L"u-taken", L"taken.jpg"},
+      StoredAs(L"u-taken", "taken.jpg", 14),
       {JournalKind::kGivenUp, L"u-taken", L"taken.jpg"},
       {JournalKind::kStarted, L"u-probe", L"probe.jpg"},
-      {JournalKind::kStarted, L"u-empty", L"empty.jpg"},
-      {JournalKind::kStored, L"u-empty", L"empty.jpg"}};
+      StoredAs(L"u-torn", "torn.jpg", 9000),  // a power cut kept 8 of its 9000 bytes
+      // Entries that are not the plug-in's own files' word: an older journal's stored
+      // entry without its file, one naming another file, and a begun download whose work
+      // name and test creation are the user's files.
+      {JournalKind::kStored, L"u-photo", L"photo.jpg"},
+      StoredAs(L"u-other", "kept.jpg", 7, "cut.jpg"),
+      {JournalKind::kStarted, L"u-user", L"user.jpg"},
+      {JournalKind::kStarted, L"u-holiday", L"holiday.jpg"}};
   for (const JournalEntry& entry : entries) ASSERT_TRUE(EncodeJournalEntry(entry, journal));
-  dir.Write("taken.jpg", "someone else's");
-  journal += "+\r\nu-torn\r\ntor";  // the last append was cut short
+  journal += "+\r\nu-cut-short\r\ntor";  // the last append was cut short
   dir.Write("rvt_orv_files.lst.jnl", journal);
   // Read alone, the record is what the plug-in will load, and nothing on disk changes.
   CFileMap seen;
   const FolderRecordState state = LoadFolderRecord(Path(), seen);
   EXPECT_EQ(state.journal, JournalState::kReplayed);
-  EXPECT_EQ(state.journalEntries, 13u);
-  EXPECT_TRUE(state.journalCut);
-  EXPECT_EQ(seen.GetCount(), 4u);
-  EXPECT_TRUE(Exists("rvt_orv_files.lst.jnl") && Exists("done.__t") && Exists("probe.jpg"));
+  EXPECT_EQ(state.replay.entries, 16u);
+  EXPECT_TRUE(state.replay.endsInsideLine);
+  EXPECT_EQ(seen.GetCount(), 3u);
+  EXPECT_TRUE(Exists("rvt_orv_files.lst.jnl") && Exists("done.__t") && Exists("probe.jpg") &&
+              Exists("torn.jpg"));
   EXPECT_EQ(dir.Read("rvt_orv_files.lst"), list);
   const bool written = Load();
-  EXPECT_TRUE(host.Logged(L"ReadLocalFileList: journal replayed (13 entries)"));
-  const std::map<std::wstring, std::wstring> expected = {{L"u-kept", L"kept.jpg"},
-                                                         {L"u-cut", L"cut.jpg"},
-                                                         {L"u-new", L"new.jpg"},
-                                                         {L"u-empty", L"empty.jpg"}};
+  EXPECT_TRUE(host.Logged(L"ReadLocalFileList: journal replayed (16 entries)"));
+  const std::map<std::wstring, std::wstring> expected = {
+      {L"u-kept", L"kept.jpg"}, {L"u-cut", L"cut.jpg"}, {L"u-new", L"new.jpg"}};
   std::map<std::wstring, std::wstring> names;
   for (const CFileData& record : records) names[record.url] = record.localName;
   EXPECT_EQ(names, expected);
   EXPECT_TRUE(written);  // written at once
   EXPECT_FALSE(Exists("rvt_orv_files.lst.jnl") || Exists("done.__t") || Exists("half.__t") ||
-               Exists("probe.jpg"));
-  EXPECT_TRUE(Exists("empty.jpg"));
-  EXPECT_EQ(dir.Read("user.__t"), "user.__t");  // no journal entry names it
+               Exists("probe.jpg") || Exists("torn.jpg"));
+  EXPECT_TRUE(host.Logged(L"ReadLocalFileList: file that did not survive whole removed: " +
+                          InFolder("torn.jpg")));
+  EXPECT_EQ(dir.Read("user.__t"), "user.__t");
+  EXPECT_EQ(dir.Read("photo.jpg"), "photo.jpg");
+  EXPECT_TRUE(Exists("holiday.jpg"));
   EXPECT_EQ(dir.Read("taken.jpg"), "someone else's");
   Load();
-  EXPECT_EQ(records.GetCount(), 4u);
+  EXPECT_EQ(records.GetCount(), 3u);
 }
 
 // A list or journal larger than the engine reads, as a sparse file announcing it: read as
@@ -182,6 +220,9 @@ TEST(ListJournal, EntriesCutShortAreSkippedAndTheNextWholeOneIsFound) {
   std::string none;
   EXPECT_FALSE(EncodeJournalEntry({JournalKind::kStored, L"u", L"a.jpg"}, none));  // one char
   EXPECT_FALSE(EncodeJournalEntry({JournalKind::kStored, L"http://h/a", L".."}, none));
+  JournalEntry badWork(JournalKind::kStarted, L"http://h/a", L"a.jpg");
+  badWork.work = L"a/b.__t";
+  EXPECT_FALSE(EncodeJournalEntry(badWork, none));
   EXPECT_TRUE(none.empty());
 }
 

@@ -38,7 +38,7 @@ FolderRecord ReadFolderRecord(const std::wstring& folder) {
   CFileMap files;
   const FolderRecordState state = LoadFolderRecord(folder, files);
   record.listProblem = ListProblem(state.list);
-  record.journalEntries = state.journalEntries;
+  record.journalEntries = state.replay.entries;
   for (CFileData& file : files) {
     if (IsNameTaken(folder, file.localName))
       record.files.emplace(file.url, std::move(file.localName));

@@ -1,0 +1,51 @@
+// Whole-buffer reads and writes over POSIX descriptors.
+#include "system/descriptor_io_posix.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "base/text_utf8.h"
+
+namespace orvella {
+
+bool WriteAllTo(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+ReadOutcome ReadAllFrom(int fd, off_t size, std::string& bytes, std::size_t maxBytes) {
+  bytes.clear();
+  if (static_cast<std::uint64_t>(size) > maxBytes) return ReadOutcome::kTooLarge;
+  if (size > 0) bytes.reserve(ReadReserve(static_cast<std::uint64_t>(size)));
+  char block[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::read(fd, block, sizeof block);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      bytes.clear();
+      return ReadOutcome::kMissing;
+    }
+    if (n == 0) return ReadOutcome::kRead;
+    bytes.append(block, static_cast<std::size_t>(n));
+    if (bytes.size() > maxBytes) {
+      bytes.clear();
+      return ReadOutcome::kTooLarge;
+    }
+  }
+}
+
+std::wstring SystemErrorText(int error) {
+  char buffer[256] = {};
+  // The GNU strerror_r returns its text, which may or may not be in the buffer.
+  const char* text = ::strerror_r(error, buffer, sizeof buffer);
+  return Utf8ToWide(text != nullptr ? text : "unknown error");
+}
+
+}  // namespace orvella
