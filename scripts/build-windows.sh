@@ -8,5 +8,6 @@ dir="${1:-$root/build-win}"
 launcher=()
 command -v ccache > /dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" "${launcher[@]}" \
-  -DCMAKE_BUILD_TYPE=Release -DORVELLA_BUILD_BENCH=OFF > /dev/null
+  -DCMAKE_BUILD_TYPE=Release -DORVELLA_BUILD_BENCH=OFF |
+  { grep -E '^-- (JsonCpp|cpp-httplib) ' || true; }  # the libraries compiled from Debian's sources
 cmake --build "$dir" -j"$(nproc)" ${ORVELLA_TARGETS:+--target $ORVELLA_TARGETS}
