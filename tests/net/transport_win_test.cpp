@@ -1,6 +1,6 @@
 // The service transport over WinINet where it differs from the curl build: WinINet's
-// error numbers in the log lines, redirects followed by the stack, and the password
-// digested from the code page bytes WideCharToMultiByte gives with no flags.
+// error numbers in the log lines, redirects followed by the stack, and typed text sent as
+// the bytes WideCharToMultiByte gives with no flags.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -85,18 +85,6 @@ TEST_F(WinInetTransport, RedirectsAreFollowedByTheStackAndUnfollowedOnesReadAsSu
   EXPECT_EQ(Fetch(Url("/nowhere"), &body), 0);
   EXPECT_EQ(body, "{\"followed\":false}");
   EXPECT_TRUE(host.logs().empty());
-}
-
-TEST_F(WinInetTransport, PasswordIsDigestedFromTheThreadsCodePageWithBestFit) {
-  if (::GetACP() != 1252) GTEST_SKIP() << "the expectations are for code page 1252";
-  server.Set("/api/v3/user/", Reply{200, "{}"});
-  COrvellaClient client(L"", L"");
-  // U+00E9 and U+20AC are in Windows-1252 (0xE9, 0x80); U+0100 has the best fit 'A';
-  // U+4E16 has none and becomes the code page's default character.
-  client.Authorize(L"a@b", L"\u00e9t\u00e9\u20ac\u0100\u4e16");
-  const std::string target = LastTarget();
-  EXPECT_EQ(target.substr(target.size() - 32), OpenSslMd5Hex("\xE9t\xE9\x80"
-                                                             "A?"));
 }
 
 TEST_F(WinInetTransport, TypedTextGoesOutAsCodePageBytesAndCannotAddHeaderLines) {
