@@ -43,32 +43,11 @@ TEST_F(TransportTest, OnlyHttpAndHttpsUrlsAreOpened) {
 }
 
 TEST_F(TransportTest, RefusedConnectionFailsToOpen) {
-  LoopbackServer closed;
-  const std::wstring url = closed.WideBaseUrl() + L"/x";
-  closed.Stop();
-  COrvellaClient client(L"", L"");
-  std::string body;
-  EXPECT_EQ(client.QueryServer(url, body), -1);
-  EXPECT_EQ(client.errorText, L"Connection to Orvella server failed with error -1");
-  // CURLE_COULDNT_CONNECT
-  EXPECT_EQ(host.logs(), std::vector<std::wstring>{L"InternetOpenUrl() failed, error 7"});
+  ExpectRefusedConnectionFailsToOpen(7);  // CURLE_COULDNT_CONNECT
 }
 
 TEST_F(TransportTest, ConnectionDroppedInTheBodyIsAReadFailureWithNoBlock) {
-  for (std::size_t sent : {std::size_t{0}, std::size_t{1000}, std::size_t{200000}}) {
-    SCOPED_TRACE(sent);
-    host.ClearLogs();
-    Reply reply{200, RandomBytes(500000, 7)};
-    reply.closeAfter = sent;
-    server.Set("/cut", reply);
-    Fetched fetched = Fetch(Url("/cut"));
-    EXPECT_EQ(fetched.code, -2);
-    EXPECT_EQ(fetched.block, nullptr);
-    EXPECT_EQ(fetched.length, 0u);
-    // CURLE_PARTIAL_FILE
-    EXPECT_EQ(host.logs(), std::vector<std::wstring>{
-                               L"InternetReadWholeFile: error 18 returned by InternetReadFile"});
-  }
+  ExpectCutBodiesFailToRead(18);  // CURLE_PARTIAL_FILE
 }
 
 TEST_F(TransportTest, TypedTextGoesOutAsCodePageBytesAndCannotAddHeaderLines) {

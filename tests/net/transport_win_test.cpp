@@ -10,35 +10,23 @@
 
 #include "net/http_fetch.h"
 #include "service/orvella_client.h"
-#include "tests/support/service_fixture.h"
+#include "tests/net/transport_fixture.h"
 
 namespace orvella::test {
 namespace {
 
-class WinInetTransport : public ServiceTest {
+class WinInetTransport : public TransportTest {
  protected:
-  int32_t Fetch(const std::wstring& url, std::string* data = nullptr) {
-    char* block = nullptr;
-    uint32_t length = 0;
-    const int32_t code = FetchUrl(url, block, length);
-    if (data != nullptr) data->assign(block != nullptr ? block : "", length);
-    std::free(block);
-    return code;
-  }
-  std::wstring Url(const std::string& path) const {
-    return server.WideBaseUrl() + std::wstring(path.begin(), path.end());
+  // Fetches `url` into `data` (when given); returns the fetch's result.
+  int32_t FetchText(const std::wstring& url, std::string* data = nullptr) {
+    const Fetched fetched = Fetch(url);
+    if (data != nullptr) data->assign(fetched.block ? fetched.block.get() : "", fetched.length);
+    return fetched.code;
   }
 };
 
 TEST_F(WinInetTransport, OpenFailuresLogWinInetErrorNumbers) {
-  LoopbackServer closed;
-  const std::wstring refused = closed.WideBaseUrl() + L"/x";
-  closed.Stop();
-  COrvellaClient client(L"", L"");
-  std::string body;
-  EXPECT_EQ(client.QueryServer(refused, body), -1);
-  EXPECT_EQ(client.errorText, L"Connection to Orvella server failed with error -1");
-  EXPECT_EQ(host.logs(), std::vector<std::wstring>{L"InternetOpenUrl() failed, error 12029"});
+  ExpectRefusedConnectionFailsToOpen(12029);  // ERROR_INTERNET_CANNOT_CONNECT
 
   // Other schemes are refused before anything is sent, as an unrecognised scheme.
   const std::wstring hostPart = server.WideBaseUrl().substr(7);
@@ -46,27 +34,14 @@ TEST_F(WinInetTransport, OpenFailuresLogWinInetErrorNumbers) {
                                             L"file:///C:/windows/win.ini", hostPart + L"/x"};
   for (const std::wstring& url : others) {
     host.ClearLogs();
-    EXPECT_EQ(Fetch(url), -1);
+    EXPECT_EQ(FetchText(url), -1);
     EXPECT_EQ(host.logs(), std::vector<std::wstring>{L"InternetOpenUrl() failed, error 12006"});
   }
   EXPECT_EQ(server.RequestCount(), 0u);
 }
 
 TEST_F(WinInetTransport, BodyCutShortIsAReadFailureWithNoBlock) {
-  for (std::size_t sent : {std::size_t{0}, std::size_t{1000}, std::size_t{200000}}) {
-    SCOPED_TRACE(sent);
-    host.ClearLogs();
-    Reply reply{200, std::string(300000, 'x'), "application/octet-stream"};
-    reply.closeAfter = sent;
-    server.Set("/cut", reply);
-    char* block = reinterpret_cast<char*>(0x1);
-    uint32_t length = 77;
-    EXPECT_EQ(FetchUrl(Url("/cut"), block, length), -2);
-    EXPECT_EQ(block, nullptr);
-    EXPECT_EQ(length, 0u);
-    EXPECT_EQ(host.logs(), std::vector<std::wstring>{
-                               L"InternetReadWholeFile: error 12031 returned by InternetReadFile"});
-  }
+  ExpectCutBodiesFailToRead(12031);  // ERROR_INTERNET_CONNECTION_RESET
 }
 
 TEST_F(WinInetTransport, RedirectsAreFollowedByTheStackAndUnfollowedOnesReadAsSuccess) {
@@ -76,13 +51,13 @@ TEST_F(WinInetTransport, RedirectsAreFollowedByTheStackAndUnfollowedOnesReadAsSu
     redirect.headers = {{"Location", server.BaseUrl() + "/target"}};
     server.Set("/moved", redirect);
     std::string body;
-    EXPECT_EQ(Fetch(Url("/moved"), &body), 0) << status;
+    EXPECT_EQ(FetchText(Url("/moved"), &body), 0) << status;
     EXPECT_EQ(body, "{\"followed\":true}") << status;
   }
   // Without a place to go the redirect is the answer, and its body is read.
   server.Set("/nowhere", Reply{302, "{\"followed\":false}"});
   std::string body;
-  EXPECT_EQ(Fetch(Url("/nowhere"), &body), 0);
+  EXPECT_EQ(FetchText(Url("/nowhere"), &body), 0);
   EXPECT_EQ(body, "{\"followed\":false}");
   EXPECT_TRUE(host.logs().empty());
 }
@@ -90,7 +65,7 @@ TEST_F(WinInetTransport, RedirectsAreFollowedByTheStackAndUnfollowedOnesReadAsSu
 TEST_F(WinInetTransport, TypedTextGoesOutAsCodePageBytesAndCannotAddHeaderLines) {
   if (::GetACP() != 1252) GTEST_SKIP() << "the expectations are for code page 1252";
   server.Set("/q", Reply{200, "{}"});
-  EXPECT_EQ(Fetch(Url("/q?keyword=a\r\nX-Injected: 1\x7F") + L"caf\u00e9\u20ac\u0100"), 0);
+  EXPECT_EQ(FetchText(Url("/q?keyword=a\r\nX-Injected: 1\x7F") + L"caf\u00e9\u20ac\u0100"), 0);
   const ReceivedRequest request = server.LastRequest();
   EXPECT_EQ(request.target,
             "/q?keyword=a%0D%0AX-Injected:%201%7Fcaf\xE9\x80"
