@@ -58,7 +58,7 @@ fi
 # its SHA-256 in cmake/debian-sources.txt; files already in the cache with that checksum
 # are not fetched again.
 debian_sources_pins="$(cd "$(dirname "$0")/.." && pwd)/cmake/debian-sources.txt"
-debian_sources_dir="${ORVELLA_DEBIAN_SOURCES:-${XDG_CACHE_HOME:-$HOME/.cache}/orvella/debian-sources}"
+debian_sources_dir="${ORVELLA_DEBIAN_SOURCES:-${XDG_CACHE_HOME:-${HOME:-}/.cache}/orvella/debian-sources}"
 debian_sources_suite=bookworm
 
 # Prints the first URI the machine's own apt sources give for the suite's binary packages
