@@ -26,5 +26,5 @@ if [ -f "$winbuild/CMakeCache.txt" ]; then
   echo
   echo "Windows module under Wine ($("$root/cmake/wine-run.sh" --version 2>/dev/null || echo wine), WinINet):"
   echo
-  "$root/cmake/wine-run.sh" "$winbuild/tests/windows/stop_latency.exe" "$runs"
+  "$root/cmake/wine-run.sh" "$winbuild/bench/stop_latency.exe" "$runs"
 fi

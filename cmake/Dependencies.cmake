@@ -21,8 +21,8 @@ if(TARGET jsoncpp_lib AND NOT TARGET JsonCpp::JsonCpp)
   add_library(JsonCpp::JsonCpp ALIAS jsoncpp_lib)
 endif()
 if(WIN32)
-  # Windows: system libraries only (WinINet, the registry, Win32 dialogs); JsonCpp when
-  # the machine has it, else its API subset over nlohmann-json (see cmake/Windows.cmake).
+  # Windows: system libraries only (WinINet, the registry, Win32 dialogs); JsonCpp
+  # from Debian's source package, compiled with the toolchain (see cmake/Windows.cmake).
   include(${CMAKE_CURRENT_LIST_DIR}/Windows.cmake)
   return()
 endif()

@@ -2,27 +2,32 @@
 #
 # The plug-in needs only system DLLs there: WinINet for HTTP, the registry, version
 # information, Win32 dialogs and the shell's folder browser. The one outside library is
-# JsonCpp: a machine that has it (vcpkg, say) uses it; otherwise the subset of its API the
-# client uses is provided over nlohmann-json (header-only), from compat/jsoncpp_nlohmann.
+# JsonCpp, compiled from Debian's source package with this toolchain and linked in
+# statically; the test servers take cpp-httplib's header from Debian's source package.
+
+include(${CMAKE_CURRENT_LIST_DIR}/DebianSources.cmake)
+
+# Reads `#define NAME "text"` from HEADER into VAR.
+function(_orvella_header_string header name var)
+  file(STRINGS ${header} line REGEX "#define[ \t]+${name}[ \t]+\"")
+  string(REGEX REPLACE ".*\"([^\"]*)\".*" "\\1" text "${line}")
+  set(${var} "${text}" PARENT_SCOPE)
+endfunction()
 
 if(NOT TARGET JsonCpp::JsonCpp)
-  # nlohmann-json is plain headers: found on the build machine, outside the cross root,
-  # and offered through a folder that holds only them (never the build machine's
-  # /usr/include, whose C library headers must not reach the cross compiler).
-  find_path(ORVELLA_NLOHMANN_INCLUDE nlohmann/json.hpp
-    PATHS /usr/include /usr/local/include NO_CMAKE_FIND_ROOT_PATH)
-  if(NOT ORVELLA_NLOHMANN_INCLUDE)
-    message(FATAL_ERROR "Neither JsonCpp nor nlohmann-json found (apt-get install nlohmann-json3-dev)")
-  endif()
-  set(ORVELLA_NLOHMANN_ONLY ${CMAKE_BINARY_DIR}/nlohmann-only)
-  if(NOT EXISTS ${ORVELLA_NLOHMANN_ONLY}/nlohmann)
-    file(MAKE_DIRECTORY ${ORVELLA_NLOHMANN_ONLY})
-    file(CREATE_LINK ${ORVELLA_NLOHMANN_INCLUDE}/nlohmann ${ORVELLA_NLOHMANN_ONLY}/nlohmann
-      SYMBOLIC COPY_ON_ERROR)
-  endif()
-  add_subdirectory(${CMAKE_SOURCE_DIR}/compat/jsoncpp_nlohmann
-    ${CMAKE_BINARY_DIR}/compat/jsoncpp_nlohmann)
-  add_library(JsonCpp::JsonCpp ALIAS orvella_jsoncpp_nlohmann)
+  orvella_debian_source(libjsoncpp _jsoncpp_source _jsoncpp_debian_version)
+  # The three sources of JsonCpp's lib_json, as its own build makes the static library
+  # (exceptions on, no secure memory), without the project's warning flags.
+  add_library(orvella_jsoncpp STATIC
+    ${_jsoncpp_source}/src/lib_json/json_reader.cpp
+    ${_jsoncpp_source}/src/lib_json/json_value.cpp
+    ${_jsoncpp_source}/src/lib_json/json_writer.cpp)
+  target_include_directories(orvella_jsoncpp SYSTEM PUBLIC ${_jsoncpp_source}/include)
+  add_library(JsonCpp::JsonCpp ALIAS orvella_jsoncpp)
+  _orvella_header_string(${_jsoncpp_source}/include/json/version.h JSONCPP_VERSION_STRING
+    _jsoncpp_version)
+  message(STATUS "JsonCpp ${_jsoncpp_version} (Debian libjsoncpp ${_jsoncpp_debian_version}), "
+                 "linked into the module")
 endif()
 
 # GoogleTest has no mingw build in Debian: build it from its sources with this toolchain.
@@ -45,10 +50,17 @@ if(ORVELLA_BUILD_TESTS AND NOT TARGET GTest::gtest)
   endif()
 endif()
 
-# The tests' loopback server is written against cpp-httplib, which has no mingw build in
-# Debian either: its server API subset over Winsock stands in.
+# The tests' loopback server uses cpp-httplib, header-only upstream: its header alone in a
+# folder of its own (the rest of its source tree stays off the include path), over Winsock.
 if(ORVELLA_BUILD_TESTS AND NOT TARGET PkgConfig::HTTPLIB)
-  add_subdirectory(${CMAKE_SOURCE_DIR}/compat/httplib_win ${CMAKE_BINARY_DIR}/compat/httplib_win)
-  add_library(PkgConfig::HTTPLIB ALIAS orvella_httplib_win)
+  orvella_debian_source(cpp-httplib _httplib_source _httplib_debian_version)
+  set(_httplib_include ${CMAKE_BINARY_DIR}/debian-sources/include/cpp-httplib)
+  configure_file(${_httplib_source}/httplib.h ${_httplib_include}/httplib.h COPYONLY)
+  add_library(orvella_httplib INTERFACE)
+  target_include_directories(orvella_httplib SYSTEM INTERFACE ${_httplib_include})
+  target_link_libraries(orvella_httplib INTERFACE ws2_32 Threads::Threads)
+  add_library(PkgConfig::HTTPLIB ALIAS orvella_httplib)
+  _orvella_header_string(${_httplib_include}/httplib.h CPPHTTPLIB_VERSION _httplib_version)
+  message(STATUS "cpp-httplib ${_httplib_version} (Debian cpp-httplib ${_httplib_debian_version}), "
+                 "for the test servers")
 endif()
-

@@ -15,9 +15,9 @@ demo=(
 )
 package=(
   "${demo[@]}" libgtk-3-dev file dpkg-dev
-  # The Windows module: mingw-w64 (posix threads), JsonCpp's API over nlohmann-json, and
-  # chmcmd for the HTML help file.
-  g++-mingw-w64-x86-64-posix mingw-w64-tools nlohmann-json3-dev fp-utils
+  # The Windows module: mingw-w64 (posix threads) and chmcmd for the HTML help file (JsonCpp
+  # and cpp-httplib come from their Debian source packages, fetched below).
+  g++-mingw-w64-x86-64-posix mingw-w64-tools fp-utils
 )
 all=(
   "${package[@]}" git time libpng-dev
@@ -49,3 +49,95 @@ if ((${#missing[@]})); then
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# ---- Debian source packages for the Windows build ----------------------------------------
+# mingw-w64 has no build of JsonCpp or cpp-httplib: the Windows build compiles them from
+# Debian's own source packages (cmake/DebianSources.cmake). They are fetched into a cache
+# folder through a sources list of our own, apt's lists and caches in a scratch folder, so
+# the machine's apt configuration and state stay as they are. Every file is checked against
+# its SHA-256 in cmake/debian-sources.txt; files already in the cache with that checksum
+# are not fetched again.
+debian_sources_pins="$(cd "$(dirname "$0")/.." && pwd)/cmake/debian-sources.txt"
+debian_sources_dir="${ORVELLA_DEBIAN_SOURCES:-${XDG_CACHE_HOME:-${HOME:-}/.cache}/orvella/debian-sources}"
+debian_sources_suite=bookworm
+
+# Prints the first URI the machine's own apt sources give for the suite's binary packages
+# (one-line or deb822 style), else Debian's default mirror.
+debian_sources_mirror() {
+  local uri
+  uri="$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2> /dev/null |
+    sed -E 's/\[[^]]*\]//' |
+    awk -v suite="$debian_sources_suite" '$1 == "deb" && $3 == suite { print $2; exit }')"
+  if [ -z "$uri" ]; then
+    uri="$(cat /etc/apt/sources.list.d/*.sources 2> /dev/null | awk -v suite="$debian_sources_suite" '
+      function stanza_end() {
+        if (deb && in_suite && enabled && first != "" && !found) { print first; found = 1 }
+        deb = 0; in_suite = 0; enabled = 1; first = ""
+      }
+      BEGIN { enabled = 1 }
+      /^[ \t]*$/ { stanza_end(); next }
+      /^Types:/ { for (i = 2; i <= NF; i++) if ($i == "deb") deb = 1 }
+      /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == suite) in_suite = 1 }
+      /^URIs:/ { first = $2 }
+      /^Enabled:/ { if ($2 == "no") enabled = 0 }
+      END { stanza_end() }')"
+  fi
+  echo "${uri:-http://deb.debian.org/debian}"
+}
+
+# Prints "package=version" for each pinned package of which a file is missing from the
+# cache or differs from its checksum.
+debian_sources_wanted() {
+  local package version file sum
+  while read -r package version file sum; do
+    case "$package" in "" | "#"*) continue ;; esac
+    echo "$sum  $debian_sources_dir/$file" | sha256sum --check --status 2> /dev/null ||
+      echo "$package=$version"
+  done < "$debian_sources_pins" | sort -u
+}
+
+# Downloads the wanted packages' source files, checks each against its pin and only then
+# moves them into the cache: a failed or tampered download leaves the cache as it was.
+fetch_debian_sources() {
+  local wanted
+  mapfile -t wanted < <(debian_sources_wanted)
+  ((${#wanted[@]})) || return 0
+  local work
+  work="$(mktemp -d)"
+  # shellcheck disable=SC2064  # the folder is known now
+  trap "rm -rf '$work'" EXIT
+  mkdir -p "$work/lists/partial" "$work/cache/archives/partial" "$work/files"
+  local keyring=/usr/share/keyrings/debian-archive-keyring.gpg options=""
+  [ -f "$keyring" ] && options="[signed-by=$keyring] "
+  echo "deb-src $options$(debian_sources_mirror) $debian_sources_suite main" > "$work/sources.list"
+  local apt=(-qq -o Dir::Etc::sourcelist="$work/sources.list" -o Dir::Etc::sourceparts=-
+    -o Dir::State::Lists="$work/lists" -o Dir::Cache="$work/cache")
+  # As root, apt downloads as its own user: that user must be able to reach the scratch
+  # folder and write the lists and the files.
+  if [ "$(id -u)" -eq 0 ] && id _apt > /dev/null 2>&1; then
+    chmod 755 "$work"
+    chown -R _apt "$work/lists" "$work/files"
+  fi
+  echo "install-deps.sh: fetching the source packages ${wanted[*]}"
+  apt-get "${apt[@]}" update
+  (cd "$work/files" && apt-get "${apt[@]}" source --download-only "${wanted[@]}")
+  local package version file sum
+  while read -r package version file sum; do
+    case "$package" in "" | "#"*) continue ;; esac
+    [[ " ${wanted[*]} " == *" $package=$version "* ]] || continue
+    if ! echo "$sum  $work/files/$file" | sha256sum --check --status; then
+      echo "install-deps.sh: $file differs from its checksum in cmake/debian-sources.txt" >&2
+      exit 1
+    fi
+  done < "$debian_sources_pins"
+  mkdir -p "$debian_sources_dir"
+  while read -r package version file sum; do
+    case "$package" in "" | "#"*) continue ;; esac
+    [[ " ${wanted[*]} " == *" $package=$version "* ]] || continue
+    mv -f "$work/files/$file" "$debian_sources_dir/$file"
+  done < "$debian_sources_pins"
+}
+
+case "$profile" in
+  package | all) fetch_debian_sources ;;
+esac

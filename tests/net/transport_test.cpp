@@ -12,60 +12,11 @@
 #include "base/text_utf8.h"
 #include "net/http_fetch.h"
 #include "service/orvella_client.h"
-#include "tests/support/service_fixture.h"
+#include "tests/net/transport_fixture.h"
 #include "tests/support/stalled_service.h"
 
 namespace orvella::test {
 namespace {
-
-struct FreeBlock {
-  void operator()(char* block) const { std::free(block); }
-};
-using Block = std::unique_ptr<char, FreeBlock>;
-
-struct Fetched {
-  int32_t code;
-  Block block;
-  uint32_t length;
-};
-
-class TransportTest : public ServiceTest {
- protected:
-  std::wstring Url(const std::string& path) const {
-    return server.WideBaseUrl() + Utf8ToWideAscii(path);
-  }
-  static std::wstring Utf8ToWideAscii(const std::string& text) {
-    return {text.begin(), text.end()};
-  }
-
-  Fetched Fetch(const std::wstring& url) {
-    char* block = reinterpret_cast<char*>(0x1);  // must be reset by the fetch
-    uint32_t length = 77;
-    const int32_t code = FetchUrl(url, block, length);
-    return {code, Block(block), length};
-  }
-
-  // An answer one byte longer than the limit fails with no block and its log line.
-  void ExpectOverTheLimitFails(bool chunked) {
-    host.ClearLogs();
-    Reply over{200, ""};
-    over.generatedSize = std::size_t{kMaxServiceAnswer} + 1;
-    over.chunked = chunked;
-    server.Set("/over", over);
-    const Fetched fetched = Fetch(Url("/over"));
-    EXPECT_EQ(fetched.code, kFetchGrowFailed);
-    EXPECT_EQ(fetched.block, nullptr);
-    EXPECT_EQ(fetched.length, 0u);
-    EXPECT_EQ(host.logs(), std::vector<std::wstring>{L"InternetReadWholeFile: realloc failed"});
-  }
-};
-
-std::string RandomBytes(std::size_t n, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(n, '\0');
-  for (char& c : bytes) c = static_cast<char>(random() & 0xFF);
-  return bytes;
-}
 
 TEST_F(TransportTest, EmptyBodyGivesNoBlockAndLeavesTheBodyEmpty) {
   server.Set("/empty", Reply{200, ""});
@@ -122,23 +73,6 @@ TEST_F(TransportTest, JsonReaderGetsTheBodyOnlyUpToItsFirstNulByte) {
   EXPECT_EQ(received, "{\"a\":1}");
 }
 
-TEST_F(TransportTest, RedirectStatusesAreReadAsSuccessAndNotFollowed) {
-  for (int status : {301, 302}) {
-    SCOPED_TRACE(status);
-    server.ClearRequests();
-    server.Set("/moved", Reply{status,
-                               "{\"moved\":true}",
-                               "application/json",
-                               {{"Location", server.BaseUrl() + "/elsewhere"}}});
-    server.Set("/elsewhere", Reply{200, "{\"followed\":true}"});
-    COrvellaClient client(L"", L"");
-    std::string body;
-    EXPECT_EQ(client.QueryServer(Url("/moved"), body), 0);
-    EXPECT_EQ(body, "{\"moved\":true}");
-    EXPECT_EQ(server.RequestCount(), 1u);
-  }
-}
-
 TEST_F(TransportTest, RefusedStatusIsTheResultWithItsLogLineAndErrorText) {
   for (int status : {404, 500, 204, 303}) {
     SCOPED_TRACE(status);
@@ -176,50 +110,6 @@ TEST_F(TransportTest, SchemeIsRecognisedInAnyLetterCase) {
   EXPECT_NE(host.logs()[0], L"InternetOpenUrl() failed, error 1");
 }
 
-TEST_F(TransportTest, OnlyHttpAndHttpsUrlsAreOpened) {
-  const std::wstring hostPart = server.WideBaseUrl().substr(7);  // "127.0.0.1:PORT"
-  const std::wstring urls[] = {L"ftp://" + hostPart + L"/x", L"file:///etc/passwd",
-                               hostPart + L"/x", L""};
-  for (const std::wstring& url : urls) {
-    SCOPED_TRACE(std::string(url.begin(), url.end()));
-    host.ClearLogs();
-    Fetched fetched = Fetch(url);
-    EXPECT_EQ(fetched.code, -1);
-    EXPECT_EQ(fetched.block, nullptr);
-    EXPECT_EQ(host.logs(), std::vector<std::wstring>{L"InternetOpenUrl() failed, error 1"});
-  }
-  EXPECT_EQ(server.RequestCount(), 0u);
-}
-
-TEST_F(TransportTest, RefusedConnectionFailsToOpen) {
-  LoopbackServer closed;
-  const std::wstring url = closed.WideBaseUrl() + L"/x";
-  closed.Stop();
-  COrvellaClient client(L"", L"");
-  std::string body;
-  EXPECT_EQ(client.QueryServer(url, body), -1);
-  EXPECT_EQ(client.errorText, L"Connection to Orvella server failed with error -1");
-  // CURLE_COULDNT_CONNECT
-  EXPECT_EQ(host.logs(), std::vector<std::wstring>{L"InternetOpenUrl() failed, error 7"});
-}
-
-TEST_F(TransportTest, ConnectionDroppedInTheBodyIsAReadFailureWithNoBlock) {
-  for (std::size_t sent : {std::size_t{0}, std::size_t{1000}, std::size_t{200000}}) {
-    SCOPED_TRACE(sent);
-    host.ClearLogs();
-    Reply reply{200, RandomBytes(500000, 7)};
-    reply.closeAfter = sent;
-    server.Set("/cut", reply);
-    Fetched fetched = Fetch(Url("/cut"));
-    EXPECT_EQ(fetched.code, -2);
-    EXPECT_EQ(fetched.block, nullptr);
-    EXPECT_EQ(fetched.length, 0u);
-    // CURLE_PARTIAL_FILE
-    EXPECT_EQ(host.logs(), std::vector<std::wstring>{
-                               L"InternetReadWholeFile: error 18 returned by InternetReadFile"});
-  }
-}
-
 TEST_F(TransportTest, LaterSuccessEmptiesTheErrorText) {
   server.Set("/bad", Reply{503, "busy", "text/plain"});
   server.Set("/good", Reply{200, "{}"});
@@ -244,30 +134,6 @@ TEST_F(TransportTest, RequestIsAPlainUncachedGetFromInternetExplorer) {
   EXPECT_EQ(request.Header("Content-Length"), "");
   // Nothing is escaped but the blank, which a request line cannot carry raw.
   EXPECT_EQ(request.target, "/api/v3/art/?client=K&email=a+b&c@x.org&keyword=sea%20sky,%41");
-}
-
-TEST_F(TransportTest, TypedTextGoesOutAsCodePageBytesAndCannotAddHeaderLines) {
-  server.Set("/q", Reply{200, "{}"});
-  EXPECT_EQ(Fetch(Url("/q?keyword=a\r\nX-Injected: 1\x7F") + L"caf\u00e9\u20ac\u0100").code, 0);
-  const ReceivedRequest request = server.LastRequest();
-  EXPECT_EQ(request.target, "/q?keyword=a%0D%0AX-Injected:%201%7Fcaf\xE9\x80?");
-  EXPECT_EQ(request.Header("X-Injected"), "");
-}
-
-TEST_F(TransportTest, ProxyFromTheEnvironmentIsUsed) {
-  // The loopback server plays the proxy: it receives the absolute URL of a host that
-  // does not resolve.
-  server.Set("http://orvella.invalid/through-proxy", Reply{200, "{\"via\":\"proxy\"}"});
-  ::unsetenv("no_proxy");
-  ::unsetenv("NO_PROXY");
-  ::setenv("http_proxy", server.BaseUrl().c_str(), 1);
-  COrvellaClient client(L"", L"");
-  std::string body;
-  const int32_t code = client.QueryServer(L"http://orvella.invalid/through-proxy", body);
-  ::unsetenv("http_proxy");
-  EXPECT_EQ(code, 0);
-  EXPECT_EQ(body, "{\"via\":\"proxy\"}");
-  EXPECT_EQ(server.LastRequest().target, "http://orvella.invalid/through-proxy");
 }
 
 // A request left waiting at each point ends, as a failure of the transport, on its stop
@@ -338,20 +204,6 @@ TEST_F(TransportTest, StopSetBeforehandSendsNothingAndADripThatEndsIsReadWhole) 
   EXPECT_EQ(FetchUrlWatched(Url("/slow"), watch, block, length), kFetchOk);
   EXPECT_EQ(std::string(block, length), "{\"art\":[]}");
   std::free(block);
-}
-
-// The answer's size limit, both sides: the limit itself is read, one byte more fails like
-// a body that cannot grow, whether its length was announced or not.
-TEST_F(TransportTest, AnswersUpToTheLimitAreReadAndLongerOnesFail) {
-  Reply largest{200, ""};
-  largest.generatedSize = kMaxServiceAnswer;
-  server.Set("/largest", largest);
-  Fetched fetched = Fetch(Url("/largest"));
-  EXPECT_EQ(fetched.code, kFetchOk);
-  EXPECT_EQ(fetched.length, kMaxServiceAnswer);
-  fetched.block.reset();
-  EXPECT_TRUE(host.logs().empty());
-  ExpectOverTheLimitFails(/*chunked=*/true);
 }
 
 TEST_F(TransportTest, AnswerAnnouncedOverTheLimitFailsBeforeItIsRead) {

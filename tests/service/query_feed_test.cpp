@@ -2,40 +2,10 @@
 #include <json/json.h>
 
 #include "service/orvella_client.h"
-#include "tests/support/service_fixture.h"
+#include "tests/service/client_fixtures.h"
 
 namespace orvella::test {
 namespace {
-
-constexpr char kArtPath[] = "/api/v3/art/";
-constexpr char kKey[] = "Qm3rTz8LkVb2NwYp5HsXc7Ja";
-
-class QueryFeedTest : public ServiceTest {
- protected:
-  void Answer(const std::string& body, int status = 200) {
-    server.Set(kArtPath, Reply{status, body});
-  }
-  // The log lines the query wrote after its "QueryFeed: <url>" line.
-  std::vector<std::wstring> LinesAfterUrl() const {
-    std::vector<std::wstring> lines = host.logs();
-    EXPECT_FALSE(lines.empty());
-    if (!lines.empty()) {
-      EXPECT_TRUE(lines.front().starts_with(L"QueryFeed: http://"));
-      lines.erase(lines.begin());
-    }
-    return lines;
-  }
-  static std::vector<std::wstring> Urls(const COrvellaFeed& feed) {
-    std::vector<std::wstring> urls;
-    for (const COrvellaItem& item : feed.items) urls.push_back(item.url);
-    return urls;
-  }
-  static COrvellaFeed FeedWithOldItems(int32_t type) {
-    COrvellaFeed feed(type, 10, L"");
-    feed.items.push_back({L"old", L"old.jpg", L"http://old"});
-    return feed;
-  }
-};
 
 TEST_F(QueryFeedTest, WallpaperRequestInItsOrderWithTheTokenMaskedInTheLog) {
   Answer(R"({"art":[]})");
@@ -164,16 +134,6 @@ INSTANTIATE_TEST_SUITE_P(
                  1,
                  {L"QueryFeed: data.size()=4"}}),
     [](const ::testing::TestParamInfo<FeedCase>& info) { return info.param.title; });
-
-TEST_F(QueryFeedTest, ConnectionFailureGivesTheTransportLineAndErrorText) {
-  server.Stop();
-  COrvellaClient client(L"", L"");
-  COrvellaFeed feed = FeedWithOldItems(kFeedTypeClocks);
-  EXPECT_EQ(client.QueryFeed(feed, 640, 480), 0);
-  EXPECT_TRUE(feed.items.empty());
-  EXPECT_EQ(client.errorText, L"Connection to Orvella server failed with error -1");
-  EXPECT_EQ(LinesAfterUrl(), std::vector<std::wstring>{L"InternetOpenUrl() failed, error 7"});
-}
 
 TEST_F(QueryFeedTest, WronglyTypedAnswersRaiseTheJsonLogicError) {
   const char* const bodies[] = {

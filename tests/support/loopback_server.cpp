@@ -19,6 +19,12 @@ bool SameNoCase(const std::string& a, const std::string& b) {
   });
 }
 
+// Answers 1xx, 204 and 304 end at their headers: a body sent after one would be read as the
+// start of the next answer on a connection the client keeps open.
+bool CarriesNoBody(int status) {
+  return (status >= 100 && status < 200) || status == 204 || status == 304;
+}
+
 ReceivedRequest Record(const httplib::Request& req) {
   ReceivedRequest request;
   request.method = req.method;
@@ -50,6 +56,7 @@ LoopbackServer::LoopbackServer() : server_(std::make_unique<httplib::Server>()) 
     Sleep(reply.delay);
     res.status = reply.status;
     for (const auto& [name, value] : reply.headers) res.set_header(name, value);
+    if (CarriesNoBody(reply.status)) return;
     if (reply.dripEvery) return Drip(res, reply);
     if (reply.generatedSize > 0) return Generate(res, reply);
     const std::optional<std::size_t> cut = reply.stallAfter ? reply.stallAfter : reply.closeAfter;
