@@ -7,10 +7,12 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 #include "base/ansi_codepage.h"
 #include "net/async_request_wininet.h"
 #include "net/image_session.h"
+#include "net/picture_check.h"
 #include "net/wire_url.h"
 
 namespace orvella {
@@ -49,6 +51,36 @@ ImageFetchResult Unfinished(DWORD error) {
   return Failure(error);
 }
 
+// The answer's Content-Type value, "" when it had none.
+std::string ContentType(HINTERNET request) {
+  std::wstring value(256, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_TYPE, value.data(), &bytes, nullptr)) {
+      value.resize(bytes / sizeof(wchar_t));
+      return WideToAnsi(value);
+    }
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    value.assign(bytes / sizeof(wchar_t) + 1, L'\0');  // the size it asked for
+  }
+  return {};
+}
+
+// Reads the body of a 200 answer into `sink` through the picture check.
+ImageFetchResult ReadPicture(AsyncRequest& request, const AsyncWatch& watch, ImageSink& sink) {
+  PictureCheck check(ContentType(request.handle()));
+  NotPicture refused = check.verdict();
+  if (refused != NotPicture::kNone) return ImageFetchResult::NotAPicture(NotPictureText(refused));
+  const DWORD read = request.ReadBody(watch, [&](const char* data, DWORD size) {
+    refused = check.Look(data, size);
+    return refused == NotPicture::kNone && sink.Deliver(data, size);
+  });
+  if (refused == NotPicture::kNone && read == ERROR_SUCCESS) refused = check.End();
+  if (refused != NotPicture::kNone) return ImageFetchResult::NotAPicture(NotPictureText(refused));
+  if (read != ERROR_SUCCESS) return Unfinished(read);
+  return ImageFetchResult::Of(ImageFetchOutcome::kComplete);
+}
+
 class WinInetImageSession final : public ImageSession {
  public:
   explicit WinInetImageSession(const std::wstring& agent) {
@@ -84,10 +116,7 @@ class WinInetImageSession final : public ImageSession {
     }
     if (status != 200)
       return ImageFetchResult::Of(ImageFetchOutcome::kHttpStatus, static_cast<int32_t>(status));
-    const DWORD read = request.ReadBody(
-        watch, [&sink](const char* data, DWORD size) { return sink.Deliver(data, size); });
-    if (read != ERROR_SUCCESS) return Unfinished(read);
-    return ImageFetchResult::Of(ImageFetchOutcome::kComplete);
+    return ReadPicture(request, watch, sink);
   }
 
  private:
