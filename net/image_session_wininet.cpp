@@ -10,6 +10,7 @@
 #include <string>
 
 #include "base/ansi_codepage.h"
+#include "base/error_text.h"
 #include "net/async_request_wininet.h"
 #include "net/image_session.h"
 #include "net/picture_check.h"
@@ -24,25 +25,9 @@ constexpr DWORD kHttpsFlags = 0x84800000;
 constexpr wchar_t kHeaders[] =
     L"Accept: text/*\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 8.0)\r\n";
 
-// WinINet's text for an error number.
-std::wstring ErrorText(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
-                      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-  ::FormatMessageW(flags, ::GetModuleHandleW(L"wininet.dll"), code, 0,
-                   reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring result = text != nullptr ? text : L"";
-  if (text != nullptr) ::LocalFree(text);
-  while (!result.empty() &&
-         (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ')) {
-    result.pop_back();
-  }
-  if (result.empty()) result = L"WinINet error " + std::to_wstring(code);
-  return result;
-}
-
 ImageFetchResult Failure(DWORD code) {
-  return ImageFetchResult::Failure(static_cast<int32_t>(code), ErrorText(code));
+  const auto number = static_cast<int32_t>(code);
+  return ImageFetchResult::Failure(number, SystemErrorText(number, L"wininet.dll"));
 }
 
 ImageFetchResult Unfinished(DWORD error) {

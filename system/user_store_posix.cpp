@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <string>
 
+#include "base/error_text.h"
 #include "base/text_utf8.h"
 #include "system/config_home.h"
 #include "system/safe_files.h"
-#include "system/system_error.h"
 #include "system/user_store.h"
 
 namespace orvella {
@@ -121,7 +121,10 @@ bool WriteRegString(RegRoot, const std::wstring& keyPath, const std::wstring& va
   temp += ".tmp-XXXXXX";
   std::string tempName = temp.string();
   const int fd = ::mkstemp(tempName.data());  // mode 0600
-  if (fd < 0) return Failed(reason, "cannot create a file in " + folder.string(), errno);
+  if (fd < 0) {
+    const int error = errno;  // before anything else may set it
+    return Failed(reason, "cannot create a file in " + folder.string(), error);
+  }
   int error = WriteAll(fd, WideToUtf8(text));
   if (error == 0 && ::fsync(fd) != 0) error = errno;
   if (::close(fd) != 0 && error == 0) error = errno;

@@ -3,7 +3,7 @@
 
 #include <cwchar>
 
-#include "system/system_error.h"
+#include "base/error_text.h"
 #include "system/user_store.h"
 
 namespace orvella {

@@ -1,7 +1,7 @@
 // The account through the real module when the store cannot keep it: message 6 still
 // answers 1, each value is named in a log line with the system's reason, and the
 // account, kept in memory, is written at the next save.
-#include "system/system_error.h"
+#include "base/error_text.h"
 #include "tests/e2e/module_sync_fixture.h"
 #include "tests/support/store_block.h"
 

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/error_text.h"
 #include "base/write_log.h"
 #include "host/orvella_app.h"
-#include "system/system_error.h"
 #include "system/user_store.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/store_block.h"

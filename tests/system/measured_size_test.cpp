@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/error_text.h"
 #include "base/write_log.h"
 #include "system/query_size.h"
-#include "system/system_error.h"
 #include "system/user_store.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/store_block.h"
