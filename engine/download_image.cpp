@@ -90,6 +90,12 @@ int32_t Finish(const ImageFetchResult& result, FileSink& sink, WorkFile& file,
       WriteLog(L"DownloadImage(), Error %d (%s)", result.errorCode, result.errorText);
       CloseAndRemove(file, target);
       return kDownloadError;
+    case ImageFetchOutcome::kNotPicture:
+      // A portal's or a proxy's page in place of the picture: kept, it would be recorded
+      // and never fetched again.
+      WriteLog(L"DownloadImage(), not a picture (%s), url=%s", result.errorText, url);
+      CloseAndRemove(file, target);
+      return kDownloadError;
   }
   // The body could not be stored completely: keeping part of an image would record a
   // broken file as downloaded.

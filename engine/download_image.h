@@ -41,7 +41,8 @@ int32_t DownloadParsedImage(const std::wstring& url, const ParsedUrl& parsed,
 /// Downloads `url` into `target`, created afresh: a regular file there is removed first;
 /// a link or anything else there is left alone and the call fails (-1). Returns one of
 /// the results above; for every result but 0 a file the call created has been removed again. A body
-/// shorter than announced and a failed write are errors (-2), not successes. Throws only
+/// shorter than announced, a failed write and a 200 answer that is no picture (empty, or
+/// an HTML page: net/picture_check.h) are errors (-2), not successes. Throws only
 /// when no session can be opened. Writes the "DownloadImage(), ..." log lines. Worker
 /// thread.
 int32_t DownloadImage(const std::wstring& url, const std::wstring& target,

@@ -16,6 +16,7 @@
 #include "engine/orvella_engine.h"
 #include "service/orvella_client.h"
 #include "system/display_geometry.h"
+#include "system/query_size.h"
 
 namespace orvella {
 namespace {
@@ -75,9 +76,8 @@ void COrvellaEngine::Refresh(const std::atomic<int32_t>* stop) {
     WriteLog(L"Refresh %d: lastTm=%d, retries=%d", i, turn.lastTm, turn.retries);
     if (!turn.due) continue;
     if (geometry.count == 0) EnumerateDisplays(geometry, monitors);
-    const int32_t width = geometry.largest.right - geometry.largest.left;
-    const int32_t height = geometry.largest.bottom - geometry.largest.top;
-    const int32_t result = client.QueryFeed(turn.query, width, height);
+    const MeasuredSize size = QuerySize(geometry);
+    const int32_t result = client.QueryFeed(turn.query, size.width, size.height);
     const uint32_t now = tickCount();
     // The queue's copy is made before the lock: the feed's own list is shared with the
     // host's thread once it is stored.

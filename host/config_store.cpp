@@ -2,6 +2,7 @@
 #include "host/config_store.h"
 
 #include "base/text_format.h"
+#include "base/write_log.h"
 #include "host/host_profile.h"
 #include "system/user_store.h"
 
@@ -10,6 +11,14 @@ namespace {
 
 std::wstring FeedKey(const wchar_t* field, int32_t index) {
   return Format(L"Feed%d_%s", index, field);
+}
+
+// Writes one account value. A failure is logged and otherwise left alone: the account
+// stays in memory, and the next save writes it again.
+void WriteAccountValue(const wchar_t* name, const std::wstring& text) {
+  std::wstring reason;
+  if (!WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, name, text, &reason))
+    WriteLog(L"SaveConfig: can't store %s (%s)", name, reason);
 }
 
 }  // namespace
@@ -61,8 +70,8 @@ StoredConfig SnapshotConfig(const COrvellaConfig& config) {
 
 void WriteStoredConfig(CHostProfile& profile, int32_t hostFlavour, const StoredConfig& stored) {
   const auto [tokenName, userName] = AccountValueNames(hostFlavour);
-  WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, tokenName, stored.token);
-  WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, userName, stored.user);
+  WriteAccountValue(tokenName, stored.token);
+  WriteAccountValue(userName, stored.user);
   profile.WriteHostInt(kProfileSection, L"nFeeds", static_cast<int32_t>(stored.feeds.size()));
   for (std::size_t i = 0; i < stored.feeds.size(); ++i) {
     const auto index = static_cast<int32_t>(i);

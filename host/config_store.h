@@ -40,8 +40,9 @@ void ApplyStoredConfig(const StoredConfig& stored, COrvellaConfig& config);
 /// Returns the part of `config` that is stored.
 StoredConfig SnapshotConfig(const COrvellaConfig& config);
 
-/// Writes the account to the user store and the feeds to the host profile. Write
-/// failures of the user store are ignored. Host's thread, engine lock not held.
+/// Writes the account to the user store and the feeds to the host profile. A value the
+/// user store cannot write is logged with its name and the system's reason, and the save
+/// goes on. Host's thread, engine lock not held.
 void WriteStoredConfig(CHostProfile& profile, int32_t hostFlavour, const StoredConfig& stored);
 
 /// Load and save of a whole configuration (read then apply; snapshot then write).

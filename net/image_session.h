@@ -32,6 +32,8 @@ enum class ImageFetchOutcome {
   kOpenRequestFailed,  // no request could be made for the URL
   kSendFailed,         // the request could not be sent, without an error of the HTTP layer
   kHttpStatus,         // the final status was not 200; nothing reached the sink
+  kNotPicture,         // a 200 answer that is no picture (net/picture_check.h): empty, or
+                       // an HTML page; what reached the sink is not to be kept
   kError,              // the HTTP layer failed: no connection, time-out, body shorter than
                        // announced, redirect to another scheme, ...
 };
@@ -54,11 +56,19 @@ struct ImageFetchResult {
     return result;
   }
 
+  /// Returns an answer that is no picture (kNotPicture), `reason` saying why.
+  static ImageFetchResult NotAPicture(const wchar_t* reason) {
+    ImageFetchResult result = Of(ImageFetchOutcome::kNotPicture);
+    result.errorText = reason;
+    return result;
+  }
+
   static constexpr std::size_t kMaxErrorText = 1023;
   ImageFetchOutcome outcome = ImageFetchOutcome::kError;
   int32_t status = 0;      // kHttpStatus: the status
   int32_t errorCode = 0;   // kError: the HTTP layer's error number
-  std::wstring errorText;  // kError: its message (at most 1023 characters)
+  std::wstring errorText;  // kError: its message (at most 1023 characters); kNotPicture:
+                           // the reason
 };
 
 class ImageSession {
@@ -69,7 +79,9 @@ class ImageSession {
   /// request's own agent, which the session's agent name gives way to), fresh from the
   /// server. Redirects are followed, to http and https only. Connecting may take 60
   /// seconds; a transfer that receives nothing for 60 seconds fails. `stop` is watched
-  /// at least every tenth of a second while connecting or waiting. Blocks; worker thread.
+  /// at least every tenth of a second while connecting or waiting. A 200 answer is read
+  /// through a PictureCheck: one that is no picture ends as kNotPicture, as soon as its
+  /// Content-Type or its first bytes tell. Blocks; worker thread.
   virtual ImageFetchResult Get(const ParsedUrl& url, const std::atomic<int32_t>* stop,
                                ImageSink& sink) = 0;
 };

@@ -9,12 +9,15 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "base/text_utf8.h"
 #include "net/curl_setup_curl.h"
 #include "net/image_session.h"
+#include "net/picture_check.h"
 #include "net/wire_url.h"
 
 namespace orvella {
@@ -43,7 +46,16 @@ struct Transfer {
   bool statusChecked = false;
   long rejectedStatus = 0;
   bool declined = false;
+  std::optional<PictureCheck> check;  // from the first body bytes of the 200 on
+  NotPicture notPicture = NotPicture::kNone;
 };
+
+// The Content-Type value of the answer received last, "" when it had none.
+std::string_view ContentType(CURL* curl) {
+  const char* type = nullptr;
+  curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &type);
+  return type != nullptr ? type : "";
+}
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto& t = *static_cast<Transfer*>(user);
@@ -56,9 +68,13 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
       t.rejectedStatus = status;
       return CURL_WRITEFUNC_ERROR;
     }
+    t.check.emplace(ContentType(t.curl));
   }
   for (size_t done = 0; done < total; done += kImageBlockSize) {
-    if (!t.sink->Deliver(data + done, std::min(kImageBlockSize, total - done))) {
+    const size_t piece = std::min(kImageBlockSize, total - done);
+    t.notPicture = t.check->Look(data + done, piece);
+    if (t.notPicture != NotPicture::kNone) return CURL_WRITEFUNC_ERROR;
+    if (!t.sink->Deliver(data + done, piece)) {
       t.declined = true;
       return CURL_WRITEFUNC_ERROR;
     }
@@ -87,11 +103,15 @@ class CurlImageSession final : public ImageSession {
                        ImageSink& sink) override {
     if (stop != nullptr && stop->load() != 0)
       return ImageFetchResult::Of(ImageFetchOutcome::kStopped);
-    Transfer t{curl_, &sink};
+    Transfer t;
+    t.curl = curl_;
+    t.sink = &sink;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     if (!Configure(url, t, errorBuffer))
       return ImageFetchResult::Of(ImageFetchOutcome::kOpenRequestFailed);
     const CURLcode code = PerformWatched(curl_, stop);
+    if (t.notPicture != NotPicture::kNone)
+      return ImageFetchResult::NotAPicture(NotPictureText(t.notPicture));
     if (t.declined) return ImageFetchResult::Of(ImageFetchOutcome::kSinkDeclined);
     if (t.rejectedStatus != 0) {
       return ImageFetchResult::Of(ImageFetchOutcome::kHttpStatus,
@@ -109,6 +129,9 @@ class CurlImageSession final : public ImageSession {
     curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
     if (status != 200)
       return ImageFetchResult::Of(ImageFetchOutcome::kHttpStatus, static_cast<int32_t>(status));
+    if (!t.check) t.check.emplace(ContentType(curl_));  // no body reached OnBody
+    if (const NotPicture reason = t.check->End(); reason != NotPicture::kNone)
+      return ImageFetchResult::NotAPicture(NotPictureText(reason));
     return ImageFetchResult::Of(ImageFetchOutcome::kComplete);
   }
 

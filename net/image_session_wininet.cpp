@@ -7,10 +7,13 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string>
 
 #include "base/ansi_codepage.h"
+#include "base/error_text.h"
 #include "net/async_request_wininet.h"
 #include "net/image_session.h"
+#include "net/picture_check.h"
 #include "net/wire_url.h"
 
 namespace orvella {
@@ -22,31 +25,45 @@ constexpr DWORD kHttpsFlags = 0x84800000;
 constexpr wchar_t kHeaders[] =
     L"Accept: text/*\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 8.0)\r\n";
 
-// WinINet's text for an error number.
-std::wstring ErrorText(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
-                      FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-  ::FormatMessageW(flags, ::GetModuleHandleW(L"wininet.dll"), code, 0,
-                   reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring result = text != nullptr ? text : L"";
-  if (text != nullptr) ::LocalFree(text);
-  while (!result.empty() &&
-         (result.back() == L'\n' || result.back() == L'\r' || result.back() == L' ')) {
-    result.pop_back();
-  }
-  if (result.empty()) result = L"WinINet error " + std::to_wstring(code);
-  return result;
-}
-
 ImageFetchResult Failure(DWORD code) {
-  return ImageFetchResult::Failure(static_cast<int32_t>(code), ErrorText(code));
+  const auto number = static_cast<int32_t>(code);
+  return ImageFetchResult::Failure(number, SystemErrorText(number, L"wininet.dll"));
 }
 
 ImageFetchResult Unfinished(DWORD error) {
   if (error == kAsyncStopped) return ImageFetchResult::Of(ImageFetchOutcome::kStopped);
   if (error == kAsyncDeclined) return ImageFetchResult::Of(ImageFetchOutcome::kSinkDeclined);
   return Failure(error);
+}
+
+// The answer's Content-Type value, "" when it had none.
+std::string ContentType(HINTERNET request) {
+  std::wstring value(256, L'\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_TYPE, value.data(), &bytes, nullptr)) {
+      value.resize(bytes / sizeof(wchar_t));
+      return WideToAnsi(value);
+    }
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    value.assign(bytes / sizeof(wchar_t) + 1, L'\0');  // the size it asked for
+  }
+  return {};
+}
+
+// Reads the body of a 200 answer into `sink` through the picture check.
+ImageFetchResult ReadPicture(AsyncRequest& request, const AsyncWatch& watch, ImageSink& sink) {
+  PictureCheck check(ContentType(request.handle()));
+  NotPicture refused = check.verdict();
+  if (refused != NotPicture::kNone) return ImageFetchResult::NotAPicture(NotPictureText(refused));
+  const DWORD read = request.ReadBody(watch, [&](const char* data, DWORD size) {
+    refused = check.Look(data, size);
+    return refused == NotPicture::kNone && sink.Deliver(data, size);
+  });
+  if (refused == NotPicture::kNone && read == ERROR_SUCCESS) refused = check.End();
+  if (refused != NotPicture::kNone) return ImageFetchResult::NotAPicture(NotPictureText(refused));
+  if (read != ERROR_SUCCESS) return Unfinished(read);
+  return ImageFetchResult::Of(ImageFetchOutcome::kComplete);
 }
 
 class WinInetImageSession final : public ImageSession {
@@ -84,10 +101,7 @@ class WinInetImageSession final : public ImageSession {
     }
     if (status != 200)
       return ImageFetchResult::Of(ImageFetchOutcome::kHttpStatus, static_cast<int32_t>(status));
-    const DWORD read = request.ReadBody(
-        watch, [&sink](const char* data, DWORD size) { return sink.Deliver(data, size); });
-    if (read != ERROR_SUCCESS) return Unfinished(read);
-    return ImageFetchResult::Of(ImageFetchOutcome::kComplete);
+    return ReadPicture(request, watch, sink);
   }
 
  private:

@@ -4,9 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-
-#include "base/text_utf8.h"
 
 namespace orvella {
 
@@ -39,13 +36,6 @@ ReadOutcome ReadAllFrom(int fd, off_t size, std::string& bytes, std::size_t maxB
       return ReadOutcome::kTooLarge;
     }
   }
-}
-
-std::wstring SystemErrorText(int error) {
-  char buffer[256] = {};
-  // The GNU strerror_r returns its text, which may or may not be in the buffer.
-  const char* text = ::strerror_r(error, buffer, sizeof buffer);
-  return Utf8ToWide(text != nullptr ? text : "unknown error");
 }
 
 }  // namespace orvella

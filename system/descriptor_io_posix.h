@@ -21,7 +21,4 @@ bool WriteAllTo(int fd, std::string_view data);
 /// when a read fails. Closes nothing. Any thread.
 ReadOutcome ReadAllFrom(int fd, off_t size, std::string& bytes, std::size_t maxBytes);
 
-/// The system's text for the error number `error`, as wide text for log lines.
-std::wstring SystemErrorText(int error);
-
 }  // namespace orvella

@@ -13,6 +13,7 @@
 
 #include "base/path_text.h"
 #include "base/text_utf8.h"
+#include "base/error_text.h"
 #include "system/descriptor_io_posix.h"
 #include "system/folder_handle.h"
 

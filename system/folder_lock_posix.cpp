@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include "base/text_utf8.h"
+#include "base/error_text.h"
 #include "system/descriptor_io_posix.h"
 #include "system/folder_lock.h"
 

@@ -32,13 +32,18 @@ MeasuredSize ReadMeasuredSize() {
   return size.Usable() ? size : MeasuredSize{};
 }
 
-bool StoreMeasuredSize(MeasuredSize size) {
-  if (!size.Usable()) return false;
+bool StoreMeasuredSize(MeasuredSize size, std::wstring* reason) {
+  if (!size.Usable()) {
+    if (reason != nullptr) *reason = L"not a size";
+    return false;
+  }
   const bool width = WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, kMeasuredWidthValue,
-                                    std::to_wstring(size.width));
-  return WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, kMeasuredHeightValue,
-                        std::to_wstring(size.height)) &&
-         width;
+                                    std::to_wstring(size.width), reason);
+  std::wstring heightReason;
+  const bool height = WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, kMeasuredHeightValue,
+                                     std::to_wstring(size.height), &heightReason);
+  if (width && !height && reason != nullptr) *reason = heightReason;
+  return width && height;
 }
 
 }  // namespace orvella

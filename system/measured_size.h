@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace orvella {
 
@@ -18,6 +19,7 @@ struct MeasuredSize {
   int32_t height = 0;
   /// True when both sides lie within 1..kMaxMeasuredSide.
   bool Usable() const;
+  bool operator==(const MeasuredSize&) const = default;
 };
 
 /// Returns the size stored last; {0, 0} when none is stored or either value is not a
@@ -25,7 +27,8 @@ struct MeasuredSize {
 MeasuredSize ReadMeasuredSize();
 
 /// Stores `size` (both values). Returns false, storing nothing, when the size is not
-/// usable, and false when either value could not be written. Never throws. Any thread.
-bool StoreMeasuredSize(MeasuredSize size);
+/// usable, and false when either value could not be written, with `reason` (when given)
+/// set to the user store's reason. Never throws. Any thread.
+bool StoreMeasuredSize(MeasuredSize size, std::wstring* reason = nullptr);
 
 }  // namespace orvella

@@ -21,8 +21,11 @@ std::wstring ReadRegString(RegRoot root, const std::wstring& keyPath,
                            const std::wstring& valueName);
 
 /// Stores `text` under keyPath\valueName, creating the key when needed. Returns true
-/// when the value was written completely. Never throws. Any thread.
+/// when the value was written completely; else false, with `reason` (when given) set to
+/// what failed and the system's text for it ("cannot create the folder ...: Not a
+/// directory", "... Access is denied."). The stored value is then the one before. Never
+/// throws. Any thread.
 bool WriteRegString(RegRoot root, const std::wstring& keyPath, const std::wstring& valueName,
-                    const std::wstring& text);
+                    const std::wstring& text, std::wstring* reason = nullptr);
 
 }  // namespace orvella

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/error_text.h"
 #include "base/text_utf8.h"
 #include "system/config_home.h"
 #include "system/safe_files.h"
@@ -44,15 +45,23 @@ bool UsableValueName(const std::wstring& name) {
          name.find(L'\0') == std::wstring::npos;
 }
 
-// Creates `folder` and its missing parents with mode 0700.
-bool MakeFolders(const fs::path& folder) {
+// Creates `folder` and its missing parents with mode 0700. Returns 0, or the error of
+// the folder that could not be made.
+int MakeFolders(const fs::path& folder) {
   std::error_code ec;
-  if (fs::is_directory(folder, ec)) return true;
-  if (folder.has_parent_path() && folder.parent_path() != folder &&
-      !MakeFolders(folder.parent_path())) {
-    return false;
+  if (fs::is_directory(folder, ec)) return 0;
+  if (folder.has_parent_path() && folder.parent_path() != folder) {
+    if (const int error = MakeFolders(folder.parent_path()); error != 0) return error;
   }
-  return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+  if (::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST) return 0;
+  return errno;
+}
+
+// Sets `reason`, when given, to what failed and the system's text for `error`. Returns
+// false, the result of the write that failed.
+bool Failed(std::wstring* reason, const std::string& what, int error) {
+  if (reason != nullptr) *reason = Utf8ToWide(what) + L": " + SystemErrorText(error);
+  return false;
 }
 
 // No value of at most 511 UTF-16 units takes more UTF-8 bytes than this.
@@ -65,15 +74,18 @@ std::size_t Utf16Length(const std::wstring& text) {
   return units;
 }
 
-bool WriteAll(int fd, const std::string& data) {
+// Writes all of `data`. Returns 0, or the error of the write that failed (a write that
+// takes nothing counts as a full disk).
+int WriteAll(int fd, const std::string& data) {
   std::size_t done = 0;
   while (done < data.size()) {
     const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n < 0) return errno;
+    if (n == 0) return ENOSPC;
     done += static_cast<std::size_t>(n);
   }
-  return true;
+  return 0;
 }
 
 }  // namespace
@@ -98,20 +110,32 @@ std::wstring ReadRegString(RegRoot, const std::wstring& keyPath, const std::wstr
 }
 
 bool WriteRegString(RegRoot, const std::wstring& keyPath, const std::wstring& valueName,
-                    const std::wstring& text) {
+                    const std::wstring& text, std::wstring* reason) {
   const fs::path folder = KeyFolder(keyPath);
-  if (folder.empty() || !UsableValueName(valueName) || !MakeFolders(folder)) return false;
+  if (folder.empty()) return Failed(reason, "no configuration folder (HOME is not set)", ENOENT);
+  if (!UsableValueName(valueName)) return Failed(reason, "not a value name", EINVAL);
+  if (const int error = MakeFolders(folder); error != 0)
+    return Failed(reason, "cannot create the folder " + folder.string(), error);
   const fs::path target = folder / WideToUtf8(valueName);
   fs::path temp = target;
   temp += ".tmp-XXXXXX";
   std::string tempName = temp.string();
   const int fd = ::mkstemp(tempName.data());  // mode 0600
-  if (fd < 0) return false;
-  const bool written = WriteAll(fd, WideToUtf8(text)) && ::fsync(fd) == 0;
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed || ::rename(tempName.c_str(), target.c_str()) != 0) {
+  if (fd < 0) {
+    const int error = errno;  // before anything else may set it
+    return Failed(reason, "cannot create a file in " + folder.string(), error);
+  }
+  int error = WriteAll(fd, WideToUtf8(text));
+  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error != 0) {
     ::unlink(tempName.c_str());
-    return false;
+    return Failed(reason, "cannot write " + tempName, error);
+  }
+  if (::rename(tempName.c_str(), target.c_str()) != 0) {
+    error = errno;
+    ::unlink(tempName.c_str());
+    return Failed(reason, "cannot replace " + target.string(), error);
   }
   return true;
 }

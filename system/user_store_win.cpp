@@ -3,6 +3,7 @@
 
 #include <cwchar>
 
+#include "base/error_text.h"
 #include "system/user_store.h"
 
 namespace orvella {
@@ -10,6 +11,13 @@ namespace {
 
 HKEY RootKey(RegRoot) {
   return HKEY_CURRENT_USER;
+}
+
+// Sets `reason`, when given, to what failed and the system's text for `status`. Returns
+// false, the result of the write that failed.
+bool Failed(std::wstring* reason, const std::wstring& what, LSTATUS status) {
+  if (reason != nullptr) *reason = what + L": " + SystemErrorText(static_cast<int32_t>(status));
+  return false;
 }
 
 }  // namespace
@@ -33,19 +41,19 @@ std::wstring ReadRegString(RegRoot root, const std::wstring& keyPath,
 }
 
 bool WriteRegString(RegRoot root, const std::wstring& keyPath, const std::wstring& valueName,
-                    const std::wstring& text) {
+                    const std::wstring& text, std::wstring* reason) {
   HKEY key = nullptr;
-  if (::RegCreateKeyExW(RootKey(root), keyPath.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
+  const LSTATUS opened = ::RegCreateKeyExW(RootKey(root), keyPath.c_str(), 0, nullptr, 0, KEY_WRITE,
+                                           nullptr, &key, nullptr);
+  if (opened != ERROR_SUCCESS) return Failed(reason, L"cannot open the key " + keyPath, opened);
   // REG_SZ data is the text with its terminating zero.
   const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-  const bool written =
-      ::RegSetValueExW(key, valueName.c_str(), 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(text.c_str()), bytes) == ERROR_SUCCESS;
-  const bool closed = ::RegCloseKey(key) == ERROR_SUCCESS;
-  return written && closed;
+  const LSTATUS written = ::RegSetValueExW(key, valueName.c_str(), 0, REG_SZ,
+                                           reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+  const LSTATUS closed = ::RegCloseKey(key);
+  if (written != ERROR_SUCCESS) return Failed(reason, L"cannot set the value", written);
+  if (closed != ERROR_SUCCESS) return Failed(reason, L"cannot close the key " + keyPath, closed);
+  return true;
 }
 
 }  // namespace orvella

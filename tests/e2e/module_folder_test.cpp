@@ -13,14 +13,6 @@ class ModuleFolderTest : public ModuleSyncTest {
     server.SetCatalog(2, {});
     outside.Write("precious.txt", "keep me");
   }
-  /// One pass of a host: start, wait for the first batch's end, stop.
-  void Pass() {
-    host.ClearLogs();
-    auto module = Start();
-    WaitForBatches(1);
-    module->Send(10, 0, 1);
-    EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 0"));
-  }
   /// Answers the wallpaper feed with these URLs (named after their last segment).
   void OfferUrls(const std::vector<std::wstring>& urls) {
     std::vector<std::pair<std::string, std::string>> entries;

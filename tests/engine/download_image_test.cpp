@@ -29,9 +29,61 @@ TEST_F(DownloadImageTest, BodyIsWrittenAndTheRequestCarriesAgentAndAccept) {
   EXPECT_EQ(request.Header("Accept"), "text/*");
   EXPECT_TRUE(
       host.Logged(L"DownloadImage(), " + art.ImageUrl("a b.jpg") + L" -> " + InFolder("out.jpg")));
-  art.SetImage("empty.jpg", "");
-  EXPECT_EQ(Download("empty.jpg", "empty.jpg"), kDownloadOk);
-  EXPECT_TRUE(Exists("empty.jpg"));
+}
+
+// A captive portal or a proxy answers the picture's URL with a page of its own: nothing
+// is kept, whatever type the page claims and however it arrives. The page that stalls
+// after its first block is told from that block: the rest of a body is never waited for.
+TEST_F(DownloadImageTest, PagesAndEmptyBodiesAreNotStored) {
+  const std::string page = "<!DOCTYPE html>\n<html><body>Sign in to the network</body></html>";
+  Reply dripped(200, "\xEF\xBB\xBF\r\n<!-- portal -->\n" + page, "application/octet-stream");
+  dripped.dripEvery = std::chrono::milliseconds(1);
+  Reply stalled(200, "<HTML>" + PatternBytes(1 << 20), "image/jpeg");
+  stalled.stallAfter = 8192;
+  Reply chunked(200, "  <html>" + PatternBytes(300000), "");
+  chunked.chunked = true;
+  const std::pair<const char*, Reply> answers[] = {
+      {"typed.jpg", Reply(200, page, "text/html")},
+      {"charset.jpg", Reply(200, PatternBytes(9000), "Text/HTML; charset=utf-8")},
+      {"untyped.jpg", Reply(200, page, "")},
+      {"dripped.jpg", dripped},
+      {"stalled.jpg", stalled},
+      {"chunked.jpg", chunked},
+      {"empty.jpg", Reply(200, "", "image/jpeg")},
+  };
+  const wchar_t* reasons[] = {
+      L"Content-Type text/html", L"Content-Type text/html", L"HTML document", L"HTML document",
+      L"HTML document",          L"HTML document",          L"empty body"};
+  for (std::size_t i = 0; i < std::size(answers); ++i) {
+    const std::string name = answers[i].first;
+    art.SetImage(name, answers[i].second);
+    EXPECT_EQ(Download(name, name), kDownloadError) << name;
+    EXPECT_TRUE(host.Logged(L"DownloadImage(), not a picture (" + std::wstring(reasons[i]) +
+                            L"), url=" + art.ImageUrl(name)))
+        << name;
+  }
+  EXPECT_EQ(host.CountLogs(L"DownloadImage(), not a picture ("), 7);
+  EXPECT_EQ(host.CountLogs(L"DownloadImage(), Error"), 0);
+  EXPECT_EQ(CountFiles(""), 0);
+}
+
+// Pictures may begin with '<' too: an SVG drawing, with or without its XML declaration
+// and a comment first, and a one-byte body are kept as they came.
+TEST_F(DownloadImageTest, PicturesThatBeginWithMarkupAreStored) {
+  const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\"><title>t</title></svg>";
+  const std::pair<const char*, std::string> pictures[] = {
+      {"plain.svg", svg},
+      {"declared.svg", "<?xml version=\"1.0\"?>\n<!DOCTYPE svg>\n" + svg},
+      {"commented.svg", "\xEF\xBB\xBF<!-- <html> in a comment -->\n" + svg},
+      {"large.svg", svg + PatternBytes(300000)},
+      {"one.gif", "<"},
+  };
+  for (const auto& [name, bytes] : pictures) {
+    art.SetImage(name, Reply(200, bytes, "image/svg+xml"));
+    EXPECT_EQ(Download(name, name), kDownloadOk) << name;
+    EXPECT_EQ(dir.Read(name), bytes) << name;
+  }
+  EXPECT_EQ(host.CountLogs(L"DownloadImage(), not a picture"), 0);
 }
 
 TEST_F(DownloadImageTest, RefusedRequestsLeaveNoFile) {

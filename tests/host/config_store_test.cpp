@@ -7,10 +7,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/error_text.h"
 #include "base/write_log.h"
 #include "host/orvella_app.h"
 #include "system/user_store.h"
 #include "tests/support/fake_host.h"
+#include "tests/support/store_block.h"
 #include "tests/support/temp_dir.h"
 
 namespace orvella::test {
@@ -138,6 +140,37 @@ TEST_F(ConfigStore, UnusableStoreFolderLoadsEmptyAndSavesWithoutCrashing) {
   EXPECT_EQ(host.Int(L"nFeeds"), 0);
   app.HandleMessage(kMsgLoadSettings, 0, 0);
   EXPECT_EQ(app.engine.token, L"");
+}
+
+// A sign-in the store cannot keep used to be lost without a word. Each value is logged
+// with its name and the system's reason; the account stays in memory and the next save
+// writes it.
+TEST_F(ConfigStore, AccountTheStoreRefusesIsLoggedKeptAndWrittenAtTheNextSave) {
+  app.engine.token = L"tok";
+  app.engine.user = L"Ann";
+  for (const StoreBlock how : {StoreBlock::kFileAtFolder, StoreBlock::kReadOnlyFolder}) {
+    ScopedConfigHome blocked;
+    ScopedStoreBlock block(blocked, how);
+    ASSERT_TRUE(block.active()) << static_cast<int>(how);
+    host.ClearLogs();
+    host.SetInt(L"nFeeds", 5);
+    EXPECT_EQ(app.HandleMessage(kMsgSaveSettings, 0, 0), 1);
+    const std::wstring reason = L": " + SystemErrorText(block.error()) + L")";
+    const std::vector<std::wstring> logs = host.logs();
+    ASSERT_EQ(logs.size(), 2u) << static_cast<int>(how);
+    EXPECT_TRUE(logs[0].starts_with(L"SaveConfig: can't store TokenRVT (")) << logs[0];
+    EXPECT_TRUE(logs[0].ends_with(reason)) << logs[0];
+    EXPECT_TRUE(logs[1].starts_with(L"SaveConfig: can't store UserRVT (")) << logs[1];
+    EXPECT_TRUE(logs[1].ends_with(reason)) << logs[1];
+    EXPECT_EQ(host.Int(L"nFeeds"), 0);  // the profile part ran
+    EXPECT_EQ(app.engine.token, L"tok");
+    block.Lift();
+    host.ClearLogs();
+    EXPECT_EQ(app.HandleMessage(kMsgSaveSettings, 0, 0), 1);
+    EXPECT_TRUE(host.logs().empty());
+    EXPECT_EQ(ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"TokenRVT"), L"tok");
+    EXPECT_EQ(ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, L"UserRVT"), L"Ann");
+  }
 }
 
 TEST_F(ConfigStore, ShrinkingFromTwoFeedsToOneKeepsTheOldKeys) {

@@ -147,6 +147,7 @@ class EngineTest : public ::testing::Test {
 
   FakeHost host;
   TempDir dir;
+  ScopedConfigHome config;  // the measured size goes to the user store
   TestEngineOwner owner;
   COrvellaEngine engine{owner};
 };

@@ -50,6 +50,14 @@ class ModuleSyncTest : public ::testing::Test {
     module->Send(9);
     return module;
   }
+  /// One pass of a host: start, wait for the first batch's end, stop.
+  void Pass() {
+    host.ClearLogs();
+    auto module = Start();
+    WaitForBatches(1);
+    module->Send(10, 0, 1);
+    EXPECT_TRUE(host.Logged(L"COrvellaThread::Stop(), result: 0"));
+  }
   void WaitForBatches(int count) {
     WaitUntil([&] { return host.CountLogs(L"Download complete") >= count; });
   }

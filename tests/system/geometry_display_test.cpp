@@ -1,17 +1,12 @@
 // The largest monitor: the choice rule, the 512 limit, and XRandR with and without X.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <string>
 #include <vector>
 
 #include "base/write_log.h"
 #include "system/display_geometry.h"
 #include "tests/support/fake_host.h"
+#include "tests/support/virtual_display.h"
 
 namespace orvella::test {
 namespace {
@@ -63,43 +58,18 @@ TEST(DisplayGeometry, At512MonitorsTheRestIsIgnoredWithOneLineEach) {
   EXPECT_EQ(host.logs(), std::vector<std::wstring>(2, L"MonitorEnumProc2, N. of monitors=512"));
 }
 
-// Runs `body` with DISPLAY set to `display` (unset when empty), then restores it.
-template <class Body>
-void WithDisplay(const std::string& display, Body body) {
-  const char* old = std::getenv("DISPLAY");
-  const std::string saved = old ? old : "";
-  display.empty() ? ::unsetenv("DISPLAY") : ::setenv("DISPLAY", display.c_str(), 1);
-  body();
-  old ? ::setenv("DISPLAY", saved.c_str(), 1) : ::unsetenv("DISPLAY");
-}
-
 TEST(DisplayGeometry, XrandrReportsNothingWithoutADisplayAndTheScreenOfOne) {
-  WithDisplay("", [] { EXPECT_TRUE(ListMonitorRects().empty()); });
-
-  // A virtual screen of known size on a free display; it names the display on a pipe
-  // once it accepts clients. -noreset keeps it up between our short connections.
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  const std::string fd = std::to_string(fds[1]);
-  const char* argv[] = {"Xvfb",        "-displayfd", fd.c_str(), "-screen",  "0",
-                        "1600x900x24", "-nolisten",  "tcp",      "-noreset", nullptr};
-  pid_t pid = 0;
-  const bool spawned =
-      ::posix_spawnp(&pid, "Xvfb", nullptr, nullptr, const_cast<char**>(argv), environ) == 0;
-  ::close(fds[1]);
-  std::string display = ":";
-  char c = 0;
-  while (spawned && ::read(fds[0], &c, 1) == 1 && c != '\n') display += c;
-  ::close(fds[0]);
-  if (display.size() < 2) GTEST_SKIP() << "Xvfb is not available";
-  WithDisplay(display, [] {
-    DisplayGeometry g;
-    EnumerateDisplays(g);
-    EXPECT_EQ(g.count, 1);
-    EXPECT_EQ(g.largest, (DisplayRect{0, 0, 1600, 900}));
-  });
-  ::kill(pid, SIGTERM);
-  ::waitpid(pid, nullptr, 0);
+  {
+    const ScopedDisplayVariable none("");
+    EXPECT_TRUE(ListMonitorRects().empty());
+  }
+  const VirtualDisplay display(1600, 900);
+  if (!display.running()) GTEST_SKIP() << "Xvfb is not available";
+  const ScopedDisplayVariable shown(display.name());
+  DisplayGeometry g;
+  EnumerateDisplays(g);
+  EXPECT_EQ(g.count, 1);
+  EXPECT_EQ(g.largest, (DisplayRect{0, 0, 1600, 900}));
 }
 
 }  // namespace
