@@ -1,0 +1,418 @@
+// Power cuts at chosen moments of a real sync. orvella-host runs the module with its image
+// folder on the power-cut file system (tests/support/power_cut_fs.h), which cuts the
+// power right after a chosen change: only what was flushed by then survives. Then two
+// clean syncs run on what the disk kept, and the folder must hold every offered picture
+// with the bytes the service served, a whole list recording every picture in it, no work
+// file, and the user's own files as they were. The cuts are placed by a fixed seed over a
+// reference run's changes: around each flush, at changes of names, anywhere, and after
+// the sync's end.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <set>
+
+#include "engine/list_file_text.h"
+#include "engine/local_names.h"
+#include "tests/e2e/two_feed_profile.h"
+#include "tests/engine/engine_fixture.h"
+#include "tests/support/power_cut_fs.h"
+
+namespace orvella::test {
+namespace {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+
+constexpr unsigned kSeed = 20240917;
+constexpr std::size_t kPointsPerSync = 18;
+constexpr int kImages = 32;  // the first 24 make the first catalogue
+constexpr std::size_t kAfterTheEnd = SIZE_MAX;
+
+std::string ImageName(int i) {
+  return "img" + std::to_string(100 + i).substr(1) + ".jpg";
+}
+
+// The user's own files in the image folder, one of them empty: no mending of empty
+// pictures may take it.
+const std::map<std::string, std::string>& UserFiles() {
+  static const std::map<std::string, std::string> files = {
+      {"user.jpg", "the user's own"}, {"user.rprop", "its properties"}, {"user-empty.jpg", ""}};
+  return files;
+}
+
+bool IsFlush(const std::string& kind) {
+  return kind == "fsync" || kind == "fdatasync" || kind == "fsyncdir" || kind == "syncfs";
+}
+
+std::string Joined(const std::set<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : " ") + name;
+  return text;
+}
+
+// What a list file's bytes lack to be whole ("" when whole): its header, a count that
+// matches its pairs, every line ended by CR LF. `files` gets its records.
+std::string ListProblem(const std::string& bytes, CFileMap& files) {
+  if (bytes.empty()) return "empty";
+  if (!DecodeListFile(bytes, files)) return "wrong header";
+  std::size_t lines = 0;
+  for (std::size_t at = 0; (at = bytes.find('\n', at)) != std::string::npos; ++at, ++lines) {
+    if (at == 0 || bytes[at - 1] != '\r') return "a line not ended by CR LF";
+  }
+  if (bytes.back() != '\n') return "cut inside its last line";
+  const std::string count = "\r\n" + std::to_string(files.GetCount()) + "\r\n";
+  if (files.GetCount() * 2 + 2 != lines || bytes.find(count) == std::string::npos)
+    return std::to_string(lines) + " lines for " + std::to_string(files.GetCount()) + " entries";
+  return "";
+}
+
+// One orvella-host sync: its exit status (128 + signal when killed) and output.
+struct SyncRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+  /// The line that says most: the sync's summary or its first complaint.
+  std::string Said() const {
+    const std::string& text = err.empty() ? out : err;
+    return text.substr(0, text.find('\n'));
+  }
+};
+
+// The two readings of the disk after a cut (cached_disk.h), as the table names them.
+constexpr std::pair<CachedDisk::Names, const char*> kReadings[] = {
+    {CachedDisk::Names::kAsFlushed, "flushed names"},
+    {CachedDisk::Names::kAsTheyStand, "all names"}};
+
+// One cut and what the folder looked like after it and the clean syncs, in each reading.
+struct CutPoint {
+  std::string id;
+  std::string cutAfter;  // the change the cut came right after, as the run made it
+  std::string refused;   // the first call the cut refused
+  std::vector<std::string> failures[std::size(kReadings)];
+};
+
+class PowerCutTest : public ::testing::Test {
+ protected:
+  PowerCutTest() {
+    ::setenv("ORVELLA_SERVER_URL", art.Url().c_str(), 1);
+    ::unsetenv("DISPLAY");
+    for (int i = 0; i < kImages; ++i) {
+      served[ImageName(i)] = PatternBytes(1500 + 3700 * static_cast<std::size_t>(i), 'a' + i % 20);
+      art.SetImage(ImageName(i), served[ImageName(i)]);
+    }
+  }
+  void SetUp() override {
+    if (const std::string why = PowerCutFs::Unavailable(); !why.empty()) GTEST_SKIP() << why;
+  }
+
+  /// Offers images `from` to `to` (exclusive) but every `skip`-th: even ones as
+  /// wallpapers, odd ones as clocks.
+  void Offer(int from, int to, int skip = 0) {
+    std::vector<std::string> feeds[2];
+    offered.clear();
+    for (int i = from; i < to; ++i) {
+      if (skip != 0 && i % skip == 0) continue;
+      feeds[i % 2].push_back(ImageName(i));
+      offered.insert(ImageName(i));
+    }
+    art.SetCatalog(1, feeds[0]);
+    art.SetCatalog(2, feeds[1]);
+  }
+
+  static void PlantUserFiles(const TempDir& folder) {
+    for (const auto& [name, bytes] : UserFiles()) folder.Write(name, bytes);
+  }
+
+  /// Starts orvella-host's sync of `folder`, its output going to files of the run folder.
+  pid_t StartSync(const fs::path& folder) const {
+    WriteTwoFeedProfile(Profile(), folder);
+    std::vector<std::string> args = {
+        ORVELLA_HOST_PATH, "--module", ORVELLA_MODULE_PATH, "--profile", Profile(),
+        "--quiet",         "sync"};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const int flags = O_WRONLY | O_CREAT | O_TRUNC;
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, Out("out").c_str(), flags, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, Out("err").c_str(), flags, 0644);
+    // Its syncfs() calls reach the file system through the shim.
+    std::vector<std::string> env = PreloadedEnvironment(ORVELLA_SYNCFS_SHIM);
+    std::vector<char*> envp;
+    for (std::string& variable : env) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+  /// Waits for the sync started as `pid` and returns how it ended.
+  SyncRun EndOf(pid_t pid) const {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    SyncRun run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = this->run.Read("sync.out");
+    run.err = this->run.Read("sync.err");
+    return run;
+  }
+  SyncRun Sync(const fs::path& folder) const { return EndOf(StartSync(folder)); }
+
+  std::string Profile() const { return (run / "profile.ini").string(); }
+  std::string Out(const std::string& stream) const { return (run / ("sync." + stream)).string(); }
+
+  /// A sync of a copy of `base` on the file system, the power never cut: the changes it
+  /// made, in order. The folder must then be as every check wants it.
+  std::vector<FsOperation> ReferenceRun(const fs::path& base) {
+    TempDir backing;
+    TempDir mount;
+    fs::copy(base, backing.path(), fs::copy_options::recursive);
+    PowerCutFs disk(backing.path(), mount.path());
+    disk.StartCounting(std::nullopt);
+    const SyncRun sync = Sync(mount.path());
+    EXPECT_EQ(sync.status, 0) << sync.Said();
+    const std::vector<FsOperation> changes = disk.Operations();
+    disk.Unmount();
+    EXPECT_EQ(disk.Fault(), "");
+    const std::vector<std::string> wrong = FolderFailures(backing.path());
+    EXPECT_TRUE(wrong.empty()) << "the reference run's folder: " << wrong.front();
+    return changes;
+  }
+
+  /// Cuts the power after change `cutAfter` of a sync of a copy of `base` (kAfterTheEnd:
+  /// once it ended), then, for each reading of what the disk kept, runs two clean syncs
+  /// on it and checks the folder.
+  CutPoint Cut(const std::string& id, const fs::path& base, std::size_t cutAfter) {
+    CutPoint point{id, "", "", {}};
+    TempDir backing;
+    TempDir mount;
+    fs::copy(base, backing.path(), fs::copy_options::recursive);
+    PowerCutFs disk(backing.path(), mount.path());
+    disk.StartCounting(cutAfter == kAfterTheEnd ? std::nullopt : std::optional(cutAfter));
+    const pid_t pid = StartSync(mount.path());
+    const bool ended = WaitForCutOrEnd(disk, pid);
+    const std::vector<FsOperation> changes = disk.Operations();
+    point.cutAfter = changes.empty() ? "0 (before any change)" : changes.back().Text();
+    if (ended) point.cutAfter += " (the sync's last)";
+    point.refused = disk.FirstRefused();
+    disk.Unmount();
+    for (std::size_t reading = 0; reading < std::size(kReadings); ++reading) {
+      std::vector<std::string>& failures = point.failures[reading];
+      if (!disk.Fault().empty()) failures.push_back("file system: " + disk.Fault());
+      TempDir folder;
+      disk.WriteDisk(folder.path(), kReadings[reading].first);
+      AfterTheCut(folder.path(), failures);
+    }
+    return point;
+  }
+
+  /// Checks the list the disk kept in `folder`, runs two clean syncs there and adds what
+  /// is wrong afterwards to `failures`.
+  void AfterTheCut(const fs::path& folder, std::vector<std::string>& failures) const {
+    std::string list;
+    if (ReadFile(folder / "rvt_orv_files.lst", list) && !list.empty()) {
+      CFileMap files;
+      const std::string problem = ListProblem(list, files);
+      if (!problem.empty()) failures.push_back("list at the cut: " + problem);
+    }
+    const SyncRun first = Sync(folder);
+    const SyncRun second = Sync(folder);
+    if (first.status != 0 || second.status != 0) {
+      failures.push_back("clean syncs: exit " + std::to_string(first.status) + ", " +
+                         std::to_string(second.status) + " (\"" + second.Said() + "\")");
+    }
+    for (const std::string& failure : FolderFailures(folder)) failures.push_back(failure);
+  }
+
+  /// Waits until the power is cut (then kills the sync at once) or the sync ends (then
+  /// cuts the power). Returns whether the sync ended by itself.
+  static bool WaitForCutOrEnd(PowerCutFs& disk, pid_t pid) {
+    for (;;) {
+      if (disk.WaitForCut(milliseconds(2))) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        return false;
+      }
+      if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+        disk.CutNow();
+        return true;
+      }
+    }
+  }
+
+  static bool ReadFile(const fs::path& file, std::string& bytes) {
+    if (!fs::is_regular_file(fs::symlink_status(file))) return false;
+    std::ifstream in(file, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+    return true;
+  }
+
+  /// What is wrong with `folder` after a sync of the offered pictures, one line per check
+  /// that failed, naming the files.
+  std::vector<std::string> FolderFailures(const fs::path& folder) const {
+    std::vector<std::string> failures;
+    std::string bytes;
+    CFileMap files;
+    if (!ReadFile(folder / "rvt_orv_files.lst", bytes)) {
+      failures.push_back("list: missing");
+    } else if (const std::string problem = ListProblem(bytes, files); !problem.empty()) {
+      failures.push_back("list: " + problem);
+    }
+    std::map<std::string, std::string> recorded;  // name -> URL
+    for (const CFileData& record : files)
+      recorded[WideToUtf8(record.localName)] = WideToUtf8(record.url);
+
+    std::set<std::string> wrongListed, torn, work, untracked, missing, user;
+    for (const auto& [name, url] : recorded) {
+      const auto servedName = served.find(url.substr(url.rfind('/') + 1));
+      if (url != WideToUtf8(art.ImageUrl(name)) || servedName == served.end() ||
+          !ReadFile(folder / name, bytes) || bytes != servedName->second) {
+        wrongListed.insert(name + Sizes(folder / name, url));
+      }
+    }
+    const std::set<std::wstring> own = {kListFileName, kJournalFileName, kLockFileName};
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      if (UserFiles().count(name) != 0 || own.count(Utf8ToWide(name)) != 0) continue;
+      if (Utf8ToWide(name) == kListTempFileName || entry.path().extension() == ".__t") {
+        work.insert(name);
+        continue;
+      }
+      const auto picture = served.find(name);
+      if (picture != served.end() && (!ReadFile(entry.path(), bytes) || bytes != picture->second)) {
+        torn.insert(name + Sizes(entry.path(), name));
+      }
+      if (recorded.count(name) == 0) untracked.insert(name);
+    }
+    for (const std::string& name : offered) {
+      const auto record = recorded.find(name);
+      if (record == recorded.end() || record->second != WideToUtf8(art.ImageUrl(name)) ||
+          !ReadFile(folder / name, bytes) || bytes != served.at(name)) {
+        missing.insert(name);
+      }
+    }
+    for (const auto& [name, planted] : UserFiles()) {
+      if (!ReadFile(folder / name, bytes) || bytes != planted) user.insert(name);
+    }
+    const std::pair<const char*, const std::set<std::string>*> checks[] = {
+        {"listed file without the served bytes", &wrongListed},
+        {"empty or torn picture", &torn},
+        {"work file left", &work},
+        {"untracked", &untracked},
+        {"offered picture missing", &missing},
+        {"user's file changed", &user}};
+    for (const auto& [check, names] : checks) {
+      if (!names->empty()) failures.push_back(std::string(check) + ": " + Joined(*names));
+    }
+    return failures;
+  }
+
+  /// " (N of M bytes)" for the file at `path` against what was served for `url` (its
+  /// last piece names the picture).
+  std::string Sizes(const fs::path& path, const std::string& url) const {
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    const auto picture = served.find(url.substr(url.rfind('/') + 1));
+    return " (" + (ec ? std::string("no file") : std::to_string(size)) + " of " +
+           (picture == served.end() ? std::string("?") : std::to_string(picture->second.size())) +
+           " bytes)";
+  }
+
+  /// Cuts the power at kPointsPerSync points of a sync of `base` and reports each.
+  void CutAtPoints(const std::string& prefix, const fs::path& base) {
+    const std::vector<FsOperation> reference = ReferenceRun(base);
+    ASSERT_FALSE(reference.empty());
+    std::map<std::string, int> kinds;
+    for (const FsOperation& change : reference) ++kinds[change.kind];
+    std::string counts;
+    for (const auto& [kind, n] : kinds) counts += " " + std::to_string(n) + " " + kind;
+    std::printf("[ powercut ] %s: the reference sync made %zu changes:%s\n", prefix.c_str(),
+                reference.size(), counts.c_str());
+    std::mt19937 random(kSeed + static_cast<unsigned>(prefix[0]));
+    int n = 0;
+    std::string damaged[std::size(kReadings)];  // the cuts that left the folder damaged
+    for (const std::size_t cutAfter : ChoosePoints(reference, random)) {
+      ++n;
+      const std::string id = prefix + (n < 10 ? "0" : "") + std::to_string(n);
+      const CutPoint point = Cut(id, base, cutAfter);
+      std::printf("[ powercut ] %s cut after %s; refused next: %s\n", id.c_str(),
+                  point.cutAfter.c_str(), point.refused.empty() ? "-" : point.refused.c_str());
+      for (std::size_t reading = 0; reading < std::size(kReadings); ++reading) {
+        const std::vector<std::string>& failures = point.failures[reading];
+        std::string outcome = failures.empty() ? "ok" : "FAILED";
+        for (const std::string& failure : failures) outcome += "\n        " + failure;
+        std::printf("[ powercut ]     %s: %s\n", kReadings[reading].second, outcome.c_str());
+        if (!failures.empty()) damaged[reading] += " " + id;
+      }
+    }
+    for (std::size_t reading = 0; reading < std::size(kReadings); ++reading) {
+      EXPECT_EQ(damaged[reading], "")
+          << "the cuts (of " << n << ", seed " << kSeed << ") that left the folder damaged with "
+          << kReadings[reading].second << " on the disk";
+    }
+  }
+
+  /// Where to cut, as change numbers of the reference run (kAfterTheEnd for after its
+  /// end): just before and just after flushes (up to a third of the points), at changes
+  /// of names (half of the rest), anywhere (the rest). In order.
+  static std::vector<std::size_t> ChoosePoints(const std::vector<FsOperation>& reference,
+                                               std::mt19937& random) {
+    std::vector<std::size_t> aroundFlushes, names, anywhere;
+    for (const FsOperation& change : reference) {
+      anywhere.push_back(change.number);
+      if (IsFlush(change.kind)) {
+        aroundFlushes.push_back(change.number - 1);
+        aroundFlushes.push_back(change.number);
+      } else if (change.kind != "write" && change.kind != "truncate") {
+        names.push_back(change.number);
+      }
+    }
+    std::set<std::size_t> chosen = {kAfterTheEnd};
+    const auto take = [&](std::vector<std::size_t> from, std::size_t upTo) {
+      std::shuffle(from.begin(), from.end(), random);
+      for (const std::size_t point : from) {
+        if (chosen.size() >= upTo) break;
+        chosen.insert(point);
+      }
+    };
+    take(aroundFlushes, 1 + kPointsPerSync / 3);
+    take(names, chosen.size() + (kPointsPerSync - chosen.size()) / 2);
+    take(anywhere, kPointsPerSync);
+    return {chosen.begin(), chosen.end()};
+  }
+
+  ScopedConfigHome config;
+  TempDir run;
+  ArtService art;
+  std::map<std::string, std::string> served;  // picture name -> the bytes served
+  std::set<std::string> offered;
+};
+
+TEST_F(PowerCutTest, CutsDuringASyncIntoAnEmptyFolderLoseNothingOnceSyncedAgain) {
+  TempDir base;
+  PlantUserFiles(base);
+  Offer(0, 24);
+  CutAtPoints("E", base.path());
+}
+
+TEST_F(PowerCutTest, CutsDuringASyncThatReplacesPartOfTheCatalogueLoseNothingOnceSyncedAgain) {
+  TempDir base;
+  PlantUserFiles(base);
+  Offer(0, 24);
+  const SyncRun first = Sync(base.path());
+  ASSERT_EQ(first.status, 0) << first.Said();
+  // A third of the pictures go, eight new ones come.
+  Offer(0, kImages, 3);
+  CutAtPoints("R", base.path());
+}
+
+}  // namespace
+}  // namespace orvella::test
