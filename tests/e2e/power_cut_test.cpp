@@ -14,12 +14,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <random>
 #include <set>
 
-#include "engine/list_file_text.h"
-#include "engine/local_names.h"
+#include "tests/e2e/power_cut_checks.h"
 #include "tests/e2e/two_feed_profile.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/power_cut_fs.h"
@@ -39,38 +37,8 @@ std::string ImageName(int i) {
   return "img" + std::to_string(100 + i).substr(1) + ".jpg";
 }
 
-// The user's own files in the image folder, one of them empty: no mending of empty
-// pictures may take it.
-const std::map<std::string, std::string>& UserFiles() {
-  static const std::map<std::string, std::string> files = {
-      {"user.jpg", "the user's own"}, {"user.rprop", "its properties"}, {"user-empty.jpg", ""}};
-  return files;
-}
-
 bool IsFlush(const std::string& kind) {
   return kind == "fsync" || kind == "fdatasync" || kind == "fsyncdir" || kind == "syncfs";
-}
-
-std::string Joined(const std::set<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : " ") + name;
-  return text;
-}
-
-// What a list file's bytes lack to be whole ("" when whole): its header, a count that
-// matches its pairs, every line ended by CR LF. `files` gets its records.
-std::string ListProblem(const std::string& bytes, CFileMap& files) {
-  if (bytes.empty()) return "empty";
-  if (!DecodeListFile(bytes, files)) return "wrong header";
-  std::size_t lines = 0;
-  for (std::size_t at = 0; (at = bytes.find('\n', at)) != std::string::npos; ++at, ++lines) {
-    if (at == 0 || bytes[at - 1] != '\r') return "a line not ended by CR LF";
-  }
-  if (bytes.back() != '\n') return "cut inside its last line";
-  const std::string count = "\r\n" + std::to_string(files.GetCount()) + "\r\n";
-  if (files.GetCount() * 2 + 2 != lines || bytes.find(count) == std::string::npos)
-    return std::to_string(lines) + " lines for " + std::to_string(files.GetCount()) + " entries";
-  return "";
 }
 
 // One orvella-host sync: its exit status (128 + signal when killed) and output.
@@ -103,10 +71,15 @@ class PowerCutTest : public ::testing::Test {
   PowerCutTest() {
     ::setenv("ORVELLA_SERVER_URL", art.Url().c_str(), 1);
     ::unsetenv("DISPLAY");
+    offered.urlPrefix = WideToUtf8(art.ImageUrl(""));
     for (int i = 0; i < kImages; ++i) {
-      served[ImageName(i)] = PatternBytes(1500 + 3700 * static_cast<std::size_t>(i), 'a' + i % 20);
-      art.SetImage(ImageName(i), served[ImageName(i)]);
+      const std::string name = ImageName(i);
+      offered.served[name] = PatternBytes(1500 + 3700 * static_cast<std::size_t>(i), 'a' + i % 20);
+      art.SetImage(name, offered.served[name]);
     }
+    // One of the user's files is empty: no mending of empty pictures may take it.
+    offered.userFiles = {
+        {"user.jpg", "the user's own"}, {"user.rprop", "its properties"}, {"user-empty.jpg", ""}};
   }
   void SetUp() override {
     if (const std::string why = PowerCutFs::Unavailable(); !why.empty()) GTEST_SKIP() << why;
@@ -116,18 +89,18 @@ class PowerCutTest : public ::testing::Test {
   /// wallpapers, odd ones as clocks.
   void Offer(int from, int to, int skip = 0) {
     std::vector<std::string> feeds[2];
-    offered.clear();
+    offered.names.clear();
     for (int i = from; i < to; ++i) {
       if (skip != 0 && i % skip == 0) continue;
       feeds[i % 2].push_back(ImageName(i));
-      offered.insert(ImageName(i));
+      offered.names.insert(ImageName(i));
     }
     art.SetCatalog(1, feeds[0]);
     art.SetCatalog(2, feeds[1]);
   }
 
-  static void PlantUserFiles(const TempDir& folder) {
-    for (const auto& [name, bytes] : UserFiles()) folder.Write(name, bytes);
+  void PlantUserFiles(const TempDir& folder) const {
+    for (const auto& [name, bytes] : offered.userFiles) folder.Write(name, bytes);
   }
 
   /// Starts orvella-host's sync of `folder`, its output going to files of the run folder.
@@ -182,7 +155,7 @@ class PowerCutTest : public ::testing::Test {
     const std::vector<FsOperation> changes = disk.Operations();
     disk.Unmount();
     EXPECT_EQ(disk.Fault(), "");
-    const std::vector<std::string> wrong = FolderFailures(backing.path());
+    const std::vector<std::string> wrong = FolderFailures(backing.path(), offered);
     EXPECT_TRUE(wrong.empty()) << "the reference run's folder: " << wrong.front();
     return changes;
   }
@@ -218,7 +191,7 @@ class PowerCutTest : public ::testing::Test {
   /// is wrong afterwards to `failures`.
   void AfterTheCut(const fs::path& folder, std::vector<std::string>& failures) const {
     std::string list;
-    if (ReadFile(folder / "rvt_orv_files.lst", list)) {
+    if (ReadPlainFile(folder / "rvt_orv_files.lst", list)) {
       CFileMap files;
       const std::string problem = ListProblem(list, files);
       if (!problem.empty()) failures.push_back("list at the cut: " + problem);
@@ -229,7 +202,7 @@ class PowerCutTest : public ::testing::Test {
       failures.push_back("clean syncs: exit " + std::to_string(first.status) + ", " +
                          std::to_string(second.status) + " (\"" + second.Said() + "\")");
     }
-    for (const std::string& failure : FolderFailures(folder)) failures.push_back(failure);
+    for (const std::string& failure : FolderFailures(folder, offered)) failures.push_back(failure);
   }
 
   /// Waits until the power is cut (then kills the sync at once) or the sync ends (then
@@ -246,84 +219,6 @@ class PowerCutTest : public ::testing::Test {
         return true;
       }
     }
-  }
-
-  static bool ReadFile(const fs::path& file, std::string& bytes) {
-    if (!fs::is_regular_file(fs::symlink_status(file))) return false;
-    std::ifstream in(file, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), {});
-    return true;
-  }
-
-  /// What is wrong with `folder` after a sync of the offered pictures, one line per check
-  /// that failed, naming the files.
-  std::vector<std::string> FolderFailures(const fs::path& folder) const {
-    std::vector<std::string> failures;
-    std::string bytes;
-    CFileMap files;
-    if (!ReadFile(folder / "rvt_orv_files.lst", bytes)) {
-      failures.push_back("list: missing");
-    } else if (const std::string problem = ListProblem(bytes, files); !problem.empty()) {
-      failures.push_back("list: " + problem);
-    }
-    std::map<std::string, std::string> recorded;  // name -> URL
-    for (const CFileData& record : files)
-      recorded[WideToUtf8(record.localName)] = WideToUtf8(record.url);
-
-    std::set<std::string> wrongListed, torn, work, untracked, missing, user;
-    for (const auto& [name, url] : recorded) {
-      const auto servedName = served.find(url.substr(url.rfind('/') + 1));
-      if (url != WideToUtf8(art.ImageUrl(name)) || servedName == served.end() ||
-          !ReadFile(folder / name, bytes) || bytes != servedName->second) {
-        wrongListed.insert(name + Sizes(folder / name, url));
-      }
-    }
-    const std::set<std::wstring> own = {kListFileName, kJournalFileName, kLockFileName};
-    for (const auto& entry : fs::directory_iterator(folder)) {
-      const std::string name = entry.path().filename().string();
-      if (UserFiles().count(name) != 0 || own.count(Utf8ToWide(name)) != 0) continue;
-      if (Utf8ToWide(name) == kListTempFileName || entry.path().extension() == ".__t") {
-        work.insert(name);
-        continue;
-      }
-      const auto picture = served.find(name);
-      if (picture != served.end() && (!ReadFile(entry.path(), bytes) || bytes != picture->second)) {
-        torn.insert(name + Sizes(entry.path(), name));
-      }
-      if (recorded.count(name) == 0) untracked.insert(name);
-    }
-    for (const std::string& name : offered) {
-      const auto record = recorded.find(name);
-      if (record == recorded.end() || record->second != WideToUtf8(art.ImageUrl(name)) ||
-          !ReadFile(folder / name, bytes) || bytes != served.at(name)) {
-        missing.insert(name);
-      }
-    }
-    for (const auto& [name, planted] : UserFiles()) {
-      if (!ReadFile(folder / name, bytes) || bytes != planted) user.insert(name);
-    }
-    const std::pair<const char*, const std::set<std::string>*> checks[] = {
-        {"listed file without the served bytes", &wrongListed},
-        {"empty or torn picture", &torn},
-        {"work file left", &work},
-        {"untracked", &untracked},
-        {"offered picture missing", &missing},
-        {"user's file changed", &user}};
-    for (const auto& [check, names] : checks) {
-      if (!names->empty()) failures.push_back(std::string(check) + ": " + Joined(*names));
-    }
-    return failures;
-  }
-
-  /// " (N of M bytes)" for the file at `path` against what was served for `url` (its
-  /// last piece names the picture).
-  std::string Sizes(const fs::path& path, const std::string& url) const {
-    std::error_code ec;
-    const auto size = fs::file_size(path, ec);
-    const auto picture = served.find(url.substr(url.rfind('/') + 1));
-    return " (" + (ec ? std::string("no file") : std::to_string(size)) + " of " +
-           (picture == served.end() ? std::string("?") : std::to_string(picture->second.size())) +
-           " bytes)";
   }
 
   /// Cuts the power at kPointsPerSync points of a sync of `base` and reports each.
@@ -392,8 +287,7 @@ class PowerCutTest : public ::testing::Test {
   ScopedConfigHome config;
   TempDir run;
   ArtService art;
-  std::map<std::string, std::string> served;  // picture name -> the bytes served
-  std::set<std::string> offered;
+  Offered offered;
 };
 
 TEST_F(PowerCutTest, CutsDuringASyncIntoAnEmptyFolderLoseNothingOnceSyncedAgain) {
@@ -409,7 +303,7 @@ TEST_F(PowerCutTest, CutsDuringASyncThatReplacesPartOfTheCatalogueLoseNothingOnc
   Offer(0, 24);
   const SyncRun first = Sync(base.path());
   ASSERT_EQ(first.status, 0) << first.Said();
-  // A third of the pictures go, eight new ones come.
+  // Every third picture goes (eight of them), five new ones come.
   Offer(0, kImages, 3);
   CutAtPoints("R", base.path());
 }
