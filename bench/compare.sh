@@ -212,6 +212,35 @@ check_folder() {
   [ "$got" -eq "$2" ] || { echo "$3 stored $got of $2 images in $1"; exit 1; }
 }
 
+# time_rounds DEST_ROOT CASE OUT_PREFIX [flush]: the rounds of one case, curl and the
+# module each into a fresh folder under DEST_ROOT, which of them goes first alternating so
+# that neither always finds a warmer cache: wall seconds in OUT_PREFIX.curl.s and
+# .module.s, peaks in .kb. With "flush", curl is followed by one sync -f of its folder,
+# timed into OUT_PREFIX.flush.s.
+time_rounds() {
+  local dest_root="$1" c="$2" r="$3" flush="${4:-}" n="${2%x*}" round who dest
+  rm -f "$r".*
+  for round in $(seq "$rounds"); do
+    for who in curl module; do
+      [ $((round % 2)) = 0 ] && who=$([ "$who" = curl ] && echo module || echo curl)
+      dest="$dest_root/$who"
+      rm -rf "$dest"
+      mkdir -p "$dest"
+      # What earlier rounds left unflushed is not charged to this one.
+      sync -f "$dest_root"
+      if [ "$who" = curl ]; then
+        (cd "$dest" && timed_run "$r.curl" curl -s -H 'Connection: close' -K "$work/curl-$c.cfg")
+        # The one flush that puts what curl wrote, names and bytes, on the disk.
+        [ -z "$flush" ] || timed_run "$r.flush" sync -f "$dest"
+      else
+        timed_run "$r.module" "$build/bench/sync_host" "$build/bin/Orvella.rpl" "$dest" "$n" "$c"
+      fi
+      check_folder "$dest" "$n" "$who"
+      rm -rf "$dest"
+    done
+  done
+}
+
 # ---- folder sync against curl ----
 if wants sync; then
   cases=("1000x4096" "10000x4096" "1000x65536" "200x1048576")
@@ -232,26 +261,8 @@ if wants sync; then
     mkdir -p "$dest_root"
     echo "== folder sync into $medium ($dest_root): module (sync_host) against curl"
     for c in 0x0 "${cases[@]}"; do
-      n=${c%x*}
       r="$work/r-$medium-$c"
-      rm -f "$r".*
-      for round in $(seq "$rounds"); do
-        for who in curl module; do
-          # Alternate which side runs first, so neither always finds a warmer cache.
-          [ $((round % 2)) = 0 ] && who=$([ "$who" = curl ] && echo module || echo curl)
-          dest="$dest_root/$who"
-          rm -rf "$dest"
-          mkdir -p "$dest"
-          sync -f "$dest_root"
-          if [ "$who" = curl ]; then
-            (cd "$dest" && timed_run "$r.curl" curl -s -H 'Connection: close' -K "$work/curl-$c.cfg")
-          else
-            timed_run "$r.module" "$build/bench/sync_host" "$build/bin/Orvella.rpl" "$dest" "$n" "$c"
-          fi
-          check_folder "$dest" "$n" "$who"
-          rm -rf "$dest"
-        done
-      done
+      time_rounds "$dest_root" "$c" "$r"
       read -r mod_s[$medium,$c] spread_mod[$medium,$c] mod_min mod_max < <(stats $(cat "$r.module.s"))
       read -r cur_s[$medium,$c] spread_cur[$medium,$c] cur_min cur_max < <(stats $(cat "$r.curl.s"))
       read -r mod_kb[$medium,$c] _ _ _ < <(stats $(cat "$r.module.kb"))
@@ -342,28 +353,8 @@ if wants durable; then
   mkdir -p "$dest_root"
   echo "== durable sync into the disk ($dest_root): module (sync_host) against curl, then sync -f of its folder"
   for c in "${durable_cases[@]}"; do
-    n=${c%x*}
     r="$work/d-$c"
-    rm -f "$r".*
-    for round in $(seq "$rounds"); do
-      for who in curl module; do
-        [ $((round % 2)) = 0 ] && who=$([ "$who" = curl ] && echo module || echo curl)
-        dest="$dest_root/$who"
-        rm -rf "$dest"
-        mkdir -p "$dest"
-        # What earlier rounds left unflushed is not charged to this one's flush.
-        sync -f "$dest_root"
-        if [ "$who" = curl ]; then
-          (cd "$dest" && timed_run "$r.curl" curl -s -H 'Connection: close' -K "$work/curl-$c.cfg")
-          # The one flush that puts what curl wrote, names and bytes, on the disk.
-          timed_run "$r.flush" sync -f "$dest"
-        else
-          timed_run "$r.module" "$build/bench/sync_host" "$build/bin/Orvella.rpl" "$dest" "$n" "$c"
-        fi
-        check_folder "$dest" "$n" "$who"
-        rm -rf "$dest"
-      done
-    done
+    time_rounds "$dest_root" "$c" "$r" flush
     paste -d' ' "$r.curl.s" "$r.flush.s" | awk '{ printf "%.4f\n", $1 + $2 }' > "$r.safe.s"
     read -r dmod dmod_spread dmod_min dmod_max < <(stats $(cat "$r.module.s"))
     read -r dsafe dsafe_spread dsafe_min dsafe_max < <(stats $(cat "$r.safe.s"))

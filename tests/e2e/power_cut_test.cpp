@@ -6,9 +6,7 @@
 // file, and the user's own files as they were. The cuts are placed by a fixed seed over a
 // reference run's changes: around each flush, at changes of names, anywhere, and after
 // the sync's end.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +15,7 @@
 #include <random>
 #include <set>
 
+#include "tests/e2e/host_sync_spawn.h"
 #include "tests/e2e/power_cut_checks.h"
 #include "tests/e2e/two_feed_profile.h"
 #include "tests/engine/engine_fixture.h"
@@ -106,25 +105,13 @@ class PowerCutTest : public ::testing::Test {
   /// Starts orvella-host's sync of `folder`, its output going to files of the run folder.
   pid_t StartSync(const fs::path& folder) const {
     WriteTwoFeedProfile(Profile(), folder);
-    std::vector<std::string> args = {
-        ORVELLA_HOST_PATH, "--module", ORVELLA_MODULE_PATH, "--profile", Profile(),
-        "--quiet",         "sync"};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const int flags = O_WRONLY | O_CREAT | O_TRUNC;
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, Out("out").c_str(), flags, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, Out("err").c_str(), flags, 0644);
     // Its syncfs() calls reach the file system through the shim.
     std::vector<std::string> env = PreloadedEnvironment(ORVELLA_SYNCFS_SHIM);
     std::vector<char*> envp;
     for (std::string& variable : env) envp.push_back(variable.data());
     envp.push_back(nullptr);
-    pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = SpawnHostSync(Profile(), Out("out"), Out("err"), envp.data());
+    EXPECT_NE(pid, -1);
     return pid;
   }
   /// Waits for the sync started as `pid` and returns how it ended.

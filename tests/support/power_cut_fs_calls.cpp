@@ -106,24 +106,24 @@ int OnMkdir(const char* path, mode_t mode) {
   return 0;
 }
 
-int OnUnlink(const char* path) {
+// unlink and rmdir: `remove` takes the name from the backing folder, then from the
+// folder as the system sees it.
+int RemoveName(const char* kind, const char* path, int (*remove)(const char*)) {
   State& s = Self();
   std::lock_guard<std::mutex> lock(s.mutex);
-  if (s.cut) return s.Refuse("unlink", path);
-  if (::unlink(s.In(path).c_str()) != 0) return -errno;
-  if (!s.disk.Remove(path)) s.Fail(std::string("unlink: the model has no ") + path);
-  s.Count("unlink", path);
+  if (s.cut) return s.Refuse(kind, path);
+  if (remove(s.In(path).c_str()) != 0) return -errno;
+  if (!s.disk.Remove(path)) s.Fail(std::string(kind) + ": the model has no " + path);
+  s.Count(kind, path);
   return 0;
 }
 
+int OnUnlink(const char* path) {
+  return RemoveName("unlink", path, ::unlink);
+}
+
 int OnRmdir(const char* path) {
-  State& s = Self();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  if (s.cut) return s.Refuse("rmdir", path);
-  if (::rmdir(s.In(path).c_str()) != 0) return -errno;
-  if (!s.disk.Remove(path)) s.Fail(std::string("rmdir: the model has no ") + path);
-  s.Count("rmdir", path);
-  return 0;
+  return RemoveName("rmdir", path, ::rmdir);
 }
 
 int OnRename(const char* from, const char* to, unsigned int flags) {
