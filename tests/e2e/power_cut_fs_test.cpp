@@ -121,7 +121,15 @@ TEST_F(PowerCutFsTest, WhatWasNotFlushedIsGoneAfterTheCut) {
   Write("b.txt", "B", true);
   Write("u.txt", "U1", true);
   FlushFolder("");  // from here on every change is lost
-  EXPECT_EQ(Contents(mount.path())["empty.txt"], "named, never flushed");  // passed through
+  // Passed through: bytes, modes, times.
+  EXPECT_EQ(Contents(mount.path())["empty.txt"], "named, never flushed");
+  EXPECT_EQ(::chmod(In("empty.txt").c_str(), 0600), 0);
+  const struct timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+  EXPECT_EQ(::utimensat(AT_FDCWD, In("empty.txt").c_str(), times, 0), 0);
+  struct stat info {};
+  ASSERT_EQ(::stat(In("empty.txt").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_EQ(info.st_mtime, 1000000000);
 
   Write("c.txt", "flushed, never named", true);
   EXPECT_EQ(::rename(In("moved.txt").c_str(), In("moved2.txt").c_str()), 0);

@@ -162,33 +162,36 @@ int OnMknod(const char* path, mode_t, dev_t) {
   return s.cut ? s.Refuse("mknod", path) : -EPERM;
 }
 
+// chmod, chown, utimens: `byFd` on the open file, else `byName` on the backing path.
 // Modes, owners and times pass through; the disk does not keep them.
-int OnChmod(const char* path, mode_t mode, fuse_file_info* fi) {
+template <typename ByFd, typename ByName>
+int PassAttribute(const char* kind, const char* path, fuse_file_info* fi, ByFd byFd,
+                  ByName byName) {
   State& s = Self();
   std::lock_guard<std::mutex> lock(s.mutex);
-  if (s.cut) return s.Refuse("chmod", Named(path));
-  const int done =
-      fi != nullptr ? ::fchmod(Opened(fi).fd, mode) : ::chmod(s.In(path).c_str(), mode);
+  if (s.cut) return s.Refuse(kind, Named(path));
+  const int done = fi != nullptr ? byFd(Opened(fi).fd) : byName(s.In(path).c_str());
   return done == 0 ? 0 : -errno;
+}
+
+int OnChmod(const char* path, mode_t mode, fuse_file_info* fi) {
+  return PassAttribute(
+      "chmod", path, fi, [mode](int fd) { return ::fchmod(fd, mode); },
+      [mode](const char* name) { return ::chmod(name, mode); });
 }
 
 int OnChown(const char* path, uid_t uid, gid_t gid, fuse_file_info* fi) {
-  State& s = Self();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  if (s.cut) return s.Refuse("chown", Named(path));
-  const int done =
-      fi != nullptr ? ::fchown(Opened(fi).fd, uid, gid) : ::lchown(s.In(path).c_str(), uid, gid);
-  return done == 0 ? 0 : -errno;
+  return PassAttribute(
+      "chown", path, fi, [uid, gid](int fd) { return ::fchown(fd, uid, gid); },
+      [uid, gid](const char* name) { return ::lchown(name, uid, gid); });
 }
 
 int OnUtimens(const char* path, const struct timespec times[2], fuse_file_info* fi) {
-  State& s = Self();
-  std::lock_guard<std::mutex> lock(s.mutex);
-  if (s.cut) return s.Refuse("utimens", Named(path));
-  const int done = fi != nullptr
-                       ? ::futimens(Opened(fi).fd, times)
-                       : ::utimensat(AT_FDCWD, s.In(path).c_str(), times, AT_SYMLINK_NOFOLLOW);
-  return done == 0 ? 0 : -errno;
+  return PassAttribute(
+      "utimens", path, fi, [times](int fd) { return ::futimens(fd, times); },
+      [times](const char* name) {
+        return ::utimensat(AT_FDCWD, name, times, AT_SYMLINK_NOFOLLOW);
+      });
 }
 
 int OnTruncate(const char* path, off_t size, fuse_file_info* fi) {
