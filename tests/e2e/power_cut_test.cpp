@@ -197,11 +197,14 @@ class PowerCutTest : public ::testing::Test {
   static bool WaitForCutOrEnd(PowerCutFs& disk, pid_t pid) {
     for (;;) {
       if (disk.WaitForCut(milliseconds(2))) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
+        if (pid > 0) {
+          ::kill(pid, SIGKILL);
+          ::waitpid(pid, nullptr, 0);
+        }
         return false;
       }
-      if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+      // Ended, or never started (StartSync has failed the test then).
+      if (pid <= 0 || ::waitpid(pid, nullptr, WNOHANG) != 0) {
         disk.CutNow();
         return true;
       }

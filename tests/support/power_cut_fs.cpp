@@ -1,6 +1,7 @@
 // The power-cut file system's mount, its loop's thread, the count and the cut.
 #include "tests/support/power_cut_fs.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,17 +27,32 @@ std::string FsOperation::Text() const {
 
 namespace {
 
-// Runs a program found on PATH and returns its exit status (-1 when it could not run).
-int RunProgram(std::vector<std::string> args) {
+// Starts the process that unmounts `mountPoint` (lazily) as soon as the write end of its
+// pipe closes: Unmount() closes it, and so does the end of this process, however it ends,
+// so a test that dies leaves no mount behind. Only this process holds the write end
+// (close-on-exec: the programs under test never get it). Returns the process's id and
+// sets `writeEnd`; -1 when it could not start.
+pid_t StartUnmounter(const std::string& mountPoint, int& writeEnd) {
+  int ends[2];
+  if (::pipe2(ends, O_CLOEXEC) != 0) return -1;
+  std::vector<std::string> args = {"sh", "-c", "read -r line; exec fusermount3 -u -z -q -- \"$1\"",
+                                   "sh", mountPoint};
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, ends[0], STDIN_FILENO);
   pid_t pid = -1;
-  if (::posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  if (::posix_spawnp(&pid, "sh", &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(ends[0]);
+  if (pid < 0) {
+    ::close(ends[1]);
+    return -1;
   }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  writeEnd = ends[1];
+  return pid;
 }
 
 bool OnPath(const std::string& program) {
@@ -82,10 +98,9 @@ std::string PowerCutFs::Unavailable() {
 PowerCutFs::PowerCutFs(const fs::path& backing, const fs::path& mountPoint)
     : state_(std::make_unique<State>(backing)) {
   static const fuse_operations ops = PowerCutCalls();
-  // auto_unmount: fusermount3 stays beside the process and unmounts when it ends, however
-  // it ends.
-  std::vector<std::string> words = {"power_cut_fs", "-o",
-                                    "auto_unmount,fsname=powercut,subtype=powercut"};
+  // Not libfuse's auto_unmount: its fusermount3 would stay for the process's whole life,
+  // one per mount, beside a socket every program started here inherits.
+  std::vector<std::string> words = {"power_cut_fs", "-o", "fsname=powercut,subtype=powercut"};
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   fuse_args args = FUSE_ARGS_INIT(static_cast<int>(argv.size()), argv.data());
@@ -97,6 +112,12 @@ PowerCutFs::PowerCutFs(const fs::path& backing, const fs::path& mountPoint)
     throw std::runtime_error("power_cut_fs: cannot mount at " + mountPoint.string());
   }
   state_->mountPoint = mountPoint.string();
+  state_->unmounter = StartUnmounter(state_->mountPoint, state_->unmounterPipe);
+  if (state_->unmounter < 0) {
+    fuse_unmount(state_->session);
+    fuse_destroy(state_->session);
+    throw std::runtime_error("power_cut_fs: cannot start the unmounter of " + mountPoint.string());
+  }
   state_->mounted = true;
   fuse* session = state_->session;
   state_->loop = std::thread([session] { fuse_loop(session); });
@@ -143,10 +164,14 @@ std::string PowerCutFs::Fault() const {
 void PowerCutFs::Unmount() {
   if (!state_->mounted) return;
   state_->mounted = false;
-  // A lazy unmount ends the kernel's connection as soon as nothing in the mount is in
-  // use; the loop then reads ENODEV and returns. (Closing the channel first, as
-  // fuse_unmount does, would leave the loop reading a descriptor that may be reused.)
-  if (RunProgram({"fusermount3", "-u", "-z", "-q", state_->mountPoint}) != 0) {
+  // The unmounter's lazy unmount ends the kernel's connection as soon as nothing in the
+  // mount is in use; the loop then reads ENODEV and returns. (Closing the channel first,
+  // as fuse_unmount does, would leave the loop reading a descriptor that may be reused.)
+  ::close(state_->unmounterPipe);
+  int status = 0;
+  while (::waitpid(state_->unmounter, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->Fail("fusermount3 -u could not unmount " + state_->mountPoint);
     state_->loop.detach();  // still serving: the session is left to the process's end

@@ -14,9 +14,8 @@
 //
 // It runs in a thread of the test, not as a program of its own: the count, the cut and the
 // operations' record are then plain calls under one lock, and a test that places a cut
-// needs no protocol to ask where it fell. It is mounted with auto_unmount, so a test that
-// dies leaves no mount behind. The process that mounts it must not use the mount from
-// the loop's own thread (nothing here does).
+// needs no protocol to ask where it fell. A small process of its own unmounts it when
+// the test process ends, however it ends, so a test that dies leaves no mount behind.
 //
 // Why refused rather than frozen: a program killed while its calls are held still closes
 // its files on the way out, and the kernel waits, unkillably, for those FLUSH requests;

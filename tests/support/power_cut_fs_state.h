@@ -5,6 +5,7 @@
 #define FUSE_USE_VERSION 31
 #include <dirent.h>
 #include <fuse.h>
+#include <sys/types.h>
 
 #include <cerrno>
 #include <condition_variable>
@@ -66,6 +67,8 @@ struct PowerCutFs::State {
   fuse* session = nullptr;
   std::thread loop;
   std::string mountPoint;
+  pid_t unmounter = -1;    // unmounts when unmounterPipe closes
+  int unmounterPipe = -1;  // its write end
   bool mounted = false;
 };
 
