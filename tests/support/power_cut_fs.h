@@ -44,9 +44,9 @@ namespace orvella::test {
 
 /// One counted change: its number (1 for the first after StartCounting), its kind
 /// ("create", "write", "truncate", "rename", "link", "unlink", "mkdir", "rmdir",
-/// "fsync", "fdatasync", "fsyncdir", "syncfs"), the path in the mount ("/a.jpg"; "(removed)" for a
-/// file that has no name any more) and what else it concerns (a rename's target, a
-/// write's range).
+/// "fsync", "fdatasync", "fsyncdir", "syncfs"), the path in the mount ("/a.jpg";
+/// "(removed)" for a file that has no name any more) and what else it concerns (a
+/// rename's target, a write's range).
 struct FsOperation {
   std::size_t number = 0;
   std::string kind;

@@ -34,7 +34,11 @@ bool ReadWhole(int fd, std::string& bytes) {
   bytes.clear();
   char block[64 * 1024];
   ssize_t n = 0;
-  while ((n = ::read(in, block, sizeof block)) > 0) bytes.append(block, static_cast<size_t>(n));
+  while ((n = ::read(in, block, sizeof block)) != 0) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    bytes.append(block, static_cast<size_t>(n));
+  }
   ::close(in);
   return n == 0;
 }
