@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "tests/engine/engine_fixture.h"
 #include "tests/support/child_process.h"
+#include "tests/support/engine_fixture.h"
 #include "tests/support/stalled_service.h"
 #include "tools/orvella-host/stop_signal.h"
 

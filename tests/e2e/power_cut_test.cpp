@@ -15,11 +15,11 @@
 #include <random>
 #include <set>
 
-#include "tests/e2e/host_sync_spawn.h"
 #include "tests/e2e/power_cut_checks.h"
-#include "tests/e2e/two_feed_profile.h"
-#include "tests/engine/engine_fixture.h"
+#include "tests/support/engine_fixture.h"
+#include "tests/support/host_sync_spawn.h"
 #include "tests/support/power_cut_fs.h"
+#include "tests/support/two_feed_profile.h"
 
 namespace orvella::test {
 namespace {
