@@ -13,6 +13,10 @@
 #          on the disk (DIR, default BUILD_DIR/bench-disk) and on tmpfs (/dev/shm); wall
 #          time and peak memory (GNU time) of each process; the test creation of each
 #          download's name timed alone
+#   durable  the durable sync on the disk: 200 x 300 KB and 1,000 x 64 KB through the
+#          module against curl with a connection per file followed by one `sync -f` of
+#          the folder (curl plus the one flush that makes it as safe as the plug-in must
+#          be), served by the same nginx; the flush is also timed alone
 #   list   the list file of 100,000 entries written and read back, against a plain
 #          write / getline loop (into a vector, and into a map), on the disk and on tmpfs
 #   feed   a feed answer of 10,000 and 100,000 entries through QueryFeed: time and peak
@@ -30,7 +34,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 rounds=5
 idle_seconds=60
-only="sync,list,feed,md5,fetch,idle,stop"
+only="sync,durable,list,feed,md5,fetch,idle,stop"
 build="$root/build-bench"
 disk_dir=""
 table=""
@@ -50,9 +54,11 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVELLA_BUILD_TESTS=OFF > /dev/null
 fi
 cmake --build "$build" -j2 --target Orvella orvella-host orvella-artd engine_bench service_bench sync_host > /dev/null
+# Absolute: the plug-in refuses a relative image folder.
+build="$(realpath -m "$build")"
+disk_dir="$(realpath -m "${disk_dir:-$build/bench-disk}")"
 host="$build/bin/orvella-host"
 artd="$build/bin/orvella-artd"
-disk_dir="${disk_dir:-$build/bench-disk}"
 
 work="$(mktemp -d /dev/shm/orvella-bench.XXXXXX)"
 chmod 755 "$work"  # nginx's worker reads its files under another user
@@ -121,23 +127,18 @@ echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //
   "$(free -g | awk '/^Mem:/ { print $2 }') GB; load at start: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "build: $build   rounds: $rounds"
 
-# ---- folder sync against curl ----
-if wants sync; then
+# ---- the folder syncs' service: one nginx on loopback, static answers and images ----
+www="$work/www"
+base=""
+declare -A answer_bytes
+# start_nginx: nginx on a free loopback port with a private configuration, stopped at the
+# end; sets base and ORVELLA_SERVER_URL. Once per run.
+start_nginx() {
+  [ -z "$base" ] || return 0
   command -v nginx > /dev/null || { echo "nginx is missing (scripts/install-deps.sh)"; exit 1; }
-  www="$work/www"
-  mkdir -p "$www/answers" "$work/nginx"
-  cases=("1000x4096" "10000x4096" "1000x65536" "200x1048576")
-  echo "== folder sync: preparing ${cases[*]} (count x bytes) on tmpfs"
-  for c in "${cases[@]}"; do
-    n=${c%x*}
-    size=${c#*x}
-    mkdir -p "$www/img/$c"
-    head -c $((n * size)) /dev/urandom |
-      split -b "$size" -a 5 -d --additional-suffix=.jpg - "$www/img/$c/p"
-  done
+  mkdir -p "$www/answers" "$www/img" "$work/nginx"
   chmod -R a+rX "$www"
-
-  # nginx on a free loopback port with a private configuration, stopped at the end.
+  local attempt
   for attempt in 1 2 3 4 5 6 7 8 9 10; do
     port=$((20000 + RANDOM % 30000))
     ss -Htln "sport = :$port" 2> /dev/null | grep -q . && continue
@@ -178,33 +179,77 @@ EOF
   base="http://127.0.0.1:$port"
   export ORVELLA_SERVER_URL="$base"
   echo "nginx $(nginx -v 2>&1 | sed 's/.*nginx\///') on $base"
+}
+# serve_case COUNTxBYTES: random images on tmpfs, the feed's answer naming them, and a curl
+# configuration making the same requests as the plug-in (its feed query, then every
+# image). "0x0" is an empty feed. Once per case, after start_nginx.
+serve_case() {
+  local c="$1" n size query
+  [ ! -d "$www/img/$c" ] || return 0
+  n=${c%x*}
+  size=${c#*x}
+  mkdir -p "$www/img/$c"
+  if [ "$n" -gt 0 ]; then
+    head -c $((n * size)) /dev/urandom |
+      split -b "$size" -a 5 -d --additional-suffix=.jpg - "$www/img/$c/p"
+  fi
+  ls "$www/img/$c" | awk -v base="$base/img/$c" '
+    BEGIN { printf "{\"art\":[" }
+    { printf "%s{\"name\":\"Picture %d\",\"filename\":\"%s\",\"wall_url\":\"%s/%s\"}", (NR > 1 ? "," : ""), NR, $1, base, $1 }
+    END { print "]}" }' > "$www/answers/$c.json"
+  answer_bytes[$c]=$(stat -c %s "$www/answers/$c.json")
+  query="$base/api/v3/art/?client=Qm3rTz8LkVb2NwYp5HsXc7Ja&limit=$n&has_wall=1&wall_type=computer&wall_width=0&wall_height=0&keyword=$c"
+  {
+    printf 'url = "%s"\noutput = "answer.json"\n' "$query"
+    ls "$www/img/$c" | awk -v base="$base/img/$c" '{ printf "url = \"%s/%s\"\noutput = \"%s\"\n", base, $1, $1 }'
+  } > "$work/curl-$c.cfg"
+  chmod -R a+rX "$www"
+}
+# check_folder FOLDER COUNT WHO: the folder must hold COUNT images.
+check_folder() {
+  local got
+  got=$(find "$1" -name 'p*.jpg' | wc -l)
+  [ "$got" -eq "$2" ] || { echo "$3 stored $got of $2 images in $1"; exit 1; }
+}
 
+# time_rounds DEST_ROOT CASE OUT_PREFIX [flush]: the rounds of one case, curl and the
+# module each into a fresh folder under DEST_ROOT, which of them goes first alternating so
+# that neither always finds a warmer cache: wall seconds in OUT_PREFIX.curl.s and
+# .module.s, peaks in .kb. With "flush", curl is followed by one sync -f of its folder,
+# timed into OUT_PREFIX.flush.s.
+time_rounds() {
+  local dest_root="$1" c="$2" r="$3" flush="${4:-}" n="${2%x*}" round who dest
+  rm -f "$r".*
+  for round in $(seq "$rounds"); do
+    for who in curl module; do
+      [ $((round % 2)) = 0 ] && who=$([ "$who" = curl ] && echo module || echo curl)
+      dest="$dest_root/$who"
+      rm -rf "$dest"
+      mkdir -p "$dest"
+      # What earlier rounds left unflushed is not charged to this one.
+      sync -f "$dest_root"
+      if [ "$who" = curl ]; then
+        (cd "$dest" && timed_run "$r.curl" curl -s -H 'Connection: close' -K "$work/curl-$c.cfg")
+        # The one flush that puts what curl wrote, names and bytes, on the disk.
+        [ -z "$flush" ] || timed_run "$r.flush" sync -f "$dest"
+      else
+        timed_run "$r.module" "$build/bench/sync_host" "$build/bin/Orvella.rpl" "$dest" "$n" "$c"
+      fi
+      check_folder "$dest" "$n" "$who"
+      rm -rf "$dest"
+    done
+  done
+}
+
+# ---- folder sync against curl ----
+if wants sync; then
+  cases=("1000x4096" "10000x4096" "1000x65536" "200x1048576")
+  echo "== folder sync: preparing ${cases[*]} (count x bytes) on tmpfs"
+  start_nginx
   # The fixed costs of either side (starting the program, loading the module and the
   # libraries, the feed query, the end) come from a sync of an empty feed, case "0x0".
-  mkdir -p "$www/img/0x0"
-  declare -A answer_bytes
-  for c in 0x0 "${cases[@]}"; do
-    ls "$www/img/$c" | awk -v base="$base/img/$c" '
-      BEGIN { printf "{\"art\":[" }
-      { printf "%s{\"name\":\"Picture %d\",\"filename\":\"%s\",\"wall_url\":\"%s/%s\"}", (NR > 1 ? "," : ""), NR, $1, base, $1 }
-      END { print "]}" }' > "$www/answers/$c.json"
-    answer_bytes[$c]=$(stat -c %s "$www/answers/$c.json")
-    n=${c%x*}
-    # The same requests as the plug-in: its feed query, then every image.
-    query="$base/api/v3/art/?client=Qm3rTz8LkVb2NwYp5HsXc7Ja&limit=$n&has_wall=1&wall_type=computer&wall_width=0&wall_height=0&keyword=$c"
-    {
-      printf 'url = "%s"\noutput = "answer.json"\n' "$query"
-      ls "$www/img/$c" | awk -v base="$base/img/$c" '{ printf "url = \"%s/%s\"\noutput = \"%s\"\n", base, $1, $1 }'
-    } > "$work/curl-$c.cfg"
-  done
-  chmod -R a+rX "$www"
+  for c in 0x0 "${cases[@]}"; do serve_case "$c"; done
 
-  # check_folder FOLDER COUNT WHO: the folder must hold COUNT images.
-  check_folder() {
-    local got
-    got=$(find "$1" -name 'p*.jpg' | wc -l)
-    [ "$got" -eq "$2" ] || { echo "$3 stored $got of $2 images in $1"; exit 1; }
-  }
   declare -A mod_s cur_s mod_kb cur_kb spread_mod spread_cur
   # per_file MEDIUM CASE: module/curl with each side's fixed costs taken out.
   per_file() {
@@ -216,26 +261,8 @@ EOF
     mkdir -p "$dest_root"
     echo "== folder sync into $medium ($dest_root): module (sync_host) against curl"
     for c in 0x0 "${cases[@]}"; do
-      n=${c%x*}
       r="$work/r-$medium-$c"
-      rm -f "$r".*
-      for round in $(seq "$rounds"); do
-        for who in curl module; do
-          # Alternate which side runs first, so neither always finds a warmer cache.
-          [ $((round % 2)) = 0 ] && who=$([ "$who" = curl ] && echo module || echo curl)
-          dest="$dest_root/$who"
-          rm -rf "$dest"
-          mkdir -p "$dest"
-          sync -f "$dest_root"
-          if [ "$who" = curl ]; then
-            (cd "$dest" && timed_run "$r.curl" curl -s -H 'Connection: close' -K "$work/curl-$c.cfg")
-          else
-            timed_run "$r.module" "$build/bench/sync_host" "$build/bin/Orvella.rpl" "$dest" "$n" "$c"
-          fi
-          check_folder "$dest" "$n" "$who"
-          rm -rf "$dest"
-        done
-      done
+      time_rounds "$dest_root" "$c" "$r"
       read -r mod_s[$medium,$c] spread_mod[$medium,$c] mod_min mod_max < <(stats $(cat "$r.module.s"))
       read -r cur_s[$medium,$c] spread_cur[$medium,$c] cur_min cur_max < <(stats $(cat "$r.curl.s"))
       read -r mod_kb[$medium,$c] _ _ _ < <(stats $(cat "$r.module.kb"))
@@ -314,6 +341,38 @@ EOF
         "$(awk -v a="$creation" -v b="$extra" 'BEGIN { if (b > 0) printf "%.0f%%", 100 * a / b; else printf "n/a" }')"
     done
   done
+fi
+
+# ---- the durable sync on the disk: the module against curl plus one flush ----
+if wants durable; then
+  durable_cases=("200x307200" "1000x65536")
+  echo "== durable sync: preparing ${durable_cases[*]} (count x bytes) on tmpfs"
+  start_nginx
+  for c in "${durable_cases[@]}"; do serve_case "$c"; done
+  dest_root="$disk_dir/durable"
+  mkdir -p "$dest_root"
+  echo "== durable sync into the disk ($dest_root): module (sync_host) against curl, then sync -f of its folder"
+  for c in "${durable_cases[@]}"; do
+    r="$work/d-$c"
+    time_rounds "$dest_root" "$c" "$r" flush
+    paste -d' ' "$r.curl.s" "$r.flush.s" | awk '{ printf "%.4f\n", $1 + $2 }' > "$r.safe.s"
+    read -r dmod dmod_spread dmod_min dmod_max < <(stats $(cat "$r.module.s"))
+    read -r dsafe dsafe_spread dsafe_min dsafe_max < <(stats $(cat "$r.safe.s"))
+    read -r dcurl _ _ _ < <(stats $(cat "$r.curl.s"))
+    read -r dflush _ _ _ < <(stats $(cat "$r.flush.s"))
+    printf '%-12s module %7.3f s (%.3f-%.3f)   curl + sync -f %7.3f s (%.3f-%.3f; curl %.3f, sync -f %.3f)   module/(curl + sync -f) %s\n' \
+      "$c" "$dmod" "$dmod_min" "$dmod_max" "$dsafe" "$dsafe_min" "$dsafe_max" "$dcurl" "$dflush" \
+      "$(ratio "$dmod" "$dsafe")"
+    case "$c" in
+      200x307200) label="200 x 300 KB" ;;
+      *) label="1,000 x 64 KB" ;;
+    esac
+    s=$dmod_spread
+    [ "$dsafe_spread" -le "$s" ] || s=$dsafe_spread
+    record "durable sync $label, disk: module/(curl + sync -f) time" \
+      "$(ratio "$dmod" "$dsafe")" "<=" 1.2 "$s"
+  done
+  rm -rf "$dest_root"
 fi
 
 # ---- list file ----

@@ -28,6 +28,8 @@ all=(
   wine64
   # The list road's fuzz target: clang with its libFuzzer runtime.
   clang libclang-rt-14-dev
+  # The power-cut test's file system (FUSE 3) and its mount helper.
+  libfuse3-dev fuse3
 )
 case "$profile" in
   demo) packages=("${demo[@]}") ;;

@@ -1,9 +1,7 @@
 // A host killed at random moments of its sync: the list file is whole after every kill, and
 // two clean runs afterwards leave every offered file recorded and nothing the plug-in wrote
 // untracked.
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +12,7 @@
 #include "engine/list_journal.h"
 #include "engine/local_names.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/host_sync_spawn.h"
 #include "tests/support/two_feed_profile.h"
 
 extern char** environ;
@@ -62,23 +61,10 @@ class CrashTest : public ::testing::Test {
   }
 
   pid_t SpawnSync() const {
-    std::vector<std::string> args = {
-        ORVELLA_HOST_PATH, "--module", ModulePathText(), "--profile", profilePath(),
-        "--quiet",         "sync"};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(spawned, 0);
+    const pid_t pid = SpawnHostSync(profilePath(), "/dev/null", "/dev/null", environ);
+    EXPECT_NE(pid, -1);
     return pid;
   }
-  static std::string ModulePathText() { return ORVELLA_MODULE_PATH; }
 
   /// Runs one sync to its end; returns its exit status.
   int CleanSync() const {
