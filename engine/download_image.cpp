@@ -19,7 +19,8 @@ class FileSink final : public ImageSink {
  public:
   static constexpr std::size_t kWritePiece = std::size_t{256} << 10;
 
-  FileSink(WorkFile& file, const std::atomic<int32_t>* stop) : file_(file), stop_(stop) {
+  FileSink(WorkFile& file, const std::atomic<int32_t>* stop, cMD5* digest)
+      : file_(file), stop_(stop), digest_(digest) {
     pending_.reserve(kWritePiece);
   }
 
@@ -29,6 +30,8 @@ class FileSink final : public ImageSink {
       return false;
     }
     pending_.insert(pending_.end(), data, data + size);
+    if (digest_ != nullptr)
+      digest_->Update(reinterpret_cast<const unsigned char*>(data), static_cast<uint32_t>(size));
     if (pending_.size() >= kWritePiece && !WritePending()) {
       writeFailed_ = true;
       return false;
@@ -49,6 +52,7 @@ class FileSink final : public ImageSink {
 
   WorkFile& file_;
   const std::atomic<int32_t>* stop_;
+  cMD5* digest_;
   std::vector<char> pending_;
   bool stopped_ = false;
   bool writeFailed_ = false;
@@ -124,7 +128,8 @@ int32_t Fetch(ImageSession& session, const std::wstring& url, const ParsedUrl& p
       WriteLog(L"DownloadImage(), can't create file %s", target.text);
       return kDownloadFailed;
   }
-  FileSink sink(file, stop);
+  if (target.digest != nullptr) target.digest->Init();
+  FileSink sink(file, stop, target.digest);
   ImageFetchResult result;
   try {
     result = session.Get(parsed, stop, sink);

@@ -3,6 +3,8 @@
 //
 // Every change to the folder is journaled before it is made (engine/image_folder.cpp),
 // and only while this engine owns the folder.
+#include <unordered_set>
+
 #include "base/path_text.h"
 #include "base/write_log.h"
 #include "engine/download_image.h"
@@ -29,7 +31,7 @@ int32_t COrvellaEngine::DownloadNext(const std::atomic<int32_t>* stop) {
   if (!EnterFolder(folder)) return 0;
   const COrvellaItem& item = queue.front();  // stays in place until it is taken off below
   downloading = 1;
-  if (!item.url.empty()) {
+  if (!item.url.empty() && !imageFolder.IsDownloaded(item.url)) {
     CFileData* present = files.Find(item.url);
     if (present != nullptr && imageFolder.KeepIfPresent(*present, modified)) {
       present->inUse = 1;
@@ -39,6 +41,7 @@ int32_t COrvellaEngine::DownloadNext(const std::atomic<int32_t>* stop) {
   }
   // Taken off only now: an error that escapes above leaves the item to be taken again.
   queue.pop_front();
+  if (imageFolder.CommitDue()) CommitDownloads();
   return 1;
 }
 
@@ -63,34 +66,95 @@ void COrvellaEngine::FetchItem(const std::wstring& folder, const std::wstring& u
     WriteLog(L"DownloadNext(), empty file taken as one that did not survive, fetched again: %s",
              JoinFolder(folder, bare));
   }
+  // The journal announces downloads, a group at a time, before their work files exist.
+  if (imageFolder.IntentFor(url) == nullptr) PlanDownloads(folder);
+  const CImageFolder::Intent* intent = imageFolder.IntentFor(url);
   std::wstring path;
   std::wstring name;
-  if (!BuildLocalName(parsed, folder, path, name)) return;
-  // Its usual work name held by a recorded picture, the download goes through another;
-  // held by anyone else's file, it fails and leaves that file alone.
-  const std::wstring work = imageFolder.ChooseWorkName(name);
-  if (work.empty()) {
-    WriteLog(L"DownloadNext(), work file name is taken by a file that is not the plug-in's: %s",
-             JoinFolder(folder, WorkName(name)));
+  if (imageFolder.IsNameInHand(bare)) {
+    WriteLog(L"File already exits: %s", JoinFolder(folder, bare));
     return;
   }
-  // From here on a crash leaves an entry that tells the next start what to clear away:
-  // the work file, or the empty file of the test creation.
-  if (!imageFolder.BeginDownload(url, name, work)) return;
+  if (!BuildLocalName(parsed, folder, path, name)) return;
+  if (intent == nullptr) {
+    // Its usual work name held by anyone else's file, or no journal to announce it in.
+    if (imageFolder.ChooseWorkName(name).empty()) {
+      WriteLog(L"DownloadNext(), work file name is taken by a file that is not the plug-in's: %s",
+               JoinFolder(folder, WorkName(name)));
+    }
+    return;
+  }
+  const std::wstring work = intent->work;
+  cMD5 digest;
   DownloadTarget target{JoinFolder(folder, work),
                         [this, &work](WorkFile& file, std::wstring& reason) {
                           return imageFolder.CreateWork(work, file, reason);
                         },
-                        [this, &work] { imageFolder.DropWork(work); }};
+                        [this, &work] { imageFolder.DropWork(work); }, &digest};
   WorkFile file;
   if (DownloadParsedImage(url, parsed, target, file, stop, imageSessions) != kDownloadOk) return;
-  if (!imageFolder.StoreDownload(url, name, work, file)) return;
-  modified = 1;
+  uint64_t size = 0;
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  // Some file systems report a write that did not reach them only when the file closes.
+  if (!file.Describe(size, volume, index) || !file.Close()) {
+    WriteLog(L"DownloadImage(), can't write file %s", target.text);
+    imageFolder.DropWork(work);
+    return;
+  }
+  unsigned char raw[16];
+  digest.Final(raw);
+  imageFolder.AddDownloaded(url, size, DigestText(raw));
+  modified = 1;  // the records change when the group is committed
+}
+
+void COrvellaEngine::PlanDownloads(const std::wstring& folder) {
+  // The items from the head of the queue on that may need a download: recordable URLs of
+  // free, usable names, each name and work name once.
+  constexpr std::size_t kPlanned = 256;
+  std::vector<CImageFolder::Intent> intents;
+  std::unordered_set<std::wstring> names;
+  std::unordered_set<std::wstring> works;
+  for (const COrvellaItem& item : queue) {
+    if (intents.size() >= kPlanned) break;
+    const std::wstring& url = item.url;
+    if (url.empty() || !IsRecordableUrl(url) || imageFolder.IsDownloaded(url) ||
+        imageFolder.IntentFor(url) != nullptr) {
+      continue;
+    }
+    // A record whose file is gone, or empty, will be fetched again.
+    if (const CFileData* record = files.Find(url); record != nullptr) {
+      const EntryInfo file = imageFolder.Look(record->localName);
+      if (file.kind != EntryKind::kNone && !(file.kind == EntryKind::kRegular && file.size == 0))
+        continue;
+    }
+    ParsedUrl parsed;
+    if (!ParseUrl(url, parsed)) continue;
+    const std::wstring name = BareNameOf(parsed);
+    const EntryInfo standing = imageFolder.Look(name);
+    const bool free = standing.kind == EntryKind::kNone ||
+                      (standing.kind == EntryKind::kRegular && standing.size == 0);
+    if (!IsUsableLocalName(name) || !free || !names.insert(FoldedName(name)).second ||
+        imageFolder.IsNameInHand(name)) {
+      continue;
+    }
+    const std::wstring work = imageFolder.ChooseWorkName(name, works);
+    if (work.empty()) continue;
+    works.insert(FoldedName(work));
+    intents.push_back({url, name, work});
+  }
+  imageFolder.Intend(intents);
+}
+
+void COrvellaEngine::CommitDownloads() {
+  if (imageFolder.CommitDownloads() == 0) return;
   stored = 1;
-  files.Set(CFileData{name, url, {}, 1});
+  modified = 1;
 }
 
 void COrvellaEngine::FinishBatch(const std::wstring& folder, const std::atomic<int32_t>* stop) {
+  // The group in hand goes first: the unused files and the list see it stored.
+  if (imageFolder.Owned()) CommitDownloads();
   if (downloading != 0 && imageFolder.Owned()) {
     // A feed that has not answered yet has not said its files are gone: deleting them
     // now would only fetch them again once it answers. After a move to another folder

@@ -1,14 +1,37 @@
 // LoadFolderRecord: the list file and the journal beside it read as the plug-in loads
 // them, without changing anything on disk.
+#include <algorithm>
 #include <string>
 
 #include "base/path_text.h"
 #include "engine/image_folder.h"
 #include "engine/list_file_text.h"
 #include "engine/local_names.h"
+#include "service/md5.h"
 
 namespace orvella {
 namespace {
+
+// The MD5 digest of the plain file at `name` when it holds exactly `size` bytes; "".
+std::string FileDigest(const FolderHandle& folder, const std::wstring& name, uint64_t size) {
+  std::string bytes;
+  if (size > kMaxFolderRecordBytes ||
+      folder.Read(name, bytes, static_cast<std::size_t>(size), false) != ReadOutcome::kRead ||
+      bytes.size() != size) {
+    return {};
+  }
+  cMD5 digest;
+  digest.Init();
+  // Fed in pieces: Update takes 32-bit lengths.
+  for (std::size_t at = 0; at < bytes.size(); at += std::size_t{1} << 30) {
+    const std::size_t piece = std::min(bytes.size() - at, std::size_t{1} << 30);
+    digest.Update(reinterpret_cast<const unsigned char*>(bytes.data() + at),
+                  static_cast<uint32_t>(piece));
+  }
+  unsigned char raw[16];
+  digest.Final(raw);
+  return DigestText(raw);
+}
 
 ListFileState ReadList(const FolderHandle& folder, CFileMap& files,
                        const std::atomic<int32_t>* stop, bool& stopped) {
@@ -55,8 +78,11 @@ void ReadJournal(const FolderHandle& folder, CFileMap& files, const std::atomic<
                           : JournalState::kNone;
       return;
   }
-  state.replay = ReplayJournal(
-      bytes, [&folder](const std::wstring& name) { return folder.Look(name); }, files, stop);
+  const JournalFolderView view{[&folder](const std::wstring& name) { return folder.Look(name); },
+                               [&folder](const std::wstring& name, uint64_t size) {
+                                 return FileDigest(folder, name, size);
+                               }};
+  state.replay = ReplayJournal(bytes, view, files, stop);
   state.journal = JournalState::kReplayed;
   state.stopped = state.replay.stopped;
 }

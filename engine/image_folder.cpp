@@ -70,6 +70,7 @@ bool CImageFolder::TakeLock(const std::wstring& folder, bool listCurrent, bool& 
 }
 
 void CImageFolder::Release(bool listCurrent) {
+  DropDownloads();
   // No download runs now: a journal that holds nothing the list lacks is not needed.
   if (owned_ && journalWritten_ && listCurrent && lock_.StillHeld()) RemoveJournal();
   CloseJournal();
@@ -97,6 +98,9 @@ bool CImageFolder::Load(const std::wstring& folder, const std::atomic<int32_t>* 
   journalCut_ = false;
   journalWritten_ = false;
   unflushed_.clear();
+  downloaded_.clear();
+  downloadedBytes_ = 0;
+  intents_.clear();
   if (!handle_.IsOpen()) {
     ForgetListedFiles(records_);
     WriteLog(L"ReadLocalFileList: file list not found");
@@ -168,22 +172,13 @@ void CImageFolder::LogLoad(const std::wstring& folder, const FolderRecordState& 
 void CImageFolder::ClearLeftovers(const FolderRecordState& state) {
   const std::unordered_set<std::wstring> recorded = RecordedNames();
   for (const auto& [name, work] : state.replay.begun) {
-    // Only what carries the mark of a file the plug-in was writing: a file of the same
-    // name that someone else put there is not the journal's to remove.
-    if (recorded.count(FoldedName(work)) == 0) handle_.Remove(work, RemoveRule::kOwnLeftover);
-    // The test creation of the name, made and removed again at once: an empty marked
-    // file there that no record claims is what a crash between the two left.
+    // The work file the entry names, and the empty file the test creation of the name
+    // leaves when a crash comes between making and removing it: what the journal
+    // announced, unless a record holds the name.
+    if (recorded.count(FoldedName(work)) == 0) handle_.Remove(work, RemoveRule::kOwnFile);
     const EntryInfo probe = handle_.Look(name);
     if (recorded.count(FoldedName(name)) == 0 && probe.kind == EntryKind::kRegular &&
         probe.size == 0) {
-      handle_.Remove(name, RemoveRule::kOwnLeftover);
-    }
-  }
-  // The journal named these very files and they are not whole: a power cut took their
-  // data. They go, and are fetched again when offered.
-  for (const std::wstring& name : state.replay.damaged) {
-    if (recorded.count(FoldedName(name)) == 0) {
-      WriteLog(L"ReadLocalFileList: file that did not survive whole removed: %s", InFolder(name));
       handle_.Remove(name, RemoveRule::kOwnFile);
     }
   }
@@ -211,6 +206,8 @@ bool CImageFolder::WriteList(const std::wstring& folder, const std::atomic<int32
     WriteLog(L"WriteLocalFileList: can't create file %s", path);
     return false;
   }
+  // Downloads in hand are the records' too: they are stored first.
+  CommitDownloads();
   std::vector<std::wstring> refused;
   bool stopped = false;
   const std::string bytes = EncodeListFile(records_, &refused, stop, &stopped);
@@ -320,11 +317,22 @@ bool CImageFolder::IsRecordedName(std::wstring_view name) const {
   return false;
 }
 
-std::wstring CImageFolder::ChooseWorkName(std::wstring_view name) const {
+std::wstring CImageFolder::ChooseWorkName(std::wstring_view name,
+                                          const std::unordered_set<std::wstring>& planned) const {
   constexpr int kAttempts = 100;
+  const auto inHand = [&](const std::wstring& work) {
+    if (planned.count(FoldedName(work)) != 0) return true;
+    for (const Downloaded& download : downloaded_) {
+      if (SameFileName(download.intent.work, work)) return true;
+    }
+    for (const auto& [url, intent] : intents_) {
+      if (SameFileName(intent.work, work)) return true;
+    }
+    return false;
+  };
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     const std::wstring work = WorkNameCandidate(name, attempt);
-    if (SameFileName(work, name) || !IsUsableLocalName(work)) continue;
+    if (SameFileName(work, name) || !IsUsableLocalName(work) || inHand(work)) continue;
     if (!IsTaken(work)) return work;
     // The usual work name taken by a file that is not a recorded picture: someone else's,
     // which the download neither removes nor goes around.
@@ -333,53 +341,124 @@ std::wstring CImageFolder::ChooseWorkName(std::wstring_view name) const {
   return {};
 }
 
-bool CImageFolder::BeginDownload(const std::wstring& url, const std::wstring& name,
-                                 const std::wstring& work) {
-  JournalEntry entry{JournalKind::kStarted, url, name};
-  if (work != WorkName(name)) entry.work = work;
-  return Journal(entry);
+bool CImageFolder::Intend(const std::vector<Intent>& intents) {
+  if (intents.empty()) return true;
+  for (const Intent& intent : intents) {
+    JournalEntry entry(JournalKind::kStarted, intent.url, intent.name);
+    entry.work = intent.work;
+    if (!Journal(entry)) return false;
+  }
+  // Not one work file is made before the entries that name them are on the disk.
+  if (!FlushJournal()) return false;
+  for (const Intent& intent : intents) intents_[intent.url] = intent;
+  return true;
+}
+
+const CImageFolder::Intent* CImageFolder::IntentFor(const std::wstring& url) const {
+  const auto found = intents_.find(url);
+  return found == intents_.end() ? nullptr : &found->second;
 }
 
 CreateOutcome CImageFolder::CreateWork(std::wstring_view work, WorkFile& file,
                                        std::wstring& reason) const {
-  return handle_.CreateMarked(work, file, &reason);
+  return handle_.CreateExclusive(work, file, &reason);
 }
 
 void CImageFolder::DropWork(std::wstring_view work) const {
-  handle_.Remove(work, RemoveRule::kOwnLeftover);
+  handle_.Remove(work, RemoveRule::kOwnFile);
 }
 
-bool CImageFolder::StoreDownload(const std::wstring& url, const std::wstring& name,
-                                 const std::wstring& work, WorkFile& file) {
-  JournalEntry entry{JournalKind::kStored, url, name};
-  entry.hasFile = file.Describe(entry.size, entry.file.volume, entry.file.index);
-  // The mark comes off before the file takes its name: a picture never carries it. The
-  // entry names the very file: after a crash the next load records it if it is there
-  // whole. The name was free when the download began; whatever has taken it since is not
-  // ours to replace.
-  const bool finished = entry.hasFile && file.Unmark();
-  const bool journaled = finished && Journal(entry);
-  // Some file systems report a write that did not reach them only when the file closes.
-  const bool closed = file.Close();
-  if (!journaled || !closed) {
-    handle_.Remove(work, finished ? RemoveRule::kOwnFile : RemoveRule::kOwnLeftover);
-    return false;
+void CImageFolder::AddDownloaded(const std::wstring& url, uint64_t size, std::string digest) {
+  const auto found = intents_.find(url);
+  if (found == intents_.end()) return;
+  if (downloaded_.empty()) firstDownloaded_ = std::chrono::steady_clock::now();
+  downloaded_.push_back({found->second, size, std::move(digest)});
+  downloadedBytes_ += size;
+  intents_.erase(found);
+}
+
+bool CImageFolder::IsDownloaded(const std::wstring& url) const {
+  for (const Downloaded& download : downloaded_) {
+    if (download.intent.url == url) return true;
   }
-  if (!handle_.MoveNoReplace(work, name)) {
-    Journal({JournalKind::kGivenUp, url, name});
-    handle_.Remove(work, RemoveRule::kOwnFile);
-    WriteLog(L"DownloadNext(), can't rename %s to %s", InFolder(work), InFolder(name));
-    return false;
+  return false;
+}
+
+bool CImageFolder::IsNameInHand(std::wstring_view name) const {
+  for (const Downloaded& download : downloaded_) {
+    if (SameFileName(download.intent.name, name)) return true;
   }
-  if (handle_.Look(name).id != entry.file) {
-    // Something else stood at the work name when it moved: not the file downloaded.
-    Journal({JournalKind::kGivenUp, url, name});
-    WriteLog(L"DownloadNext(), stored file is not the one downloaded, left alone: %s",
-             InFolder(name));
-    return false;
+  return false;
+}
+
+bool CImageFolder::CommitDue() const {
+  // Grouped as a database groups its commits: a flush costs the disk's time, a group of a
+  // second's downloads costs one.
+  constexpr std::size_t kMostDownloads = 256;
+  constexpr uint64_t kMostBytes = uint64_t{256} << 20;
+  constexpr auto kLongestWait = std::chrono::seconds(1);
+  return !downloaded_.empty() &&
+         (downloaded_.size() >= kMostDownloads || downloadedBytes_ >= kMostBytes ||
+          std::chrono::steady_clock::now() - firstDownloaded_ >= kLongestWait);
+}
+
+int32_t CImageFolder::CommitDownloads() {
+  if (downloaded_.empty()) return 0;
+  std::vector<Downloaded> group;
+  group.swap(downloaded_);
+  downloadedBytes_ = 0;
+  std::vector<std::wstring> works;
+  for (const Downloaded& download : group) works.push_back(download.intent.work);
+  // The bytes first, then the entries that name them, then the names: a power cut at any
+  // moment leaves no name whose bytes are not on the disk, and none the journal does not
+  // account for.
+  bool ready = MayChange() && handle_.FlushFiles(works);
+  for (const Downloaded& download : group) {
+    if (!ready) break;
+    JournalEntry entry(JournalKind::kStored, download.intent.url, download.intent.name);
+    entry.size = download.size;
+    entry.digest = download.digest;
+    ready = Journal(entry);
   }
-  unflushed_.push_back(name);
-  return true;
+  ready = ready && FlushJournal();
+  int32_t stored = 0;
+  for (const Downloaded& download : group) {
+    const Intent& intent = download.intent;
+    if (!ready) {
+      handle_.Remove(intent.work, RemoveRule::kOwnFile);
+      WriteLog(L"DownloadNext(), can't put %s on the disk, removed", InFolder(intent.work));
+      continue;
+    }
+    // The name was free when the download began; whatever has taken it since is not
+    // ours to replace.
+    if (!handle_.MoveNoReplace(intent.work, intent.name)) {
+      Journal({JournalKind::kGivenUp, intent.url, intent.name});
+      handle_.Remove(intent.work, RemoveRule::kOwnFile);
+      WriteLog(L"DownloadNext(), can't rename %s to %s", InFolder(intent.work),
+               InFolder(intent.name));
+      continue;
+    }
+    records_.Set(CFileData{intent.name, intent.url, {}, 1});
+    ++stored;
+  }
+  return stored;
+}
+
+void CImageFolder::DropDownloads() {
+  for (const Downloaded& download : downloaded_)
+    handle_.Remove(download.intent.work, RemoveRule::kOwnFile);
+  downloaded_.clear();
+  downloadedBytes_ = 0;
+  intents_.clear();
+}
+
+bool CImageFolder::FlushJournal() {
+  if (journalFile_.IsOpen() && journalFile_.Flush()) return true;
+  if (!journalFailed_) {
+    WriteLog(L"DownloadNext(), can't flush journal %s to disk", InFolder(kJournalFileName));
+  }
+  journalFailed_ = true;
+  return false;
 }
 
 bool CImageFolder::RemoveRecordedFile(const CFileData& record) {

@@ -10,16 +10,21 @@
 // written, and a file the journal says was stored is recorded only when it is that very
 // file, whole.
 //
-// A power cut loses what was not flushed. The files a batch stored reach the disk together
-// (one flush of the file system where that reaches the disk) before the list that names
-// them does; until then only the journal names them, with their sizes, and the next start
-// takes a file that did not survive whole as gone.
+// A power cut loses what was not flushed, and may keep names whose bytes it lost. So the
+// journal announces downloads, a group at a time and flushed, before their work files are
+// made; a group of finished downloads reaches the disk together (one flush of the file
+// system where that reaches the disk), then the entries naming each file's size and digest
+// are flushed, and only then do the files take their names. The list names nothing whose
+// bytes are not on the disk, and the next start clears away exactly what the journal
+// announced and records exactly what it names whole.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -140,25 +145,47 @@ class CImageFolder {
   bool IsTaken(std::wstring_view name) const;
   /// True when a record's file has this name: such a name is never a work file.
   bool IsRecordedName(std::wstring_view name) const;
-  /// Returns a work name for a download of `name` that nothing stands at and no record
-  /// names, within the file systems' name length; "" when none can be found (a file that
-  /// is not the plug-in's stands at each).
-  std::wstring ChooseWorkName(std::wstring_view name) const;
+  /// Returns a work name for a download of `name` that nothing stands at, that no record
+  /// names and that no download in hand uses (nor one of `planned`, folded names), within
+  /// the file systems' name length; "" when none can be found (a file that is not the
+  /// plug-in's stands at the usual one).
+  std::wstring ChooseWorkName(std::wstring_view name,
+                              const std::unordered_set<std::wstring>& planned = {}) const;
 
-  /// Journals that a download of `name` from `url` into `work` begins: from here on a
-  /// crash leaves an entry telling the next load what to clear away. False when it cannot
-  /// be written.
-  bool BeginDownload(const std::wstring& url, const std::wstring& name, const std::wstring& work);
-  /// Creates the work file `work`, marked as being written, for the download to fill.
+  /// A download the journal announced: its URL, final name and work name.
+  struct Intent {
+    std::wstring url;
+    std::wstring name;
+    std::wstring work;
+  };
+  /// Journals that the downloads of `intents` begin and puts the entries on disk, with one
+  /// flush for all of them: only then are their work files made, so that whatever a crash
+  /// leaves at those names is named by the journal. False when the journal cannot be
+  /// written or flushed (nothing of them may start then).
+  bool Intend(const std::vector<Intent>& intents);
+  /// The intent journaled for `url` and not yet downloaded; null when there is none.
+  const Intent* IntentFor(const std::wstring& url) const;
+  /// Creates the work file `work` for the download to fill.
   CreateOutcome CreateWork(std::wstring_view work, WorkFile& file, std::wstring& reason) const;
-  /// Removes the work file `work` of a download that failed (only the plug-in's own).
+  /// Removes the work file `work` of a download that failed.
   void DropWork(std::wstring_view work) const;
-  /// Gives the downloaded work file `work`, still open as `file`, the name `name`: the
-  /// mark comes off, the entry naming that very file and its size is journaled, and the
-  /// move happens only when nothing has taken the name meanwhile. Returns false, with the
-  /// work file removed and one log line, when it did not.
-  bool StoreDownload(const std::wstring& url, const std::wstring& name, const std::wstring& work,
-                     WorkFile& file);
+
+  /// Keeps the download of `url` into its intended work file, whole with `size` bytes of
+  /// the MD5 `digest`, to be committed with the others of its group.
+  void AddDownloaded(const std::wstring& url, uint64_t size, std::string digest);
+  /// True when a download of `url`, or one that will take `name`, waits for its commit.
+  bool IsDownloaded(const std::wstring& url) const;
+  bool IsNameInHand(std::wstring_view name) const;
+  /// True when the downloads in hand should be committed now: many of them, a lot of
+  /// bytes, or the first of them waiting for a second.
+  bool CommitDue() const;
+  /// Commits the downloads in hand, all at once: their bytes go to the disk (one flush of
+  /// the file system where that reaches the disk), the entries naming each file's size and
+  /// digest are journaled and flushed, and each work file takes its name where nothing has
+  /// taken it meanwhile and is recorded (in use). Returns how many were stored; the others
+  /// are removed with a log line each.
+  int32_t CommitDownloads();
+
   /// Deletes the file of `record` and its "rprop" companion, journaled first; a journal
   /// that cannot be written (a full disk) does not hold the deletion up. Returns false,
   /// deleting nothing, when this worker may no longer change the folder.
@@ -178,11 +205,16 @@ class CImageFolder {
   /// noticed here, once, and from then on nothing more is changed.
   bool MayChange();
   bool Journal(const JournalEntry& entry);
+  /// Puts the journal's entries on disk; false when it cannot.
+  bool FlushJournal();
+  /// Removes the downloads in hand without storing them (the folder is let go).
+  void DropDownloads();
   void CloseJournal();
   void RemoveJournal();
   /// The reader's log lines for what LoadFolderRecord found.
   void LogLoad(const std::wstring& folder, const FolderRecordState& state) const;
-  /// Removes what the crash left of the load's unfinished downloads and damaged files.
+  /// Removes what the crash left of the load's unfinished downloads: the work files and
+  /// test creations its bound entries name.
   void ClearLeftovers(const FolderRecordState& state);
   std::unordered_set<std::wstring> RecordedNames() const;
   std::wstring InFolder(std::wstring_view name) const;
@@ -196,8 +228,19 @@ class CImageFolder {
   bool journalWritten_ = false;  // entries were appended since the list was written
   bool journalFailed_ = false;   // an entry could not be written in this batch (logged)
   AppendFile journalFile_;       // the journal, open while a batch writes to it
-  /// Names of the files stored since the list was last written, whose data the next list
-  /// write flushes first.
+  /// The journal's bound entries of downloads not yet made, by URL.
+  std::unordered_map<std::wstring, Intent> intents_;
+  /// Downloads whose work files are whole and wait for the next commit.
+  struct Downloaded {
+    Intent intent;
+    uint64_t size = 0;
+    std::string digest;
+  };
+  std::vector<Downloaded> downloaded_;
+  uint64_t downloadedBytes_ = 0;
+  std::chrono::steady_clock::time_point firstDownloaded_;
+  /// Names of the files the journal recorded at the load, whose data the list write
+  /// flushes first.
   std::vector<std::wstring> unflushed_;
 };
 

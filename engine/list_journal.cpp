@@ -27,10 +27,17 @@ bool IsJournalable(std::wstring_view url, std::wstring_view name) {
   return url.size() > 1 && IsListableEntry(url, name);
 }
 
-// "size volume index" in decimal.
+constexpr std::size_t kDigestDigits = 32;
+
+bool IsDigest(std::string_view text) {
+  return text.size() == kDigestDigits &&
+         text.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
+}
+
+// "size digest": the size in decimal and the digest.
 std::wstring FileField(const JournalEntry& entry) {
-  return std::to_wstring(entry.size) + L" " + std::to_wstring(entry.file.volume) + L" " +
-         std::to_wstring(entry.file.index);
+  return std::to_wstring(entry.size) + L" " +
+         std::wstring(entry.digest.begin(), entry.digest.end());
 }
 
 bool ReadNumber(std::wstring_view& text, uint64_t& value) {
@@ -48,9 +55,14 @@ bool ReadNumber(std::wstring_view& text, uint64_t& value) {
 bool ParseFileField(std::wstring_view text, JournalEntry& entry) {
   if (!ReadNumber(text, entry.size) || text.empty() || text[0] != L' ') return false;
   text.remove_prefix(1);
-  if (!ReadNumber(text, entry.file.volume) || text.empty() || text[0] != L' ') return false;
-  text.remove_prefix(1);
-  return ReadNumber(text, entry.file.index) && text.empty();
+  std::string digest;
+  for (const wchar_t c : text) {
+    if (c > 0x7F) return false;
+    digest += static_cast<char>(c);
+  }
+  if (!IsDigest(digest)) return false;
+  entry.digest = std::move(digest);
+  return true;
 }
 
 // Takes an entry of `lines` (kind, URL, name, [field], ".") when it is one EncodeJournalEntry
@@ -60,7 +72,9 @@ std::size_t TakeEntry(const std::vector<std::wstring>& lines, JournalEntry& entr
   const auto kind = static_cast<JournalKind>(lines[0][0]);
   entry = JournalEntry{kind, lines[1], lines[2]};
   if (lines[3] == kEntryEnd) {
-    // A stored entry without its file comes from an older journal: kept, never recorded.
+    // A begun or stored entry without its field comes from an older journal (or a hand):
+    // kept, but it records and clears away nothing.
+    if (kind == JournalKind::kStarted) entry.work = WorkName(entry.name);
     return 4;
   }
   if (lines.size() < 5 || lines[4] != kEntryEnd) return 0;
@@ -68,10 +82,11 @@ std::size_t TakeEntry(const std::vector<std::wstring>& lines, JournalEntry& entr
     case JournalKind::kStarted:
       if (!IsUsableLocalName(lines[3])) return 0;
       entry.work = lines[3];
+      entry.bound = true;
       return 5;
     case JournalKind::kStored:
       if (!ParseFileField(lines[3], entry)) return 0;
-      entry.hasFile = true;
+      entry.bound = true;
       return 5;
     case JournalKind::kGivenUp:
     case JournalKind::kRemoved:
@@ -84,12 +99,16 @@ std::size_t TakeEntry(const std::vector<std::wstring>& lines, JournalEntry& entr
 
 bool EncodeJournalEntry(const JournalEntry& entry, std::string& out) {
   if (!IsJournalable(entry.url, entry.name)) return false;
-  if (!entry.work.empty() && !IsUsableLocalName(entry.work)) return false;
+  const bool started = entry.kind == JournalKind::kStarted;
+  const std::wstring work = started && entry.work.empty() ? WorkName(entry.name) : entry.work;
+  if (started && !IsUsableLocalName(work)) return false;
+  const bool stored = entry.kind == JournalKind::kStored && !entry.digest.empty();
+  if (stored && !IsDigest(entry.digest)) return false;
   AppendListLine(out, std::wstring(1, static_cast<wchar_t>(entry.kind)));
   AppendListLine(out, entry.url);
   AppendListLine(out, entry.name);
-  if (entry.kind == JournalKind::kStarted && !entry.work.empty()) AppendListLine(out, entry.work);
-  if (entry.kind == JournalKind::kStored && entry.hasFile) AppendListLine(out, FileField(entry));
+  if (started) AppendListLine(out, work);
+  if (stored) AppendListLine(out, FileField(entry));
   AppendListLine(out, kEntryEnd);
   return true;
 }
@@ -140,8 +159,7 @@ std::vector<JournalEntry> DecodeJournal(std::string_view bytes, bool& endsInside
   return entries;
 }
 
-JournalReplay ReplayJournal(std::string_view bytes,
-                            const std::function<EntryInfo(const std::wstring&)>& look,
+JournalReplay ReplayJournal(std::string_view bytes, const JournalFolderView& folder,
                             CFileMap& files, const std::atomic<int32_t>* stop) {
   JournalReplay replay;
   JournalReader reader(bytes);
@@ -153,18 +171,15 @@ JournalReplay ReplayJournal(std::string_view bytes,
     }
     switch (entry.kind) {
       case JournalKind::kStarted:
-        replay.begun.emplace_back(entry.name,
-                                  entry.work.empty() ? WorkName(entry.name) : entry.work);
+        if (entry.bound) replay.begun.emplace_back(entry.name, entry.work);
         break;
       case JournalKind::kStored: {
-        if (!entry.hasFile) break;
-        // Only the very file the entry names, and only whole: another file at the name is
+        if (!entry.bound) break;
+        // Only the very bytes the entry names, and only whole: another file at the name is
         // not ours on the journal's word, and ours cut short by a power cut is fetched again.
-        const EntryInfo present = look(entry.name);
-        if (present.kind != EntryKind::kRegular || present.id != entry.file) break;
-        if (present.size != entry.size) {
-          replay.damaged.push_back(entry.name);
-          files.Remove(entry.url);
+        const EntryInfo present = folder.look(entry.name);
+        if (present.kind != EntryKind::kRegular || present.size != entry.size ||
+            folder.digest(entry.name, entry.size) != entry.digest) {
           break;
         }
         files.Set(CFileData{entry.name, entry.url, {}, 0});
@@ -182,7 +197,7 @@ JournalReplay ReplayJournal(std::string_view bytes,
         // leaves a file that is still ours.
         const CFileData* record = files.Find(entry.url);
         if (record != nullptr && SameFileName(record->localName, entry.name) &&
-            look(entry.name).kind == EntryKind::kNone) {
+            folder.look(entry.name).kind == EntryKind::kNone) {
           files.Remove(entry.url);
         }
         break;

@@ -7,9 +7,12 @@
 // one, which it can do without doubt because a URL is never a kind or ".", and a name or
 // a field never ".".
 //
-// A stored file's entry names the very file (its identity and size): after a crash only
-// that file, whole, is recorded under the name. Another file that stands there, one put in
-// place of it, or ours cut short by a power cut, is not recorded on the journal's word.
+// The entries bind themselves to what the plug-in did: a begun download's entry names its
+// work file, a stored file's entry the size and MD5 digest of the very bytes stored. After
+// a crash only that file, whole, is recorded under the name, and only the work file named
+// is cleared away; another file that stands there, ours cut short by a power cut, or
+// anything an entry without these (as an older journal wrote them, or a hand) names, is
+// neither recorded nor removed on the journal's word.
 #pragma once
 
 #include <atomic>
@@ -40,19 +43,22 @@ struct JournalEntry {
   JournalKind kind = JournalKind::kStored;
   std::wstring url;
   std::wstring name;
-  /// kStarted: the work file's name when it is not WorkName(name); "" otherwise.
+  /// kStarted: the work file's name (written always; WorkName(name) when it is left out).
   std::wstring work;
-  /// kStored: the file about to take the name, and its size. An entry without it (as an
-  /// older journal wrote them) records nothing.
-  bool hasFile = false;
-  FileIdentity file;
+  /// kStored: the size and MD5 digest (32 upper-case hexadecimal digits) of the bytes
+  /// about to take the name.
   uint64_t size = 0;
+  std::string digest;
+  /// The entry carries its field (the work name, or the size and digest): only such an
+  /// entry records or clears away anything.
+  bool bound = false;
 };
 
-/// Appends the bytes of one entry to `out`. Returns false, appending nothing, when the
-/// entry cannot be journaled: its URL and name must be a listable entry
-/// (IsListableEntry), the URL longer than one character, and a work name a usable name.
-/// Any thread.
+/// Appends the bytes of one entry to `out`: a begun download with its work name (WorkName
+/// of the name when `work` is empty), a stored file with its size and digest when it has
+/// one. Returns false, appending nothing, when the entry cannot be journaled: its URL and
+/// name must be a listable entry (IsListableEntry), the URL longer than one character, a
+/// work name a usable name and a digest 32 hexadecimal digits. Any thread.
 bool EncodeJournalEntry(const JournalEntry& entry, std::string& out);
 
 /// Reads the whole entries of a journal's bytes one at a time, each one that
@@ -87,9 +93,6 @@ struct JournalReplay {
   std::size_t entries = 0;
   /// Downloads begun: the final name and the work name, in order.
   std::vector<std::pair<std::wstring, std::wstring>> begun;
-  /// Files the journal shows stored by the plug-in that did not survive whole (a power cut
-  /// took part of them): they are the plug-in's own, and go.
-  std::vector<std::wstring> damaged;
   /// Names of the files recorded on the journal's word.
   std::vector<std::wstring> recorded;
   bool endsInsideLine = false;
@@ -97,13 +100,21 @@ struct JournalReplay {
   bool stopped = false;
 };
 
+/// How a replay sees the folder.
+struct JournalFolderView {
+  /// What stands at a name.
+  std::function<EntryInfo(const std::wstring&)> look;
+  /// The digest of the plain file at a name when it holds exactly `size` bytes; "" when
+  /// it does not, or cannot be read.
+  std::function<std::string(const std::wstring&, uint64_t size)> digest;
+};
+
 /// Applies the journal's `bytes` to `files` as the first load of the folder after a crash
-/// does: a stored file is recorded when the very file the entry names stands whole at its
-/// name, a given-up one is forgotten, a removed one is forgotten when nothing stands at its
-/// name any more. `look` tells what stands at a name of the folder. Ends early, between
-/// entries, once `stop` (null: none) is set. Any thread.
-JournalReplay ReplayJournal(std::string_view bytes,
-                            const std::function<EntryInfo(const std::wstring&)>& look,
+/// does: a stored file is recorded when the bytes its entry names stand whole at its name,
+/// a given-up one is forgotten, a removed one is forgotten when nothing stands at its name
+/// any more; begun downloads are reported for their work files to be cleared away. Ends
+/// early, between entries, once `stop` (null: none) is set. Any thread.
+JournalReplay ReplayJournal(std::string_view bytes, const JournalFolderView& folder,
                             CFileMap& files, const std::atomic<int32_t>* stop = nullptr);
 
 }  // namespace orvella

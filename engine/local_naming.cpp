@@ -38,15 +38,14 @@ bool COrvellaEngine::BuildLocalName(const ParsedUrl& parsed, const std::wstring&
     return false;
   }
   // Creating the file is the only reliable test that the file system accepts the name. It
-  // is created only where nothing stands, so nothing is ever written through a link, and
-  // with the mark of a file being written, which tells a crash's leftover apart.
+  // is created only where nothing stands, so nothing is ever written through a link.
   WorkFile probe;
   const CreateOutcome outcome =
-      handle != nullptr ? handle->CreateMarked(bare, probe, &problem) : CreateOutcome::kFailed;
+      handle != nullptr ? handle->CreateExclusive(bare, probe, &problem) : CreateOutcome::kFailed;
   switch (outcome) {
     case CreateOutcome::kCreated:
       probe.Close();
-      handle->Remove(bare, RemoveRule::kOwnLeftover);
+      handle->Remove(bare, RemoveRule::kOwnFile);
       return true;
     case CreateOutcome::kTaken:  // taken since it was looked at
       WriteLog(L"File already exits: %s", full);

@@ -87,6 +87,10 @@ class COrvellaEngine : public COrvellaConfig {
   /// Ends early, between records, once `stop` (null: none) is set.
   int32_t RemoveUnusedFiles(const std::atomic<int32_t>* stop = nullptr);
 
+  /// Stores the downloads in hand (CImageFolder::CommitDownloads) as records in use; the
+  /// batch end does it, and so does a group that is due.
+  void CommitDownloads();
+
   /// URLs of the records met in a queue since the list file was loaded (inUse set).
   std::vector<std::wstring> UrlsInUse() const;
   /// Sets inUse again on the records under `urls` that exist; others are ignored.
@@ -120,6 +124,10 @@ class COrvellaEngine : public COrvellaConfig {
   void FetchItem(const std::wstring& folder, const std::wstring& url,
                  const std::atomic<int32_t>* stop);
   void FinishBatch(const std::wstring& folder, const std::atomic<int32_t>* stop);
+  /// Journals (and flushes) the downloads the queue's head will need, before any of their
+  /// work files is made.
+  void PlanDownloads(const std::wstring& folder);
+
   /// Makes `files` and the lock belong to `folder`: false, with one log line, when
   /// another worker holds it.
   bool EnterFolder(const std::wstring& folder);

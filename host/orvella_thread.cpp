@@ -109,8 +109,9 @@ bool COrvellaThread::GuardedRun(bool restarting) {
     // Files downloaded before the error are recorded now: the restart reads the list
     // file again, and a record lost there could never be deleted or fetched again.
     if (restarting) {
-      carriedMarks_ = owner->UrlsInUse();
+      // Written first: downloads still in hand become records there, marked in use.
       if (owner->modified != 0) owner->WriteLocalFileList();
+      carriedMarks_ = owner->UrlsInUse();
     }
     RunComms();
     return true;

@@ -93,8 +93,17 @@ void cMD5::Final(unsigned char digest[16]) {
   std::memset(block, 0, sizeof block);
 }
 
-const char* cMD5::DigestString(const char* text) {
+std::string DigestText(const unsigned char digest[16]) {
   static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  std::string text(32, '0');
+  for (int i = 0; i < 16; ++i) {
+    text[static_cast<std::size_t>(2 * i)] = kHexDigits[digest[i] >> 4];
+    text[static_cast<std::size_t>(2 * i + 1)] = kHexDigits[digest[i] & 0x0F];
+  }
+  return text;
+}
+
+const char* cMD5::DigestString(const char* text) {
   Init();
   // Update counts in 32 bits; a longer text goes in several pieces.
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
@@ -106,10 +115,8 @@ const char* cMD5::DigestString(const char* text) {
   }
   unsigned char digest[16];
   Final(digest);
-  for (int i = 0; i < 16; ++i) {
-    digestText[2 * i] = kHexDigits[digest[i] >> 4];
-    digestText[2 * i + 1] = kHexDigits[digest[i] & 0x0F];
-  }
+  const std::string hex = DigestText(digest);
+  hex.copy(digestText, 32);
   digestText[32] = '\0';
   return digestText;
 }

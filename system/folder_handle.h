@@ -2,12 +2,6 @@
 // folder as it was when it was opened, whatever happens to its path later (it is renamed,
 // or swapped for a link to another folder), and nothing is ever read, written or removed
 // through a link that stands at a name.
-//
-// The plug-in marks what it is still writing (a download's work file, the test creation
-// of a name, the list file's new copy) so that after a crash it can tell its own leftovers
-// from files of the same names that someone else put there: on POSIX such a file has no
-// permission bits at all until it is finished, on Windows it carries the hidden and system
-// attributes.
 #pragma once
 
 #include <cstdint>
@@ -36,17 +30,14 @@ struct EntryInfo {
   /// The file belongs to this process's user (always true where the system has no owner
   /// the plug-in could check).
   bool ownedByUs = false;
-  /// The file carries the plug-in's mark of a file it is still writing.
-  bool marked = false;
   /// Seconds since 1970 of the last change of the file's data.
   int64_t writtenAt = 0;
 };
 
 /// Which files a removal may take.
 enum class RemoveRule {
-  kAnyFile,      // anything but a folder (a link goes, never what it points to)
-  kOwnFile,      // a plain file of ours: one link, this user's
-  kOwnLeftover,  // a plain file of ours that still carries the mark of one being written
+  kAnyFile,  // anything but a folder (a link goes, never what it points to)
+  kOwnFile,  // a plain file of ours: one link, this user's
 };
 
 class FolderHandle {
@@ -71,13 +62,9 @@ class FolderHandle {
   /// at).
   EntryInfo Look(std::wstring_view name) const;
 
-  /// Creates a file at `name` only when nothing stands there, never through a link,
-  /// carrying the mark of a file being written (WorkFile::Unmark takes it off). Returns
-  /// kTaken when anything stands at the name, kFailed (reason set) when the folder
-  /// refuses it.
-  CreateOutcome CreateMarked(std::wstring_view name, WorkFile& file, std::wstring* reason) const;
-  /// CreateMarked without the mark: the file is a finished one from the start (the list
-  /// file's new copy, which is complete before it takes its name).
+  /// Creates a file at `name` only when nothing stands there, never through a link; the
+  /// file is open for writing on kCreated. Returns kTaken when anything stands at the name,
+  /// kFailed (reason set) when the folder refuses it.
   CreateOutcome CreateExclusive(std::wstring_view name, WorkFile& file, std::wstring* reason) const;
 
   /// Reads the plain file at `name`, never blocking on what stands there and never through
@@ -120,13 +107,6 @@ class FolderHandle {
   // name resolves to that name in it (a link, which Wine shows as a plain file, does not).
   std::wstring final_;
   bool IsInside(void* handle, std::wstring_view name) const;
-  // The exclusive creation with the given mode bits (POSIX) or attributes (Windows).
-  CreateOutcome CreateWithMode(std::wstring_view name, unsigned mode, WorkFile& file,
-                               std::wstring* reason) const;
 };
-
-/// The mode bits (POSIX) a finished file of the folder gets: what the user's umask leaves
-/// of 0666, as for any file a program creates. Any thread.
-unsigned FinishedFileMode();
 
 }  // namespace orvella

@@ -6,14 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 
+#include "base/error_text.h"
 #include "base/path_text.h"
 #include "base/text_utf8.h"
-#include "base/error_text.h"
 #include "system/descriptor_io_posix.h"
 #include "system/folder_handle.h"
 
@@ -23,8 +21,6 @@ namespace {
 // FUSE file servers are not told of a whole file system's flush (the kernel passes syncfs
 // on only to virtiofs): their files' data is flushed file by file.
 constexpr long kFuseMagic = 0x65735546;
-
-constexpr mode_t kPermissionBits = 07777;
 
 int Descriptor(intptr_t handle) {
   return static_cast<int>(handle);
@@ -49,23 +45,7 @@ std::wstring OwnFileProblem(const struct stat& info) {
   return L"a file of another user";
 }
 
-// The umask as the system reports it; the usual 022 where it does not.
-mode_t ProcessUmask() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    unsigned value = 0;
-    if (std::sscanf(line.c_str(), "Umask: %o", &value) == 1) return static_cast<mode_t>(value);
-  }
-  return 022;
-}
-
 }  // namespace
-
-unsigned FinishedFileMode() {
-  static const unsigned mode = 0666u & ~static_cast<unsigned>(ProcessUmask());
-  return mode;
-}
 
 FolderHandle::~FolderHandle() {
   Close();
@@ -111,30 +91,17 @@ EntryInfo FolderHandle::Look(std::wstring_view name) const {
   entry.links = static_cast<uint64_t>(info.st_nlink);
   entry.id = IdentityOf(info);
   entry.ownedByUs = info.st_uid == ::geteuid();
-  entry.marked = S_ISREG(info.st_mode) && (info.st_mode & kPermissionBits) == 0;
   entry.writtenAt = static_cast<int64_t>(info.st_mtime);
   return entry;
 }
 
-CreateOutcome FolderHandle::CreateMarked(std::wstring_view name, WorkFile& file,
-                                         std::wstring* reason) const {
-  // No permission bits at all: the mark of a file still being written.
-  return CreateWithMode(name, 0, file, reason);
-}
-
 CreateOutcome FolderHandle::CreateExclusive(std::wstring_view name, WorkFile& file,
                                             std::wstring* reason) const {
-  return CreateWithMode(name, 0666, file, reason);  // narrowed by the umask
-}
-
-CreateOutcome FolderHandle::CreateWithMode(std::wstring_view name, unsigned mode, WorkFile& file,
-                                           std::wstring* reason) const {
   file.Close();
   // O_EXCL fails on any name that is taken, a link included, whether or not it points
   // anywhere.
-  const int fd =
-      ::openat(Descriptor(handle_), NameBytes(name).c_str(),
-               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, static_cast<mode_t>(mode));
+  const int fd = ::openat(Descriptor(handle_), NameBytes(name).c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     if (errno == EEXIST) return CreateOutcome::kTaken;
     if (reason != nullptr) *reason = SystemErrorText(errno);
@@ -199,9 +166,6 @@ bool FolderHandle::Remove(std::wstring_view name, RemoveRule rule) const {
   switch (rule) {
     case RemoveRule::kAnyFile:
       break;
-    case RemoveRule::kOwnLeftover:
-      if ((info.st_mode & kPermissionBits) != 0) return false;
-      [[fallthrough]];
     case RemoveRule::kOwnFile:
       if (!IsOwnFile(info)) return false;
       break;

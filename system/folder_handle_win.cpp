@@ -16,8 +16,6 @@ namespace {
 
 constexpr DWORD kNotPlainFile =
     FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-// The mark of a file being written: attributes no picture is given.
-constexpr DWORD kMark = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 HANDLE AsHandle(intptr_t handle) {
@@ -80,10 +78,6 @@ class NameHandle {
 };
 
 }  // namespace
-
-unsigned FinishedFileMode() {
-  return 0;  // Windows files carry no mode bits
-}
 
 FolderHandle::~FolderHandle() {
   Close();
@@ -160,28 +154,17 @@ EntryInfo FolderHandle::Look(std::wstring_view name) const {
   entry.links = info.nNumberOfLinks;
   entry.id = {info.dwVolumeSerialNumber, Join(info.nFileIndexHigh, info.nFileIndexLow)};
   entry.ownedByUs = true;
-  entry.marked = plain && (info.dwFileAttributes & kMark) == kMark;
   entry.writtenAt = UnixSeconds(info.ftLastWriteTime);
   return entry;
 }
 
-CreateOutcome FolderHandle::CreateMarked(std::wstring_view name, WorkFile& file,
-                                         std::wstring* reason) const {
-  return CreateWithMode(name, kMark, file, reason);
-}
-
 CreateOutcome FolderHandle::CreateExclusive(std::wstring_view name, WorkFile& file,
                                             std::wstring* reason) const {
-  return CreateWithMode(name, FILE_ATTRIBUTE_NORMAL, file, reason);
-}
-
-CreateOutcome FolderHandle::CreateWithMode(std::wstring_view name, unsigned attributes,
-                                           WorkFile& file, std::wstring* reason) const {
   file.Close();
   // CREATE_NEW fails on any existing name; a reparse point is never followed.
   const HANDLE handle =
       ::CreateFileW(PathOf(name).c_str(), GENERIC_WRITE | GENERIC_READ, FILE_SHARE_READ, nullptr,
-                    CREATE_NEW, attributes | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
     if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return CreateOutcome::kTaken;
@@ -270,9 +253,6 @@ bool FolderHandle::Remove(std::wstring_view name, RemoveRule rule) const {
   switch (rule) {
     case RemoveRule::kAnyFile:
       break;
-    case RemoveRule::kOwnLeftover:
-      if ((info.dwFileAttributes & kMark) != kMark) return false;
-      [[fallthrough]];
     case RemoveRule::kOwnFile:
       if ((info.dwFileAttributes & kNotPlainFile) != 0 || info.nNumberOfLinks != 1) return false;
       break;

@@ -47,10 +47,6 @@ class WorkFile {
   bool Write(std::string_view data);
   /// Flushes what was written to the disk; false when the system reports an error.
   bool Flush();
-  /// Takes off the mark of a file being written (FolderHandle::CreateMarked): the file
-  /// gets the permissions (POSIX) or attributes (Windows) of a finished one. False when
-  /// the system refuses.
-  bool Unmark();
   /// The file's size and identity as the open file says; false when it cannot tell.
   bool Describe(uint64_t& size, uint64_t& volume, uint64_t& index) const;
   /// Closes the file; false when it was not open or closing reported an error.
@@ -107,6 +103,9 @@ class AppendFile {
   /// failed append wrote of them is cut off again where the system allows, and
   /// `leftPartial` tells whether part of them may still stand at the file's end.
   bool Append(std::string_view bytes, bool* leftPartial = nullptr);
+  /// Puts what was appended on the disk; false when it is not open or the system reports
+  /// an error.
+  bool Flush();
   /// True while the open file still has its name: what is appended to a file deleted
   /// since it was opened would go with it.
   bool IsNamed() const;

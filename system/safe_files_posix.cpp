@@ -8,7 +8,6 @@
 #include <cerrno>
 
 #include "system/descriptor_io_posix.h"
-#include "system/folder_handle.h"
 #include "system/safe_files.h"
 
 namespace orvella {
@@ -71,10 +70,6 @@ bool WorkFile::Flush() {
   return IsOpen() && ::fsync(Descriptor(handle_)) == 0;
 }
 
-bool WorkFile::Unmark() {
-  return IsOpen() && ::fchmod(Descriptor(handle_), static_cast<mode_t>(FinishedFileMode())) == 0;
-}
-
 bool WorkFile::Describe(uint64_t& size, uint64_t& volume, uint64_t& index) const {
   struct stat info {};
   if (!IsOpen() || ::fstat(Descriptor(handle_), &info) != 0) return false;
@@ -127,6 +122,10 @@ bool AppendFile::Append(std::string_view bytes, bool* leftPartial) {
   const bool cut = before >= 0 && ::ftruncate(fd, before) == 0;
   if (leftPartial != nullptr) *leftPartial = !cut;
   return false;
+}
+
+bool AppendFile::Flush() {
+  return IsOpen() && ::fsync(Descriptor(handle_)) == 0;
 }
 
 bool AppendFile::IsNamed() const {

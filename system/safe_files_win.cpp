@@ -69,13 +69,6 @@ bool WorkFile::Flush() {
   return IsOpen() && ::FlushFileBuffers(AsHandle(handle_));
 }
 
-bool WorkFile::Unmark() {
-  FILE_BASIC_INFO basic{};  // zero times: left as they are
-  basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  return IsOpen() &&
-         ::SetFileInformationByHandle(AsHandle(handle_), FileBasicInfo, &basic, sizeof basic) != 0;
-}
-
 bool WorkFile::Describe(uint64_t& size, uint64_t& volume, uint64_t& index) const {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!IsOpen() || !::GetFileInformationByHandle(AsHandle(handle_), &info)) return false;
@@ -167,6 +160,10 @@ bool AppendFile::Append(std::string_view bytes, bool* leftPartial) {
       known && ::SetFileInformationByHandle(file, FileEndOfFileInfo, &end, sizeof end) != 0;
   if (leftPartial != nullptr) *leftPartial = !cut;
   return false;
+}
+
+bool AppendFile::Flush() {
+  return IsOpen() && ::FlushFileBuffers(AsHandle(handle_)) != 0;
 }
 
 bool AppendFile::IsNamed() const {

@@ -5,6 +5,7 @@
 
 #include "engine/list_journal.h"
 #include "engine/local_names.h"
+#include "service/md5.h"
 #include "system/safe_files.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/module_host.h"
@@ -72,12 +73,8 @@ TEST_F(HostSyncTest, CountsStartFromTheRecordThePlugInLoads) {
   ASSERT_TRUE(
       EncodeJournalEntry({JournalKind::kStarted, art.ImageUrl("d.jpg"), L"d.jpg"}, journal));
   JournalEntry stored(JournalKind::kStored, art.ImageUrl("d.jpg"), L"d.jpg");
-  FolderHandle handle;
-  std::wstring reason;
-  ASSERT_TRUE(handle.Open(folder.path(), reason));
-  stored.hasFile = true;
-  stored.file = handle.Look(L"d.jpg").id;
   stored.size = 5;
+  stored.digest = cMD5().DigestString("d.jpg");
   ASSERT_TRUE(EncodeJournalEntry(stored, journal));
   folder.Write(WideToUtf8(kJournalFileName), journal);
   art.SetCatalog(1, {"a.jpg", "d.jpg"});

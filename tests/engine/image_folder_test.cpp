@@ -13,6 +13,7 @@
 #include "base/write_log.h"
 #include "engine/list_file_text.h"
 #include "engine/list_journal.h"
+#include "service/md5.h"
 #include "system/folder_handle.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"
@@ -38,27 +39,22 @@ class ImageFolderTest : public ::testing::Test {
     bool stopped = false;
     return folder.Load(Path(), nullptr, stopped);
   }
-  /// Makes `name` as the plug-in makes a file it is still writing.
-  void WriteMarked(const std::string& name, const std::string& bytes) {
-    FolderHandle handle;
-    std::wstring reason;
-    WorkFile file;
-    ASSERT_TRUE(handle.Open(dir.path(), reason));
-    ASSERT_EQ(handle.CreateMarked(Utf8ToWide(name), file, &reason), CreateOutcome::kCreated);
-    ASSERT_TRUE(file.Write(bytes));
-  }
-  /// The stored entry for `name` naming the file now at `file` (by default `name`) as one
-  /// of `size` bytes.
-  JournalEntry StoredAs(const std::wstring& url, const std::string& name, uint64_t size,
-                        std::string file = "") {
-    FolderHandle handle;
-    std::wstring reason;
-    EXPECT_TRUE(handle.Open(dir.path(), reason));
+  /// The stored entry for `name` naming `bytes` as the file's whole content.
+  static JournalEntry StoredAs(const std::wstring& url, const std::string& name,
+                               const std::string& bytes) {
     JournalEntry entry(JournalKind::kStored, url, Utf8ToWide(name));
-    entry.hasFile = true;
-    entry.file = handle.Look(Utf8ToWide(file.empty() ? name : file)).id;
-    entry.size = size;
+    entry.size = bytes.size();
+    entry.digest = Digest(bytes);
     return entry;
+  }
+  static std::string Digest(const std::string& bytes) {
+    cMD5 md5;
+    md5.Init();
+    md5.Update(reinterpret_cast<const unsigned char*>(bytes.data()),
+               static_cast<uint32_t>(bytes.size()));
+    unsigned char raw[16];
+    md5.Final(raw);
+    return DigestText(raw);
   }
   std::wstring InFolder(const std::string& name) const {
     return Utf8ToWide((dir.path() / name).string());
@@ -108,41 +104,40 @@ TEST_F(ImageFolderTest, WhatStandsAtTheListsNamesIsNeverReadBlockingOrWrittenThr
 
 // A crash after files took their names and before the list was written: the journal
 // holds what the list lacks, and the next read of the folder finishes the work. It takes
-// its word only for the plug-in's own files: the very file it stored, whole; a work file
-// or test creation that still carries the mark of one being written.
+// its word only for what its entries bind themselves to: the bytes stored, whole, and the
+// work file announced; entries without those (an older journal's, or a hand's) record and
+// remove nothing.
 TEST_F(ImageFolderTest, JournalLeftByACrashIsFoldedIntoTheListForThePlugInsOwnFilesOnly) {
   const std::string list =
       kHead + "3\r\nu-kept\r\nkept.jpg\r\nu-del\r\ndel.jpg\r\n" + "u-cut\r\ncut.jpg\r\n";
   dir.Write("rvt_orv_files.lst", list);
-  for (const char* name : {"kept.jpg", "cut.jpg", "new.jpg", "torn.jpg", "user.__t", "photo.jpg"})
+  for (const char* name : {"kept.jpg", "cut.jpg", "new.jpg", "user.__t", "photo.jpg"})
     dir.Write(name, name);
-  WriteMarked("half.__t", "part of a picture");  // killed while downloading
-  WriteMarked("done.__t", "done.jpg");           // killed between entry and rename
-  WriteMarked("probe.jpg", "");                  // killed between the test creation and its removal
-  dir.Write("holiday.jpg", "");                  // the user's own empty file
+  dir.Write("torn.jpg", "8 bytes!");           // a power cut kept 8 of its 9000 bytes
+  dir.Write("half.__t", "part of a picture");  // killed while downloading
+  dir.Write("done.__t", "done.jpg");           // killed between its entries and the rename
+  dir.Write("probe.jpg", "");                  // killed between the test creation and its removal
+  dir.Write("holiday.jpg", "");                // the user's own empty file
   dir.Write("taken.jpg", "someone else's");
   std::string journal;
   const JournalEntry entries[] = {
       {JournalKind::kStarted, L"u-new", L"new.jpg"},
-      StoredAs(L"u-new", "new.jpg", 7),
+      StoredAs(L"u-new", "new.jpg", "new.jpg"),
       {JournalKind::kStarted, L"u-half", L"half.jpg"},
       {JournalKind::kStarted, L"u-done", L"done.jpg"},
-      StoredAs(L"u-done", "done.jpg", 8, "done.__t"),  // the work file it was about to move
+      StoredAs(L"u-done", "done.jpg", "done.jpg"),
       {JournalKind::kRemoved, L"u-del", L"del.jpg"},
       {JournalKind::kRemoved, L"u-cut", L"cut.jpg"},  // killed before the file went
       {JournalKind::kStarted, L"u-taken", L"taken.jpg"},
-      StoredAs(L"u-taken", "taken.jpg", 14),
+      StoredAs(L"u-taken", "taken.jpg", "our picture"),
       {JournalKind::kGivenUp, L"u-taken", L"taken.jpg"},
       {JournalKind::kStarted, L"u-probe", L"probe.jpg"},
-      StoredAs(L"u-torn", "torn.jpg", 9000),  // a power cut kept 8 of its 9000 bytes
-      // Entries that are not the plug-in's own files' word: an older journal's stored
-      // entry without its file, one naming another file, and a begun download whose work
-      // name and test creation are the user's files.
-      {JournalKind::kStored, L"u-photo", L"photo.jpg"},
-      StoredAs(L"u-other", "kept.jpg", 7, "cut.jpg"),
-      {JournalKind::kStarted, L"u-user", L"user.jpg"},
-      {JournalKind::kStarted, L"u-holiday", L"holiday.jpg"}};
+      StoredAs(L"u-torn", "torn.jpg", std::string(9000, 't')),
+      StoredAs(L"u-other", "kept.jpg", "other bytes"),    // another file's bytes
+      {JournalKind::kStored, L"u-photo", L"photo.jpg"}};  // without size and digest
   for (const JournalEntry& entry : entries) ASSERT_TRUE(EncodeJournalEntry(entry, journal));
+  // Begun downloads without their work names: an older journal's, or a hand's.
+  journal += "*\r\nu-user\r\nuser.jpg\r\n.\r\n*\r\nu-holiday\r\nholiday.jpg\r\n.\r\n";
   journal += "+\r\nu-cut-short\r\ntor";  // the last append was cut short
   dir.Write("rvt_orv_files.lst.jnl", journal);
   // Read alone, the record is what the plug-in will load, and nothing on disk changes.
@@ -152,8 +147,7 @@ TEST_F(ImageFolderTest, JournalLeftByACrashIsFoldedIntoTheListForThePlugInsOwnFi
   EXPECT_EQ(state.replay.entries, 16u);
   EXPECT_TRUE(state.replay.endsInsideLine);
   EXPECT_EQ(seen.GetCount(), 3u);
-  EXPECT_TRUE(Exists("rvt_orv_files.lst.jnl") && Exists("done.__t") && Exists("probe.jpg") &&
-              Exists("torn.jpg"));
+  EXPECT_TRUE(Exists("rvt_orv_files.lst.jnl") && Exists("done.__t") && Exists("probe.jpg"));
   EXPECT_EQ(dir.Read("rvt_orv_files.lst"), list);
   const bool written = Load();
   EXPECT_TRUE(host.Logged(L"ReadLocalFileList: journal replayed (16 entries)"));
@@ -164,9 +158,8 @@ TEST_F(ImageFolderTest, JournalLeftByACrashIsFoldedIntoTheListForThePlugInsOwnFi
   EXPECT_EQ(names, expected);
   EXPECT_TRUE(written);  // written at once
   EXPECT_FALSE(Exists("rvt_orv_files.lst.jnl") || Exists("done.__t") || Exists("half.__t") ||
-               Exists("probe.jpg") || Exists("torn.jpg"));
-  EXPECT_TRUE(host.Logged(L"ReadLocalFileList: file that did not survive whole removed: " +
-                          InFolder("torn.jpg")));
+               Exists("probe.jpg"));
+  EXPECT_EQ(dir.Read("torn.jpg"), "8 bytes!");  // not proven the plug-in's: left alone
   EXPECT_EQ(dir.Read("user.__t"), "user.__t");
   EXPECT_EQ(dir.Read("photo.jpg"), "photo.jpg");
   EXPECT_TRUE(Exists("holiday.jpg"));
@@ -223,6 +216,9 @@ TEST(ListJournal, EntriesCutShortAreSkippedAndTheNextWholeOneIsFound) {
   JournalEntry badWork(JournalKind::kStarted, L"http://h/a", L"a.jpg");
   badWork.work = L"a/b.__t";
   EXPECT_FALSE(EncodeJournalEntry(badWork, none));
+  JournalEntry badDigest(JournalKind::kStored, L"http://h/a", L"a.jpg");
+  badDigest.digest = "not a digest";
+  EXPECT_FALSE(EncodeJournalEntry(badDigest, none));
   EXPECT_TRUE(none.empty());
 }
 

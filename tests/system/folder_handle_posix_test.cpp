@@ -101,22 +101,23 @@ TEST_F(FolderHandleTest, AppendsGoOnlyToAPlainFileOfOurOwn) {
   EXPECT_EQ(outside.Read("precious"), "keep me");
 }
 
-TEST_F(FolderHandleTest, OnlyMarkedLeftoversGoAsTheirsAndLinksGoWithoutTheirTargets) {
+TEST_F(FolderHandleTest, OnlyPlainFilesOfOurOwnGoAsOursAndLinksGoWithoutTheirTargets) {
   WorkFile work;
   std::wstring reason;
-  ASSERT_EQ(folder.CreateMarked(L"a.__t", work, &reason), CreateOutcome::kCreated);
+  ASSERT_EQ(folder.CreateExclusive(L"a.__t", work, &reason), CreateOutcome::kCreated);
   work.Close();
-  EXPECT_TRUE(folder.Look(L"a.__t").marked);
-  dir.Write("pics/b.__t", "the user's");
-  EXPECT_FALSE(folder.Look(L"b.__t").marked);
-  EXPECT_FALSE(folder.Remove(L"b.__t", RemoveRule::kOwnLeftover));
-  EXPECT_TRUE(folder.Remove(L"a.__t", RemoveRule::kOwnLeftover));
+  fs::create_hard_link(In("a.__t"), outside / "second name");
+  EXPECT_FALSE(folder.Remove(L"a.__t", RemoveRule::kOwnFile));  // two links: not ours alone
+  fs::remove(outside / "second name");
+  EXPECT_TRUE(folder.Remove(L"a.__t", RemoveRule::kOwnFile));
   fs::create_symlink(outside / "precious", In("c.jpg"));
-  EXPECT_EQ(folder.CreateMarked(L"c.jpg", work, &reason), CreateOutcome::kTaken);
+  EXPECT_EQ(folder.CreateExclusive(L"c.jpg", work, &reason), CreateOutcome::kTaken);
   EXPECT_EQ(folder.Look(L"c.jpg").kind, EntryKind::kOther);
+  EXPECT_FALSE(folder.Remove(L"c.jpg", RemoveRule::kOwnFile));
   EXPECT_TRUE(folder.Remove(L"c.jpg", RemoveRule::kAnyFile));
   EXPECT_EQ(outside.Read("precious"), "keep me");
-  EXPECT_EQ(dir.Read("pics/b.__t"), "the user's");
+  fs::create_directories(In("d"));
+  EXPECT_FALSE(folder.Remove(L"d", RemoveRule::kAnyFile));  // never a folder
 }
 
 TEST_F(FolderHandleTest, ChangesGoToTheFolderOpenedWhenItsPathIsRenamedOrSwapped) {
@@ -125,7 +126,7 @@ TEST_F(FolderHandleTest, ChangesGoToTheFolderOpenedWhenItsPathIsRenamedOrSwapped
   EXPECT_FALSE(folder.StillAt(dir / "pics"));
   WorkFile work;
   std::wstring reason;
-  ASSERT_EQ(folder.CreateMarked(L"n.jpg", work, &reason), CreateOutcome::kCreated);
+  ASSERT_EQ(folder.CreateExclusive(L"n.jpg", work, &reason), CreateOutcome::kCreated);
   work.Close();
   EXPECT_TRUE(fs::exists(dir / "moved" / "n.jpg"));
   EXPECT_FALSE(fs::exists(outside / "n.jpg"));
