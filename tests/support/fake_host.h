@@ -33,6 +33,15 @@ class FakeHost {
 
   void SetInt(const std::wstring& key, int32_t value);
   void SetString(const std::wstring& key, const std::wstring& value);
+  /// Answers integer reads of `key` as a host that fills the whole 8-byte value field
+  /// would: with `raw`, high bytes included.
+  void SetRawInt(const std::wstring& key, int64_t raw);
+  /// Answers string reads of `key` with the host's own copy of `text` (terminated only after
+  /// it): the value field points there, the plug-in's buffer is left alone.
+  void SetHostOwnedString(const std::wstring& key, const std::wstring& text);
+  /// Answers string reads of `key` by filling all 1024 characters of the plug-in's buffer
+  /// with `fill`, its last one included: no terminator anywhere.
+  void SetOverfullString(const std::wstring& key, wchar_t fill);
   bool Has(const std::wstring& key) const;
   int32_t Int(const std::wstring& key) const;
   std::wstring String(const std::wstring& key) const;
@@ -55,6 +64,9 @@ class FakeHost {
   mutable std::mutex mutex_;
   std::map<std::wstring, std::wstring> strings_;
   std::map<std::wstring, int32_t> ints_;
+  std::map<std::wstring, int64_t> rawInts_;
+  std::map<std::wstring, std::wstring> hostOwned_;
+  std::map<std::wstring, wchar_t> overfull_;
   std::vector<ProfileCall> calls_;
   std::vector<std::wstring> logs_;
   std::vector<std::wstring> sources_;
