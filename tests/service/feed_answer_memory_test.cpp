@@ -104,6 +104,7 @@ TEST_P(FeedAnswerMemory, PeakIsAtMostTwiceTheBodyBesidesItAndTheItems) {
   ASSERT_GE(body.size(), kBody);
   COrvellaItemList items;
   const std::size_t before = g_inUse.load();
+  ASSERT_GT(before, 0u) << "the body was not counted: this program's allocator is not in use";
   g_peak.store(before);
   try {
     ReadFeedAnswer(body, kFeedTypeWallpapers, items);

@@ -27,9 +27,16 @@ intptr_t FakeHost::Dispatch(uint32_t op, uintptr_t a, uintptr_t b) {
   if (op == kHostOpProfileRead || op == kHostOpProfileWrite) {
     self->OnProfile(op, *reinterpret_cast<ProfileRequest*>(a));
   } else if (op == kHostOpLog) {
+    const std::wstring line = reinterpret_cast<const wchar_t*>(b);
+    std::function<void()> hook;
+    {
+      std::lock_guard<std::mutex> guard(self->mutex_);
+      if (self->hook_ && line.starts_with(self->hookPrefix_)) hook = self->hook_;
+    }
+    if (hook) hook();
     std::lock_guard<std::mutex> guard(self->mutex_);
     self->sources_.emplace_back(reinterpret_cast<const wchar_t*>(a));
-    self->logs_.emplace_back(reinterpret_cast<const wchar_t*>(b));
+    self->logs_.push_back(line);
   } else if (op == kHostOpNotify && a == 5 && b == 1) {
     self->notifications_.fetch_add(1);
   }
@@ -94,6 +101,11 @@ void FakeHost::SetHostOwnedString(const std::wstring& key, const std::wstring& t
 void FakeHost::SetOverfullString(const std::wstring& key, wchar_t fill) {
   std::lock_guard<std::mutex> guard(mutex_);
   overfull_[key] = fill;
+}
+void FakeHost::SetLogHook(const std::wstring& prefix, std::function<void()> action) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  hookPrefix_ = prefix;
+  hook_ = std::move(action);
 }
 bool FakeHost::Has(const std::wstring& key) const {
   std::lock_guard<std::mutex> guard(mutex_);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -54,6 +55,10 @@ class FakeHost {
   bool Logged(const std::wstring& line) const;
   /// Number of log lines that start with `prefix`.
   int CountLogs(const std::wstring& prefix) const;
+  /// Calls `action` on the thread that logs, outside the host's lock and before the line is
+  /// recorded, for each log line that starts with `prefix` (one hook at a time; an empty
+  /// action removes it). A test can hold the plug-in at that line so.
+  void SetLogHook(const std::wstring& prefix, std::function<void()> action);
   int notifications() const { return notifications_.load(); }
   std::vector<std::wstring> sources() const;
 
@@ -72,6 +77,8 @@ class FakeHost {
   std::vector<std::wstring> sources_;
   std::wstring lastText_;
   std::atomic<int> notifications_{0};
+  std::wstring hookPrefix_;
+  std::function<void()> hook_;
 };
 
 }  // namespace orvella::test
