@@ -26,11 +26,13 @@
 #include "net/http_fetch.h"
 #include "service/md5.h"
 #include "service/orvella_client.h"
+#include "tests/support/body_server.h"
 #include "tests/support/small_entry_answer.h"
 
 namespace {
 
 using namespace orvella;
+using test::BodyServer;
 
 std::string Md5Input() {
   if (const char* path = std::getenv("ORVELLA_BENCH_MD5_FILE")) {
@@ -67,34 +69,6 @@ void BM_Md5(benchmark::State& state) {
   state.SetLabel(hex);  // the script checks it against md5sum's
 }
 BENCHMARK(BM_Md5)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-
-// A server in this process answering one prepared body on every path.
-class BodyServer {
- public:
-  explicit BodyServer(std::string body, std::string type) : body_(std::move(body)) {
-    server_.Get(".*", [this, type](const httplib::Request&, httplib::Response& res) {
-      res.set_content_provider(
-          body_.size(), type,
-          [this](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-            return sink.write(body_.data() + offset, length);
-          });
-    });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-  }
-  ~BodyServer() {
-    while (!server_.is_running()) std::this_thread::yield();
-    server_.stop();
-    thread_.join();
-  }
-  std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
- private:
-  std::string body_;
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
-};
 
 std::string FeedAnswer(int entries) {
   std::string json = "{\"art\":[";
@@ -186,8 +160,8 @@ void BM_QueryFeed(benchmark::State& state) {
 }
 BENCHMARK(BM_QueryFeed)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
-// An answer of range(0) MiB of small entries ({"name":"pN"}, every tenth with a URL): the reader's cost
-// per entry dominates, and a tree of the whole answer would take many times the body.
+// An answer of range(0) MiB of small entries ({"name":"pN"}, every tenth with a URL): the reader's
+// cost per entry dominates, and a tree of the whole answer would take many times the body.
 void BM_QueryFeedSmallEntries(benchmark::State& state) {
   const auto bytes = static_cast<std::size_t>(state.range(0)) << 20;
   static std::size_t items = 0;

@@ -10,7 +10,6 @@
 // the module's unload. A second table has the module's worker in long local work: reading
 // a 16 MiB feed answer of small entries that arrived whole. Goal: every entry under one
 // second.
-#include <httplib.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -26,6 +25,7 @@
 #include "base/write_log.h"
 #include "engine/download_image.h"
 #include "service/orvella_client.h"
+#include "tests/support/body_server.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_host.h"
 #include "tests/support/small_entry_answer.h"
@@ -95,27 +95,21 @@ double SignInCancel(StallPoint point) {
   return Milliseconds(Clock::now() - asked);
 }
 
-// The module with its worker waiting in a feed query; `end` stops it (message 10) or
-// unloads the module. Returns the time `end` took.
-double ModuleStop(StallPoint point, bool unload) {
-  StalledService stalled(point, "/api/v3/art/");
-  SetServer(stalled.BaseUrl());
+// Starts the module with one feed against the service at `base`, waits with `busy` until
+// its worker is where the row measures, then stops the worker (message 10) or unloads the
+// module. Returns the time that took.
+double StopWorkerWhen(const std::string& base, const std::function<void(const FakeHost&)>& busy,
+                      bool unload) {
+  SetServer(base);
   ScopedConfigHome config;
   TempDir folder;
   FakeHost host;
-  host.SetInt(L"Enabled", 1);
-  host.SetString(L"ImgFolder", Utf8ToWide(folder.path().string()));
-  host.SetInt(L"nFeeds", 1);
-  host.SetInt(L"Feed0_Type", 1);
-  host.SetInt(L"Feed0_Flg", 1);
+  host.SetOneFeedProfile(Utf8ToWide(folder.path().string()));
   LoadedModule module;
   module.Send(3, FakeHost::callbackArg());
   module.Send(7);
   module.Send(9);
-  while (host.CountLogs(L"QueryFeed: ") == 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  stalled.WaitUntilStalled();
+  busy(host);
   const Clock::time_point asked = Clock::now();
   if (unload) {
     module.Unload();
@@ -125,67 +119,32 @@ double ModuleStop(StallPoint point, bool unload) {
   return Milliseconds(Clock::now() - asked);
 }
 
-// A service whose art endpoint answers a prepared body at full speed, and which tells when
-// the body's last byte went out.
-class WholeAnswerService {
- public:
-  explicit WholeAnswerService(std::string body) : body_(std::move(body)) {
-    server_.Get("/api/v3/art/", [this](const httplib::Request&, httplib::Response& res) {
-      res.set_content_provider(
-          body_.size(), "application/json",
-          [this](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-            const bool written = sink.write(body_.data() + offset, length);
-            if (offset + length == body_.size()) sent_.store(true);
-            return written;
-          });
-    });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-  }
-  ~WholeAnswerService() {
-    while (!server_.is_running()) std::this_thread::yield();
-    server_.stop();
-    thread_.join();
-  }
-  std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }
-  bool Sent() const { return sent_.load(); }
-
- private:
-  std::string body_;
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
-  std::atomic<bool> sent_{false};
-};
+// The module with its worker waiting in a feed query stalled at `point`.
+double ModuleStop(StallPoint point, bool unload) {
+  StalledService stalled(point, "/api/v3/art/");
+  return StopWorkerWhen(
+      stalled.BaseUrl(),
+      [&](const FakeHost& host) {
+        while (host.CountLogs(L"QueryFeed: ") == 0) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        stalled.WaitUntilStalled();
+      },
+      unload);
+}
 
 // The module with its worker reading a 16 MiB answer that arrived whole (asked a moment
-// after its last byte went out); `end` as in ModuleStop. Returns the time `end` took.
+// after its last byte went out).
 double AnswerReadStop(bool unload) {
   static const std::string answer = SmallEntryAnswer(std::size_t{16} << 20, 10);
-  WholeAnswerService service(answer);
-  SetServer(service.BaseUrl());
-  ScopedConfigHome config;
-  TempDir folder;
-  FakeHost host;
-  host.SetInt(L"Enabled", 1);
-  host.SetString(L"ImgFolder", Utf8ToWide(folder.path().string()));
-  host.SetInt(L"nFeeds", 1);
-  host.SetInt(L"Feed0_Type", 1);
-  host.SetInt(L"Feed0_Flg", 1);
-  host.SetInt(L"Feed0_MaxP", 1 << 30);
-  LoadedModule module;
-  module.Send(3, FakeHost::callbackArg());
-  module.Send(7);
-  module.Send(9);
-  while (!service.Sent()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the last bytes arrive
-  const Clock::time_point asked = Clock::now();
-  if (unload) {
-    module.Unload();
-  } else {
-    module.Send(10, 0, 1);
-  }
-  return Milliseconds(Clock::now() - asked);
+  BodyServer service(answer, "application/json");
+  return StopWorkerWhen(
+      service.base(),
+      [&](const FakeHost&) {
+        while (!service.Sent()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the last bytes arrive
+      },
+      unload);
 }
 
 struct Row {

@@ -25,12 +25,8 @@ class ModuleReloadTest : public ::testing::TestWithParam<Reload> {
       reply.holdUntilReleased = true;
       return reply;
     });
-    host.SetInt(L"Enabled", 1);
-    host.SetString(L"ImgFolder", Utf8ToWide(folder.path().string()));
-    host.SetInt(L"nFeeds", 1);
-    host.SetInt(L"Feed0_Type", 1);
+    host.SetOneFeedProfile(Utf8ToWide(folder.path().string()));
     host.SetString(L"Feed0_Tags", L"sea");
-    host.SetInt(L"Feed0_Flg", 1);
     host.SetInt(L"Feed0_MaxP", 20);
   }
 

@@ -96,12 +96,7 @@ TEST(ModuleStopWhileReading, StopMessageEndsTheReadingOfALargeAnswer) {
   server.Set("/api/v3/art/", Reply(200, answer));
   ::setenv("ORVELLA_SERVER_URL", server.BaseUrl().c_str(), 1);
   ::unsetenv("DISPLAY");
-  host.SetInt(L"Enabled", 1);
-  host.SetString(L"ImgFolder", Utf8ToWide(folder.path().string()));
-  host.SetInt(L"nFeeds", 1);
-  host.SetInt(L"Feed0_Type", 1);
-  host.SetInt(L"Feed0_Flg", 1);
-  host.SetInt(L"Feed0_MaxP", 1 << 30);
+  host.SetOneFeedProfile(Utf8ToWide(folder.path().string()));
   // The worker is held at the size line, after the walk that checked the whole answer and
   // before the one that reads its entries, until message 10 has begun (its flag is set
   // right after its first line).

@@ -107,6 +107,13 @@ void FakeHost::SetLogHook(const std::wstring& prefix, std::function<void()> acti
   hookPrefix_ = prefix;
   hook_ = std::move(action);
 }
+void FakeHost::SetOneFeedProfile(const std::wstring& folder) {
+  SetInt(L"Enabled", 1);
+  SetString(L"ImgFolder", folder);
+  SetInt(L"nFeeds", 1);
+  SetInt(L"Feed0_Type", 1);
+  SetInt(L"Feed0_Flg", 1);
+}
 bool FakeHost::Has(const std::wstring& key) const {
   std::lock_guard<std::mutex> guard(mutex_);
   return ints_.count(key) || strings_.count(key);

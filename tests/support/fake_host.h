@@ -43,6 +43,9 @@ class FakeHost {
   /// Answers string reads of `key` by filling all 1024 characters of the plug-in's buffer
   /// with `fill`, its last one included: no terminator anywhere.
   void SetOverfullString(const std::wstring& key, wchar_t fill);
+  /// Sets what a worker needs to run one feed: enabled, the image folder `folder`, one
+  /// enabled wallpaper feed.
+  void SetOneFeedProfile(const std::wstring& folder);
   bool Has(const std::wstring& key) const;
   int32_t Int(const std::wstring& key) const;
   std::wstring String(const std::wstring& key) const;
