@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <memory>
@@ -25,10 +26,13 @@
 #include "net/http_fetch.h"
 #include "service/md5.h"
 #include "service/orvella_client.h"
+#include "tests/support/body_server.h"
+#include "tests/support/small_entry_answer.h"
 
 namespace {
 
 using namespace orvella;
+using test::BodyServer;
 
 std::string Md5Input() {
   if (const char* path = std::getenv("ORVELLA_BENCH_MD5_FILE")) {
@@ -66,34 +70,6 @@ void BM_Md5(benchmark::State& state) {
 }
 BENCHMARK(BM_Md5)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// A server in this process answering one prepared body on every path.
-class BodyServer {
- public:
-  explicit BodyServer(std::string body, std::string type) : body_(std::move(body)) {
-    server_.Get(".*", [this, type](const httplib::Request&, httplib::Response& res) {
-      res.set_content_provider(
-          body_.size(), type,
-          [this](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
-            return sink.write(body_.data() + offset, length);
-          });
-    });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-  }
-  ~BodyServer() {
-    while (!server_.is_running()) std::this_thread::yield();
-    server_.stop();
-    thread_.join();
-  }
-  std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
-
- private:
-  std::string body_;
-  httplib::Server server_;
-  int port_ = 0;
-  std::thread thread_;
-};
-
 std::string FeedAnswer(int entries) {
   std::string json = "{\"art\":[";
   for (int i = 0; i < entries; ++i) {
@@ -104,6 +80,16 @@ std::string FeedAnswer(int entries) {
             "-1920x1080.jpg\",\"tags\":[\"nature\",\"blue\"]}";
   }
   return json + "]}";
+}
+
+// Entries of `answer` with a URL (as SmallEntryAnswer writes them).
+std::size_t CountUrls(const std::string& answer) {
+  std::size_t n = 0;
+  for (std::size_t at = answer.find("wall_url"); at != std::string::npos;
+       at = answer.find("wall_url", at + 1)) {
+    ++n;
+  }
+  return n;
 }
 
 // A "kB" field of /proc/self/status (VmRSS: resident now, VmHWM: the peak since the last
@@ -129,41 +115,67 @@ double HeapInUseBytes() {
   return static_cast<double>(info.uordblks + info.hblkhd);
 }
 
-// Time of one feed query, the peak memory it takes beyond what the process held with the
-// answer prepared, the answer's size and what its items take on the heap. The peak only
-// ever grows, so run each size in its own process for the memory figure; the time is the
-// mean of warm runs.
-void BM_QueryFeed(benchmark::State& state) {
-  const int entries = static_cast<int>(state.range(0));
+// Time of one feed query of the answer `makeAnswer` gives, the peak memory it takes beyond
+// what the process held with the answer prepared, the answer's size and what its items
+// take on the heap. The peak only ever grows, so run each case in its own process for the
+// memory figure; the time is the mean of warm runs. `expectedItems` is read after
+// `makeAnswer` ran, which may set it.
+void MeasureQueryFeed(benchmark::State& state, int key, int32_t maxP,
+                      const std::function<std::string()>& makeAnswer,
+                      const std::size_t& expectedItems) {
   static std::map<int, std::unique_ptr<BodyServer>> servers;
   static std::map<int, std::size_t> bodyBytes;
   static long baseline = 0;
-  if (servers.count(entries) == 0) {
-    std::string answer = FeedAnswer(entries);
-    bodyBytes[entries] = answer.size();
-    servers[entries] = std::make_unique<BodyServer>(std::move(answer), "application/json");
+  if (servers.count(key) == 0) {
+    std::string answer = makeAnswer();
+    bodyBytes[key] = answer.size();
+    servers[key] = std::make_unique<BodyServer>(std::move(answer), "application/json");
     ResetPeakRss();
     baseline = StatusKilobytes("VmRSS");
   }
-  ::setenv("ORVELLA_SERVER_URL", servers[entries]->base().c_str(), 1);
+  ::setenv("ORVELLA_SERVER_URL", servers[key]->base().c_str(), 1);
   COrvellaClient client(L"token", L"user");
-  COrvellaFeed feed(kFeedTypeWallpapers, entries, L"");
+  COrvellaFeed feed(kFeedTypeWallpapers, maxP, L"");
   for (auto _ : state) {
-    if (client.QueryFeed(feed, 1920, 1080) != 1 || feed.items.size() != std::size_t(entries)) {
+    if (client.QueryFeed(feed, 1920, 1080) != 1 || feed.items.size() != expectedItems) {
       state.SkipWithError("feed query failed");
       break;
     }
   }
-  state.counters["entries"] = entries;
   state.counters["peak_MB"] = static_cast<double>(StatusKilobytes("VmHWM") - baseline) / 1024.0;
-  state.counters["body_MB"] = static_cast<double>(bodyBytes[entries]) / 1048576.0;
+  state.counters["body_MB"] = static_cast<double>(bodyBytes[key]) / 1048576.0;
   feed.items.clear();
   const double before = HeapInUseBytes();
   client.QueryFeed(feed, 1920, 1080);
   state.counters["items_MB"] = (HeapInUseBytes() - before) / 1048576.0;
+}
+
+void BM_QueryFeed(benchmark::State& state) {
+  const int entries = static_cast<int>(state.range(0));
+  const auto items = static_cast<std::size_t>(entries);
+  MeasureQueryFeed(
+      state, entries, entries, [entries] { return FeedAnswer(entries); }, items);
+  state.counters["entries"] = entries;
   state.SetItemsProcessed(state.iterations() * entries);
 }
 BENCHMARK(BM_QueryFeed)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+// An answer of range(0) MiB of small entries ({"name":"pN"}, every tenth with a URL): the reader's
+// cost per entry dominates, and a tree of the whole answer would take many times the body.
+void BM_QueryFeedSmallEntries(benchmark::State& state) {
+  const auto bytes = static_cast<std::size_t>(state.range(0)) << 20;
+  static std::size_t items = 0;
+  MeasureQueryFeed(
+      state, -static_cast<int>(state.range(0)), 1 << 30,
+      [bytes] {
+        std::string answer = test::SmallEntryAnswer(bytes, 10);
+        items = CountUrls(answer);
+        return answer;
+      },
+      items);
+  state.counters["items"] = static_cast<double>(items);
+}
+BENCHMARK(BM_QueryFeedSmallEntries)->Arg(16)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_FetchUrl(benchmark::State& state) {
   std::unique_ptr<BodyServer> local;

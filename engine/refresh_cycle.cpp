@@ -1,10 +1,10 @@
 // Refresh: due feeds are queried and what they offer is queued for download.
 //
-// The host's thread may replace the feed array, the account and the settings at any
-// time. What a feed's turn needs is therefore read under the engine lock, the query runs
-// without it, and the result is written back under the lock only when the array was not
-// replaced in the meantime (a replaced array has its own, fresh timing: the result is
-// dropped).
+// The host's thread may reload or replace the feed array, the account and the settings at
+// any time. What a feed's turn needs is therefore read under the engine lock, the query
+// runs without it, and the result is written back under the lock only when the feed now at
+// that position still asks what the query asked (a reload that left it as it was keeps the
+// answer; a feed changed, removed or disabled meanwhile drops it).
 //
 // The worker runs a pass before every single download, so a pass that finds nothing due
 // must cost nothing per item: a feed's item list is never copied to decide whether it is
@@ -42,9 +42,15 @@ struct FeedTurn {
   bool due = false;
   uint32_t lastTm = 0;
   int32_t retries = 0;
-  uint64_t generation = 0;
   COrvellaFeed query;  // the query's inputs only (type, tags, maximum), no items
 };
+
+// True when `feed` asks what the turn's query asked: enabled, with the same type, tags and
+// maximum. Only then is the answer the feed's own. Engine lock held.
+bool AsksTheSame(const COrvellaFeed& feed, const FeedTurn& turn) {
+  return (feed.Flg & kFeedEnabled) != 0 && feed.Type == turn.query.Type &&
+         feed.Tags == turn.query.Tags && feed.MaxP == turn.query.MaxP;
+}
 
 }  // namespace
 
@@ -69,7 +75,6 @@ void COrvellaEngine::Refresh(const std::atomic<int32_t>* stop) {
       if (!turn.enabled) continue;
       turn.lastTm = feed.lastTm;
       turn.retries = feed.retries;
-      turn.generation = feedsGeneration;
       turn.due = IsDue(feed.lastTm, tickCount(), owner.WorkerSettingsLocked().tmUpdate);
       if (turn.due) turn.query = COrvellaFeed(feed.Type, feed.MaxP, feed.Tags);
     }
@@ -87,7 +92,7 @@ void COrvellaEngine::Refresh(const std::atomic<int32_t>* stop) {
     bool stored = false;
     {
       std::lock_guard<std::mutex> guard(lock);
-      if (feedsGeneration == turn.generation && i < feeds.GetSize()) {
+      if (i < feeds.GetSize() && AsksTheSame(feeds[i], turn)) {
         COrvellaFeed& target = feeds[i];
         if (result <= 0) {
           ++target.retries;

@@ -1,6 +1,8 @@
 // The account in the user store and the feeds in the host profile, read and written.
 #include "host/config_store.h"
 
+#include <algorithm>
+
 #include "base/text_format.h"
 #include "base/write_log.h"
 #include "host/host_profile.h"
@@ -21,6 +23,16 @@ void WriteAccountValue(const wchar_t* name, const std::wstring& text) {
     WriteLog(L"SaveConfig: can't store %s (%s)", name, reason);
 }
 
+// The number of feeds a load reads: what "nFeeds" says, none when that is negative, and
+// no more than kMaxFeeds (with one log line): a damaged profile's count must not make the
+// load ask the host for keys without end.
+int32_t StoredFeedCount(CHostProfile& profile) {
+  const int32_t n = profile.ReadHostInt(kProfileSection, L"nFeeds", 0);
+  if (n <= kMaxFeeds) return std::max(n, 0);
+  WriteLog(L"LoadConfig: nFeeds=%d, only the first %d feeds are loaded", n, kMaxFeeds);
+  return kMaxFeeds;
+}
+
 }  // namespace
 
 std::pair<const wchar_t*, const wchar_t*> AccountValueNames(int32_t hostFlavour) {
@@ -33,7 +45,8 @@ StoredConfig ReadStoredConfig(CHostProfile& profile, int32_t hostFlavour) {
   const auto [tokenName, userName] = AccountValueNames(hostFlavour);
   stored.token = ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, tokenName);
   stored.user = ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, userName);
-  const int32_t n = profile.ReadHostInt(kProfileSection, L"nFeeds", 0);
+  const int32_t n = StoredFeedCount(profile);
+  stored.feeds.reserve(static_cast<std::size_t>(n));
   for (int32_t i = 0; i < n; ++i) {
     StoredFeed feed;
     feed.Type = profile.ReadHostInt(kProfileSection, FeedKey(L"Type", i).c_str(), 0);

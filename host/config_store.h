@@ -30,7 +30,8 @@ struct StoredConfig {
 std::pair<const wchar_t*, const wchar_t*> AccountValueNames(int32_t hostFlavour);
 
 /// Reads the account and the feeds, in the stores' order. A negative "nFeeds" reads as
-/// no feeds. Uses the host callback; never called with the engine lock held. Host's thread.
+/// no feeds, one above kMaxFeeds as kMaxFeeds (one log line). Uses the host callback; never
+/// called with the engine lock held. Host's thread.
 StoredConfig ReadStoredConfig(CHostProfile& profile, int32_t hostFlavour);
 
 /// Puts what was read into `config`: the array is resized to the stored count (feeds

@@ -59,8 +59,9 @@ std::wstring COrvellaApp::ReadHostString(const wchar_t* section, const wchar_t* 
   CallHost(kHostOpProfileRead, reinterpret_cast<uintptr_t>(&request), 0);
   const auto* text = reinterpret_cast<const wchar_t*>(request.value);
   if (text == nullptr) return {};
-  if (text == buffer) return std::wstring(buffer, wcsnlen(buffer, 1023));
-  return std::wstring(text);
+  // No more than the capacity, wherever the host left the text: a host that wrote no
+  // terminator must not make the plug-in read on through its memory.
+  return std::wstring(text, wcsnlen(text, 1023));
 }
 
 void COrvellaApp::WriteHostInt(const wchar_t* section, const wchar_t* key, int32_t value) {

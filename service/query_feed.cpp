@@ -35,7 +35,7 @@ int32_t COrvellaClient::QueryFeed(COrvellaFeed& feed, int32_t width, int32_t hei
 
   ServiceAnswer answer;
   if (QueryServer(url, answer) != 0) return 0;
-  return ReadFeedAnswer(answer.Text(), feed.Type, feed.items);
+  return ReadFeedAnswer(answer.Text(), feed.Type, feed.items, watch_.stop);
 }
 
 }  // namespace orvella

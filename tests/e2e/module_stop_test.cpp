@@ -1,6 +1,7 @@
 // A stop request through the real module while its worker waits in a feed query: message
 // 10 and the module's unload each end the query at every stall point, as a failed query,
-// with the worker gone and nothing deleted.
+// with the worker gone and nothing deleted; and message 10 while the worker reads a large
+// answer.
 #include <stdlib.h>
 
 #include "base/text_utf8.h"
@@ -9,6 +10,7 @@
 #include "tests/support/engine_fixture.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_host.h"
+#include "tests/support/small_entry_answer.h"
 #include "tests/support/stalled_service.h"
 #include "tests/support/temp_dir.h"
 
@@ -81,6 +83,40 @@ TEST_P(ModuleStopTest, UnloadEndsTheQuery) {
 
 INSTANTIATE_TEST_SUITE_P(EachStallPoint, ModuleStopTest, ::testing::ValuesIn(kStallPoints),
                          [](const auto& info) { return StallName(info.param); });
+
+// Message 10 while the worker reads a large answer that arrived whole: the reading ends at
+// its next value, the query fails with the stop's line, and nothing of the answer is
+// queued or fetched.
+TEST(ModuleStopWhileReading, StopMessageEndsTheReadingOfALargeAnswer) {
+  ScopedConfigHome config;
+  FakeHost host;
+  TempDir folder;
+  LoopbackServer server;
+  const std::string answer = SmallEntryAnswer(std::size_t{4} << 20, 10, server.BaseUrl());
+  server.Set("/api/v3/art/", Reply(200, answer));
+  ::setenv("ORVELLA_SERVER_URL", server.BaseUrl().c_str(), 1);
+  ::unsetenv("DISPLAY");
+  host.SetOneFeedProfile(Utf8ToWide(folder.path().string()));
+  // The worker is held at the size line, after the walk that checked the whole answer and
+  // before the one that reads its entries, until message 10 has begun (its flag is set
+  // right after its first line).
+  std::atomic<bool> reading{false};
+  host.SetLogHook(L"QueryFeed: data.size()=", [&] {
+    reading = true;
+    WaitUntil([&] { return host.CountLogs(L"COrvellaThread Stopping thread") > 0; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  });
+  LoadedModule module;
+  module.Send(3, FakeHost::callbackArg());
+  module.Send(7);
+  module.Send(9);
+  WaitUntil([&] { return reading.load(); });
+  EXPECT_EQ(module.Send(10, 0, 1), 0);
+  EXPECT_TRUE(host.Logged(L"QueryFeed: stopped while reading the answer"));
+  EXPECT_EQ(host.CountLogs(L"     "), 0);  // no items found or queued
+  EXPECT_EQ(server.RequestCount(), 1u);    // the query, no image
+  EXPECT_EQ(CountThreadsNamed(kWorkerThreadName), 0);
+}
 
 }  // namespace
 }  // namespace orvella::test

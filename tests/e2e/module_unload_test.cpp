@@ -15,11 +15,7 @@ class ModuleUnloadTest : public ::testing::Test {
   ModuleUnloadTest() {
     ::setenv("ORVELLA_SERVER_URL", server.Url().c_str(), 1);
     ::unsetenv("DISPLAY");
-    host.SetInt(L"Enabled", 1);
-    host.SetString(L"ImgFolder", Utf8ToWide(folder.path().string()));
-    host.SetInt(L"nFeeds", 1);
-    host.SetInt(L"Feed0_Type", 1);
-    host.SetInt(L"Feed0_Flg", 1);
+    host.SetOneFeedProfile(Utf8ToWide(folder.path().string()));
     module.Send(3, FakeHost::callbackArg());
     module.Send(7);
   }

@@ -27,9 +27,16 @@ intptr_t FakeHost::Dispatch(uint32_t op, uintptr_t a, uintptr_t b) {
   if (op == kHostOpProfileRead || op == kHostOpProfileWrite) {
     self->OnProfile(op, *reinterpret_cast<ProfileRequest*>(a));
   } else if (op == kHostOpLog) {
+    const std::wstring line = reinterpret_cast<const wchar_t*>(b);
+    std::function<void()> hook;
+    {
+      std::lock_guard<std::mutex> guard(self->mutex_);
+      if (self->hook_ && line.starts_with(self->hookPrefix_)) hook = self->hook_;
+    }
+    if (hook) hook();
     std::lock_guard<std::mutex> guard(self->mutex_);
     self->sources_.emplace_back(reinterpret_cast<const wchar_t*>(a));
-    self->logs_.emplace_back(reinterpret_cast<const wchar_t*>(b));
+    self->logs_.push_back(line);
   } else if (op == kHostOpNotify && a == 5 && b == 1) {
     self->notifications_.fetch_add(1);
   }
@@ -55,6 +62,13 @@ void FakeHost::OnProfile(uint32_t op, ProfileRequest& request) {
     const auto it = ints_.find(key);
     request.value =
         static_cast<intptr_t>(static_cast<uint32_t>(it != ints_.end() ? it->second : call.number));
+    if (const auto raw = rawInts_.find(key); raw != rawInts_.end()) {
+      request.value = static_cast<intptr_t>(raw->second);
+    }
+  } else if (const auto own = hostOwned_.find(key); own != hostOwned_.end()) {
+    request.value = reinterpret_cast<intptr_t>(own->second.c_str());
+  } else if (const auto fill = overfull_.find(key); fill != overfull_.end()) {
+    std::wmemset(reinterpret_cast<wchar_t*>(request.value), fill->second, 1024);
   } else {
     call.text = reinterpret_cast<const wchar_t*>(request.defaultValue);
     const auto it = strings_.find(key);
@@ -75,6 +89,30 @@ void FakeHost::SetInt(const std::wstring& key, int32_t value) {
 void FakeHost::SetString(const std::wstring& key, const std::wstring& value) {
   std::lock_guard<std::mutex> guard(mutex_);
   strings_[key] = value;
+}
+void FakeHost::SetRawInt(const std::wstring& key, int64_t raw) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  rawInts_[key] = raw;
+}
+void FakeHost::SetHostOwnedString(const std::wstring& key, const std::wstring& text) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  hostOwned_[key] = text;
+}
+void FakeHost::SetOverfullString(const std::wstring& key, wchar_t fill) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  overfull_[key] = fill;
+}
+void FakeHost::SetLogHook(const std::wstring& prefix, std::function<void()> action) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  hookPrefix_ = prefix;
+  hook_ = std::move(action);
+}
+void FakeHost::SetOneFeedProfile(const std::wstring& folder) {
+  SetInt(L"Enabled", 1);
+  SetString(L"ImgFolder", folder);
+  SetInt(L"nFeeds", 1);
+  SetInt(L"Feed0_Type", 1);
+  SetInt(L"Feed0_Flg", 1);
 }
 bool FakeHost::Has(const std::wstring& key) const {
   std::lock_guard<std::mutex> guard(mutex_);

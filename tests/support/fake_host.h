@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -33,6 +34,18 @@ class FakeHost {
 
   void SetInt(const std::wstring& key, int32_t value);
   void SetString(const std::wstring& key, const std::wstring& value);
+  /// Answers integer reads of `key` as a host that fills the whole 8-byte value field
+  /// would: with `raw`, high bytes included.
+  void SetRawInt(const std::wstring& key, int64_t raw);
+  /// Answers string reads of `key` with the host's own copy of `text` (terminated only after
+  /// it): the value field points there, the plug-in's buffer is left alone.
+  void SetHostOwnedString(const std::wstring& key, const std::wstring& text);
+  /// Answers string reads of `key` by filling all 1024 characters of the plug-in's buffer
+  /// with `fill`, its last one included: no terminator anywhere.
+  void SetOverfullString(const std::wstring& key, wchar_t fill);
+  /// Sets what a worker needs to run one feed: enabled, the image folder `folder`, one
+  /// enabled wallpaper feed.
+  void SetOneFeedProfile(const std::wstring& folder);
   bool Has(const std::wstring& key) const;
   int32_t Int(const std::wstring& key) const;
   std::wstring String(const std::wstring& key) const;
@@ -45,6 +58,10 @@ class FakeHost {
   bool Logged(const std::wstring& line) const;
   /// Number of log lines that start with `prefix`.
   int CountLogs(const std::wstring& prefix) const;
+  /// Calls `action` on the thread that logs, outside the host's lock and before the line is
+  /// recorded, for each log line that starts with `prefix` (one hook at a time; an empty
+  /// action removes it). A test can hold the plug-in at that line so.
+  void SetLogHook(const std::wstring& prefix, std::function<void()> action);
   int notifications() const { return notifications_.load(); }
   std::vector<std::wstring> sources() const;
 
@@ -55,11 +72,16 @@ class FakeHost {
   mutable std::mutex mutex_;
   std::map<std::wstring, std::wstring> strings_;
   std::map<std::wstring, int32_t> ints_;
+  std::map<std::wstring, int64_t> rawInts_;
+  std::map<std::wstring, std::wstring> hostOwned_;
+  std::map<std::wstring, wchar_t> overfull_;
   std::vector<ProfileCall> calls_;
   std::vector<std::wstring> logs_;
   std::vector<std::wstring> sources_;
   std::wstring lastText_;
   std::atomic<int> notifications_{0};
+  std::wstring hookPrefix_;
+  std::function<void()> hook_;
 };
 
 }  // namespace orvella::test

@@ -54,6 +54,7 @@ LoopbackServer::LoopbackServer() : server_(std::make_unique<httplib::Server>()) 
     Reply reply = Answer(request);
     if (reply.delay.count() > 0) CountHeld();
     Sleep(reply.delay);
+    if (reply.holdUntilReleased) HoldUntilReleased();
     res.status = reply.status;
     for (const auto& [name, value] : reply.headers) res.set_header(name, value);
     if (CarriesNoBody(reply.status)) return;
@@ -84,10 +85,7 @@ LoopbackServer::LoopbackServer() : server_(std::make_unique<httplib::Server>()) 
         body->size(), reply.contentType,
         [this, body, sent, stall](std::size_t offset, std::size_t, httplib::DataSink& sink) {
           if (offset < sent) return sink.write(body->data() + offset, sent - offset);
-          if (stall) {
-            CountHeld();
-            WaitForRelease();
-          }
+          if (stall) HoldUntilReleased();
           return false;  // drops the connection with the body incomplete
         });
   });
@@ -206,8 +204,11 @@ void LoopbackServer::Sleep(std::chrono::milliseconds delay) {
   released_.wait_for(lock, delay, [this] { return stopping_; });
 }
 
-void LoopbackServer::WaitForRelease() {
+void LoopbackServer::HoldUntilReleased() {
   std::unique_lock<std::mutex> lock(mutex_);
+  // Counted and waited for under one lock: a release that follows the count is never
+  // missed.
+  ++held_;
   const uint64_t seen = releases_;
   released_.wait(lock, [this, seen] { return stopping_ || releases_ != seen; });
 }

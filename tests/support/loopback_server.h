@@ -43,6 +43,8 @@ struct Reply {
   bool chunked = false;
   /// Wait this long before answering at all (ended early by Stop()).
   std::chrono::milliseconds delay{0};
+  /// Hold the answer back until ReleaseStalls() or Stop(), then send it whole.
+  bool holdUntilReleased = false;
   /// Announce the whole body, send only this many bytes of it, then drop the connection.
   std::optional<std::size_t> closeAfter;
   /// Announce the whole body, send this many bytes, then send nothing more until
@@ -100,8 +102,8 @@ class LoopbackServer {
 
   /// Lets every stalled body go on (it is then dropped).
   void ReleaseStalls();
-  /// How many answers have been held so far: a delay begun, a body stalled, a drip
-  /// begun.
+  /// How many answers have been held so far: a delay begun, an answer held back, a body
+  /// stalled, a drip begun.
   std::size_t HeldCount() const;
   /// Ends delays and stalls, stops listening and waits for the server's threads.
   /// Afterwards connections to port() are refused. Idempotent.
@@ -111,8 +113,8 @@ class LoopbackServer {
   Reply Answer(const ReceivedRequest& request);
   // Waits for `delay` or until Stop().
   void Sleep(std::chrono::milliseconds delay);
-  // Waits until ReleaseStalls() or Stop().
-  void WaitForRelease();
+  // Counts a held answer and waits until the next ReleaseStalls() or Stop().
+  void HoldUntilReleased();
   void CountHeld();
   // Sends the body of `reply` one byte per reply.dripEvery.
   void Drip(httplib::Response& res, Reply& reply);
