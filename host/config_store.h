@@ -40,6 +40,10 @@ void ApplyStoredConfig(const StoredConfig& stored, COrvellaConfig& config);
 /// Returns the part of `config` that is stored.
 StoredConfig SnapshotConfig(const COrvellaConfig& config);
 
+/// Writes the feeds to the host profile: "nFeeds", then the four keys of each position.
+/// Host's thread, engine lock not held.
+void WriteStoredFeeds(CHostProfile& profile, const std::vector<StoredFeed>& feeds);
+
 /// Writes the account to the user store and the feeds to the host profile. Write
 /// failures of the user store are ignored. Host's thread, engine lock not held.
 void WriteStoredConfig(CHostProfile& profile, int32_t hostFlavour, const StoredConfig& stored);

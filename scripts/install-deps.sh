@@ -18,6 +18,9 @@ package=(
   # The Windows module: mingw-w64 (posix threads), JsonCpp's API over nlohmann-json, and
   # chmcmd for the HTML help file.
   g++-mingw-w64-x86-64-posix mingw-w64-tools nlohmann-json3-dev fp-utils
+  # The Debian package's checks: lintian, hardening-check (devscripts), and the manual
+  # pages formatted as man shows them.
+  lintian devscripts man-db groff-base
 )
 all=(
   "${package[@]}" git time libpng-dev
