@@ -8,7 +8,7 @@ namespace orvella::host {
 
 std::vector<std::wstring> DiskFullReasons() {
   std::vector<std::wstring> reasons;
-  for (const DWORD code : {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL, ERROR_DISK_QUOTA_EXCEEDED}) {
+  for (const DWORD code : {DWORD{ERROR_DISK_FULL}, DWORD{ERROR_HANDLE_DISK_FULL}}) {
     std::wstring text = SystemMessage(code);
     while (!text.empty() && (text.back() == L'.' || text.back() == L' ')) text.pop_back();
     if (!text.empty()) reasons.push_back(std::move(text));

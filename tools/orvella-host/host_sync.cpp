@@ -80,7 +80,7 @@ void ShowFolderInUse(const std::string& folder) {
 
 // What a silent worker waits for is said after kQuietNotice without a line, and then
 // every kQuietRepeat.
-constexpr std::chrono::steady_clock::duration kQuietNotice = std::chrono::seconds(10);
+constexpr std::chrono::steady_clock::duration kQuietNotice = std::chrono::seconds(5);
 constexpr std::chrono::steady_clock::duration kQuietRepeat = std::chrono::seconds(30);
 void ShowWaiting(const SyncProgress& progress, std::chrono::steady_clock::duration& nextNotice) {
   std::chrono::steady_clock::duration quiet{};
