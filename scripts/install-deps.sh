@@ -20,7 +20,7 @@ package=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools nlohmann-json3-dev fp-utils
   # The Debian package's checks: lintian, hardening-check (devscripts), and the manual
   # pages formatted as man shows them.
-  lintian devscripts man-db groff-base
+  lintian devscripts man-db groff-base bash-completion
 )
 all=(
   "${package[@]}" git time libpng-dev

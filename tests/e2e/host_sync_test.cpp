@@ -3,15 +3,13 @@
 
 #include <stdlib.h>
 
-#include <cerrno>
-#include <cstring>
-
 #include "engine/list_journal.h"
 #include "engine/local_names.h"
 #include "system/safe_files.h"
 #include "tests/e2e/two_feed_profile.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/support/module_host.h"
+#include "tools/orvella-host/disk_full.h"
 
 namespace orvella::test {
 namespace {
@@ -178,7 +176,8 @@ TEST(SyncProgress, FollowsTheQueriesAndNamesTheCauseOfFailures) {
 // named when a line carries the system's reason.
 TEST(SyncProgress, CountsEachTriedUrlOnceAndNamesAFullDisk) {
   host::SyncProgress progress;
-  const std::wstring full = Utf8ToWide(std::strerror(ENOSPC));
+  ASSERT_FALSE(host::DiskFullReasons().empty());
+  const std::wstring full = host::DiskFullReasons().front();  // as the system words it
   for (const std::wstring& line :
        std::vector<std::wstring>{L"COrvellaThread::Start()",
                                  L"Refresh 0: lastTm=0, retries=0",

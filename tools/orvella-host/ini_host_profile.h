@@ -3,6 +3,7 @@
 // own code, not with a second implementation of its rules.
 #pragma once
 
+#include "base/profile_requests.h"
 #include "host/host_profile.h"
 #include "tools/orvella-host/ini_profile.h"
 
@@ -23,6 +24,9 @@ class IniHostProfile final : public CHostProfile {
                        const std::wstring& value) override;
 
  private:
+  /// The requests answered by the profile.
+  ProfileSender ToProfile();
+
   IniProfile& profile_;
 };
 
