@@ -12,10 +12,6 @@ void SetLogCallback(HostCallback callback) {
   g_logCallback.store(callback);
 }
 
-HostCallback GetLogCallback() {
-  return g_logCallback.load();
-}
-
 void WriteLogArgs(std::wstring_view format, const FormatArg* args, std::size_t count) noexcept {
   const HostCallback callback = g_logCallback.load();
   if (callback == nullptr) return;

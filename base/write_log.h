@@ -13,9 +13,6 @@ inline constexpr std::size_t kLogLineMax = 2047;
 /// Called by message 3 on the host's thread; safe against concurrent WriteLog.
 void SetLogCallback(HostCallback callback);
 
-/// Returns the callback that currently receives log lines, or null.
-HostCallback GetLogCallback();
-
 /// Formats the line on the stack and hands it to the host. Any thread; never throws;
 /// allocates nothing. Without a registered callback the line is silently dropped.
 void WriteLogArgs(std::wstring_view format, const FormatArg* args, std::size_t count) noexcept;

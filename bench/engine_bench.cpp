@@ -62,7 +62,7 @@ void WritePlainList(const std::filesystem::path& path, int entries,
 void BM_ListFileEngine(benchmark::State& state) {
   const int entries = static_cast<int>(state.range(0));
   COrvellaApp app;
-  app.ImgFolder = Utf8ToWide(BenchFolder().string());
+  app.settings.ImgFolder = Utf8ToWide(BenchFolder().string());
   COrvellaEngine& engine = app.engine;
   for (int i = 0; i < entries; ++i) engine.files.Set(CFileData{Name(i), Url(i), L"", 1});
   for (auto _ : state) {
@@ -139,7 +139,7 @@ void BM_ListFileMapOnly(benchmark::State& state) {
 void BM_ListFileEngineWrite(benchmark::State& state) {
   const int entries = static_cast<int>(state.range(0));
   COrvellaApp app;
-  app.ImgFolder = Utf8ToWide(BenchFolder().string());
+  app.settings.ImgFolder = Utf8ToWide(BenchFolder().string());
   for (int i = 0; i < entries; ++i) app.engine.files.Set(CFileData{Name(i), Url(i), L"", 1});
   for (auto _ : state) app.engine.WriteLocalFileList();
 }
@@ -147,7 +147,7 @@ void BM_ListFileEngineWrite(benchmark::State& state) {
 void BM_ListFileEngineRead(benchmark::State& state) {
   const int entries = static_cast<int>(state.range(0));
   COrvellaApp app;
-  app.ImgFolder = Utf8ToWide(BenchFolder().string());
+  app.settings.ImgFolder = Utf8ToWide(BenchFolder().string());
   for (int i = 0; i < entries; ++i) app.engine.files.Set(CFileData{Name(i), Url(i), L"", 1});
   app.engine.WriteLocalFileList();
   for (auto _ : state) app.engine.ReadLocalFileList();
@@ -157,7 +157,7 @@ void BM_ListFileEngineRead(benchmark::State& state) {
 // created and removed in the image folder, once per downloaded item.
 void BM_BuildLocalName(benchmark::State& state) {
   COrvellaApp app;
-  app.ImgFolder = Utf8ToWide(BenchFolder().string());
+  app.settings.ImgFolder = Utf8ToWide(BenchFolder().string());
   int i = 0;
   std::wstring path;
   std::wstring name;

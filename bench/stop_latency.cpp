@@ -73,8 +73,7 @@ double FeedQueryStop(StallPoint point) {
   StalledService stalled(point, "/api/v3/art/");
   SetServer(stalled.BaseUrl());
   return StopOnce(stalled, [](const std::atomic<int32_t>& stop) {
-    COrvellaClient client(L"", L"");
-    client.watch.stop = &stop;
+    COrvellaClient client(L"", L"", &stop);
     COrvellaFeed feed(kFeedTypeWallpapers, 20, L"");
     client.QueryFeed(feed, 1920, 1080);
   });

@@ -1,115 +1,173 @@
-// The image folder the engine works in: its lock, which keeps a second worker out, and
-// the journal, which keeps every change the worker makes there until the list file
-// holds it. After a crash the next read of the folder replays the journal: files that
-// reached their names are recorded, deletions that happened are forgotten, and work
-// files of downloads that never finished are removed.
+// CImageFolder: the lock, the journal, the list file and the crash replay of the folder
+// the worker keeps its records in. After a crash the next load replays the journal:
+// files that reached their names are recorded, deletions that happened are forgotten,
+// and work files of downloads that never finished are removed.
+#include "engine/image_folder.h"
+
 #include <filesystem>
 #include <system_error>
-#include <unordered_set>
 
+#include "base/path_text.h"
 #include "base/write_log.h"
 #include "engine/list_file_text.h"
-#include "engine/list_journal.h"
 #include "engine/local_names.h"
-#include "engine/orvella_engine.h"
-#include "system/safe_files.h"
 
 namespace orvella {
+namespace {
 
-bool COrvellaEngine::TakeFolderLock(const std::wstring& folder) {
-  if (folder != folder_) ReleaseFolder();
-  switch (folderLock_.TryAcquire(FsPath(JoinFolder(folder, kLockFileName)))) {
+constexpr wchar_t kCompanionExtension[] = L"rprop";
+
+// The extension is changed on the bare name, then joined to the folder: a dot in the
+// folder's own name can never move the file out of it.
+std::wstring CompanionPath(const std::wstring& folder, std::wstring name) {
+  ChangeExtension(name, kCompanionExtension);
+  return JoinFolder(folder, name);
+}
+
+// Deletes a file (never a folder); failures are ignored.
+void RemoveFile(const std::wstring& path) {
+  std::error_code ec;
+  const std::filesystem::path file = FsPath(path);
+  if (std::filesystem::is_directory(std::filesystem::symlink_status(file, ec))) return;
+  std::filesystem::remove(file, ec);
+}
+
+}  // namespace
+
+CImageFolder::CImageFolder(CFileMap& records) : records_(records) {}
+
+bool CImageFolder::TakeLock(const std::wstring& folder, bool listCurrent) {
+  if (folder != path_) Release(listCurrent);
+  switch (lock_.TryAcquire(FsPath(JoinFolder(folder, kLockFileName)))) {
     case FolderLock::Outcome::kLocked:
-      folderOwned_ = true;
+      owned_ = true;
       break;
     case FolderLock::Outcome::kFailed:
       // No lock can be made there (no such folder, no right to write, something planted
       // at the lock's name): nobody else can lock it either, so the work goes on as it
       // would without locks, and fails where the folder refuses it.
-      folderOwned_ = true;
+      owned_ = true;
       break;
     case FolderLock::Outcome::kBusy:
-      folderOwned_ = false;
+      owned_ = false;
       break;
   }
-  return folderOwned_;
+  return owned_;
 }
 
-void COrvellaEngine::ReleaseFolder() {
+void CImageFolder::Release(bool listCurrent) {
   // No download runs now: a journal that holds nothing the list lacks is not needed.
-  if (folderOwned_ && journalWritten_ && modified == 0) RemoveJournal(folder_);
+  if (owned_ && journalWritten_ && listCurrent) RemoveJournal(path_);
   CloseJournal();
-  folderLock_.Release();
-  folderOwned_ = false;
+  lock_.Release();
+  owned_ = false;
 }
 
-bool COrvellaEngine::EnterFolder(const std::wstring& folder) {
-  if (folder == folder_ && folderOwned_) return true;
-  // The settings moved to another folder: the records belong to the one they came from.
-  if (folder != folder_ && folderOwned_ && modified != 0) WriteListIn(folder_);
-  const bool sameFolder = folder == folder_;
-  if (!TakeFolderLock(folder)) {
-    WriteLog(L"DownloadNext(), image folder in use by another worker, tried again later: %s",
-             folder);
-    return false;
-  }
-  // Another worker may have changed the folder while this one waited: its state is read
-  // again, keeping the marks of what this worker's queues met.
-  const std::vector<std::wstring> marks = sameFolder ? UrlsInUse() : std::vector<std::wstring>{};
-  modified = 0;
-  LoadFolder(folder);
-  RestoreUseMarks(marks);
-  return true;
+void CImageFolder::Forget() {
+  path_.clear();
+  ForgetListedFiles(records_);
 }
 
-void COrvellaEngine::LoadFolder(const std::wstring& folder) {
-  folder_ = folder;
-  ReadListFile(folder);
-  bool journalFound = false;
-  const std::vector<std::wstring> unfinished = ReplayJournal(folder, journalFound);
-  // A worker that does not own the folder reads it as it is and changes nothing.
-  if (!folderOwned_) return;
-  const bool tempLeft =
-      KindOf(FsPath(JoinFolder(folder, kListTempFileName))) == EntryKind::kRegular;
-  if (!journalFound && !tempLeft) return;
-  if (!unfinished.empty()) {
-    const std::unordered_set<std::wstring> recorded = RecordedNames();
-    for (const std::wstring& name : unfinished) ClearUnfinished(folder, name, recorded);
-  }
-  if (!WriteListIn(folder)) modified = 1;
-}
-
-std::vector<std::wstring> COrvellaEngine::ReplayJournal(const std::wstring& folder,
-                                                        bool& journalFound) {
+bool CImageFolder::Load(const std::wstring& folder) {
+  path_ = folder;
   CloseJournal();
   journalCut_ = false;
   journalWritten_ = false;
-  std::string bytes;
-  const std::wstring path = JoinFolder(folder, kJournalFileName);
-  const ReadOutcome read = ReadRegularFile(FsPath(path), false, bytes, kMaxFolderRecordBytes);
-  // Found but not replayed, it is dropped once the list is written.
-  journalFound = read != ReadOutcome::kMissing;
-  if (read == ReadOutcome::kTooLarge) {
-    WriteLog(L"ReadLocalFileList: journal larger than %d MiB, not replayed: %s",
-             kMaxFolderRecordBytes >> 20, path);
+  const FolderRecordState state = LoadFolderRecord(folder, records_);
+  LogLoad(folder, state);
+  journalCut_ = state.journalCut;
+  // A worker that does not own the folder reads it as it is and changes nothing.
+  if (!owned_) return true;
+  // Found but not replayed (too large, not a regular file), it is dropped once the list
+  // is written.
+  const bool journalFound =
+      state.journal != JournalState::kNone && state.journal != JournalState::kUnreadable;
+  if (!journalFound && !state.listTempLeft) return true;
+  if (!state.begun.empty()) {
+    const std::unordered_set<std::wstring> recorded = RecordedNames();
+    for (const std::wstring& name : state.begun) ClearUnfinished(name, recorded);
   }
-  if (read != ReadOutcome::kRead) return {};
-  bool cut = false;
-  const std::vector<JournalEntry> entries = DecodeJournal(bytes, cut);
-  journalCut_ = cut;
-  const std::vector<std::wstring> unfinished = ApplyJournal(
-      entries, [&folder](const std::wstring& name) { return IsNameTaken(folder, name); }, files);
-  WriteLog(L"ReadLocalFileList: journal replayed (%d entries)", entries.size());
-  return unfinished;
+  return WriteList(folder);
 }
 
-bool COrvellaEngine::Journal(const std::wstring& folder, JournalKind kind, const std::wstring& url,
-                             const std::wstring& name) {
+void CImageFolder::LogLoad(const std::wstring& folder, const FolderRecordState& state) const {
+  const std::wstring listPath = JoinFolder(folder, kListFileName);
+  switch (state.list) {
+    case ListFileState::kLoaded:
+      WriteLog(L"ReadLocalFileList: file list loaded (%d entries)", records_.GetCount());
+      break;
+    case ListFileState::kWrongHeader:
+      WriteLog(L"ReadLocalFileList: wrong file header");
+      break;
+    case ListFileState::kTooLarge:
+      WriteLog(L"ReadLocalFileList: file list larger than %d MiB, taken as missing: %s",
+               kMaxFolderRecordBytes >> 20, listPath);
+      break;
+    case ListFileState::kNotRegular:
+      WriteLog(L"ReadLocalFileList: not a regular file, taken as missing: %s", listPath);
+      WriteLog(L"ReadLocalFileList: file list not found");
+      break;
+    case ListFileState::kMissing:
+    case ListFileState::kUnreadable:
+      WriteLog(L"ReadLocalFileList: file list not found");
+      break;
+  }
+  if (state.journal == JournalState::kTooLarge) {
+    WriteLog(L"ReadLocalFileList: journal larger than %d MiB, not replayed: %s",
+             kMaxFolderRecordBytes >> 20, JoinFolder(folder, kJournalFileName));
+  }
+  if (state.journal == JournalState::kReplayed)
+    WriteLog(L"ReadLocalFileList: journal replayed (%d entries)", state.journalEntries);
+}
+
+bool CImageFolder::WriteList(const std::wstring& folder) {
+  const std::wstring path = JoinFolder(folder, kListFileName);
+  if (!IsUsableImageFolder(folder)) {
+    WriteLog(L"WriteLocalFileList: can't create file %s", path);
+    return false;
+  }
+  std::vector<std::wstring> refused;
+  const std::string bytes = EncodeListFile(records_, &refused);
+  for (const std::wstring& url : refused)
+    WriteLog(L"WriteLocalFileList: entry left out, it would not read back: %s", PrintableText(url));
+  // The old list stays in place until the new one is completely on disk; the temporary
+  // name is created afresh, never written through what stands there.
+  const std::wstring temp = JoinFolder(folder, kListTempFileName);
+  WorkFile file;
+  const CreateOutcome created = CreateWorkFile(file, FsPath(temp));
+  bool ok = created == CreateOutcome::kCreated && file.Write(bytes) && file.Flush();
+  ok = file.Close() && ok;
+  if (ok) ok = MoveReplacing(FsPath(temp), FsPath(path));
+  if (!ok) {
+    if (created == CreateOutcome::kCreated) RemoveRegularFile(FsPath(temp));
+    if (created == CreateOutcome::kTaken)
+      WriteLog(L"WriteLocalFileList: not a regular file, left alone: %s", temp);
+    WriteLog(L"WriteLocalFileList: can't create file %s", path);
+    return false;
+  }
+  // The new name is on disk before the journal that it replaces goes.
+  FlushFolder(FsPath(folder));
+  if (journalWritten_ || IsNameTaken(folder, kJournalFileName)) {
+    RemoveJournal(folder);
+    journalCut_ = false;
+  }
+  return true;
+}
+
+void CImageFolder::EndBatch() {
+  CloseJournal();
+}
+
+void CImageFolder::DropFailedJournal() {
+  if (journalWritten_) RemoveJournal(path_);
+}
+
+bool CImageFolder::Journal(JournalKind kind, const std::wstring& url, const std::wstring& name) {
   std::string bytes = journalCut_ ? "\r\n" : "";  // ends the line a crash cut short
   if (!EncodeJournalEntry({kind, url, name}, bytes)) return false;
   // The journal stays open for the batch: two entries per download would otherwise each
   // open and close it. One deleted meanwhile is made again, or the entries would go with it.
-  const std::wstring path = JoinFolder(folder, kJournalFileName);
+  const std::wstring path = JoinFolder(path_, kJournalFileName);
   if (journalFile_.IsOpen() && (path != journalPath_ || !journalFile_.IsNamed())) CloseJournal();
   if (!journalFile_.IsOpen() && journalFile_.Open(FsPath(path))) journalPath_ = path;
   if (!journalFile_.Append(bytes)) {
@@ -122,24 +180,79 @@ bool COrvellaEngine::Journal(const std::wstring& folder, JournalKind kind, const
   return true;
 }
 
-void COrvellaEngine::CloseJournal() {
+void CImageFolder::CloseJournal() {
   journalFile_.Close();
   journalPath_.clear();
 }
 
-void COrvellaEngine::RemoveJournal(const std::wstring& folder) {
+void CImageFolder::RemoveJournal(const std::wstring& folder) {
   CloseJournal();  // an open file could not be removed everywhere
   RemoveRegularFile(FsPath(JoinFolder(folder, kJournalFileName)));
   journalWritten_ = false;
 }
 
-void COrvellaEngine::ClearUnfinished(const std::wstring& folder, const std::wstring& name,
-                                     const std::unordered_set<std::wstring>& recorded) {
+bool CImageFolder::BeginDownload(const std::wstring& url, const std::wstring& name) {
+  return Journal(JournalKind::kStarted, url, name);
+}
+
+bool CImageFolder::StoreDownload(const std::wstring& url, const std::wstring& name,
+                                 const std::wstring& work) {
+  const std::wstring temp = JoinFolder(path_, work);
+  const std::wstring path = JoinFolder(path_, name);
+  // Journaled before the file takes its name: after a crash the next load records it if
+  // it is there. The name was free when the download began; whatever has taken it since
+  // is not ours to replace.
+  if (!Journal(JournalKind::kStored, url, name)) {
+    RemoveRegularFile(FsPath(temp));
+    return false;
+  }
+  if (!MoveNoReplace(FsPath(temp), FsPath(path))) {
+    Journal(JournalKind::kGivenUp, url, name);
+    RemoveRegularFile(FsPath(temp));
+    WriteLog(L"DownloadNext(), can't rename %s to %s", temp, path);
+    return false;
+  }
+  return true;
+}
+
+bool CImageFolder::RemoveRecordedFile(const CFileData& record) {
+  // Without the journal entry a crash could keep a record of a deleted file.
+  if (!Journal(JournalKind::kRemoved, record.url, record.localName)) return false;
+  // The companion first: a crash between the two leaves the file, and its record.
+  RemoveFile(CompanionPath(path_, record.localName));
+  RemoveFile(JoinFolder(path_, record.localName));
+  return true;
+}
+
+bool CImageFolder::KeepIfPresent(const CFileData& record, int32_t& modified) {
+  if (IsTaken(record.localName)) return true;
+  // Gone from the folder: a record kept would one day delete whatever else takes the
+  // name, perhaps the user's own file.
+  const std::wstring url = record.url;
+  Journal(JournalKind::kRemoved, url, record.localName);
+  records_.Remove(url);
+  modified = 1;
+  return false;
+}
+
+bool CImageFolder::IsTaken(std::wstring_view name) const {
+  return IsNameTaken(path_, name);
+}
+
+bool CImageFolder::IsRecordedName(std::wstring_view name) const {
+  for (const CFileData& record : records_) {
+    if (SameFileName(record.localName, name)) return true;
+  }
+  return false;
+}
+
+void CImageFolder::ClearUnfinished(const std::wstring& name,
+                                   const std::unordered_set<std::wstring>& recorded) {
   const std::wstring work = WorkName(name);
-  if (recorded.count(FoldedName(work)) == 0) RemoveRegularFile(FsPath(JoinFolder(folder, work)));
+  if (recorded.count(FoldedName(work)) == 0) RemoveRegularFile(FsPath(JoinFolder(path_, work)));
   // The test creation of the name, made and removed again at once: an empty file there
   // that no record claims is what a crash between the two left.
-  const std::filesystem::path file = FsPath(JoinFolder(folder, name));
+  const std::filesystem::path file = FsPath(JoinFolder(path_, name));
   std::error_code ec;
   if (recorded.count(FoldedName(name)) == 0 && KindOf(file) == EntryKind::kRegular &&
       std::filesystem::file_size(file, ec) == 0 && !ec) {
@@ -147,17 +260,10 @@ void COrvellaEngine::ClearUnfinished(const std::wstring& folder, const std::wstr
   }
 }
 
-std::unordered_set<std::wstring> COrvellaEngine::RecordedNames() const {
+std::unordered_set<std::wstring> CImageFolder::RecordedNames() const {
   std::unordered_set<std::wstring> names;
-  for (const CFileData& record : files) names.insert(FoldedName(record.localName));
+  for (const CFileData& record : records_) names.insert(FoldedName(record.localName));
   return names;
-}
-
-bool COrvellaEngine::IsRecordedName(const std::wstring& name) const {
-  for (const CFileData& record : files) {
-    if (SameFileName(record.localName, name)) return true;
-  }
-  return false;
 }
 
 }  // namespace orvella

@@ -23,7 +23,7 @@ CreateOutcome ProbeCreate(const std::wstring& path) {
 
 bool COrvellaEngine::BuildLocalName(const std::wstring& url, std::wstring& path,
                                     std::wstring& name) {
-  return FreeLocalName(SnapshotSettings().imgFolder, url, path, name) && ProbeLocalName(path);
+  return FreeLocalName(SnapshotSettings().ImgFolder, url, path, name) && ProbeLocalName(path);
 }
 
 bool COrvellaEngine::FreeLocalName(const std::wstring& folder, const std::wstring& url,

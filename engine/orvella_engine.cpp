@@ -20,7 +20,7 @@ COrvellaEngine::COrvellaEngine(CEngineOwner& engineOwner)
   files.InitHashTable(17);
 }
 
-WorkerSettings COrvellaEngine::SnapshotSettings() {
+PluginSettings COrvellaEngine::SnapshotSettings() {
   std::lock_guard<std::mutex> guard(lock);
   return owner.WorkerSettingsLocked();
 }

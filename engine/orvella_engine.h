@@ -7,17 +7,14 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "engine/engine_owner.h"
-#include "engine/list_journal.h"
+#include "engine/image_folder.h"
 #include "model/file_map.h"
 #include "model/orvella_model.h"
 #include "net/image_session.h"
-#include "system/folder_lock.h"
 #include "system/monitors.h"
-#include "system/safe_files.h"
 
 namespace orvella {
 
@@ -64,9 +61,10 @@ class COrvellaEngine : public COrvellaConfig {
   // ---- Refresh cycle and download queue (worker thread) ----
 
   /// Queries every enabled feed that is due and appends what it found to `queue`.
-  /// Ends early, before the next feed, once `stopFlag` is set; a query in progress then
-  /// fails as any failed query does. Lets the feed query's JSON errors through.
-  void Refresh();
+  /// Ends early, before the next feed, once `stop` (null: none) is set; a query in
+  /// progress then fails as any failed query does. Lets the feed query's JSON errors
+  /// through.
+  void Refresh(const std::atomic<int32_t>* stop = nullptr);
   /// Takes one item off `queue` and downloads it unless present; returns 1. With an
   /// empty queue finishes the batch (unused files, list file, host notice) and returns 0.
   /// Returns 0 without taking an item when the image folder is empty or relative (the
@@ -74,9 +72,10 @@ class COrvellaEngine : public COrvellaConfig {
   /// one log line each time.
   int32_t DownloadNext(const std::atomic<int32_t>* stop);
   /// Deletes the files (and their "rprop" companions) of records not met in any queue
-  /// since the list file was loaded, subject to the minimum-age rule. Each deletion is
-  /// journaled first; nothing is deleted in an empty or relative folder. Returns the
-  /// number of records removed.
+  /// since the list file was loaded, subject to the minimum-age rule, in the folder the
+  /// records belong to. Each deletion is journaled first; nothing is deleted in a folder
+  /// this worker does not own, nor in an empty or relative one. Returns the number of
+  /// records removed.
   int32_t RemoveUnusedFiles();
 
   /// URLs of the records met in a queue since the list file was loaded (inUse set).
@@ -85,7 +84,7 @@ class COrvellaEngine : public COrvellaConfig {
   void RestoreUseMarks(const std::vector<std::wstring>& urls);
 
   /// Copies the settings the worker reads. Takes the lock. Any thread.
-  WorkerSettings SnapshotSettings();
+  PluginSettings SnapshotSettings();
   /// True when every enabled feed has had a successful query. Takes the lock.
   bool AllEnabledFeedsQueried();
 
@@ -99,9 +98,8 @@ class COrvellaEngine : public COrvellaConfig {
   int32_t stored = 0;       // this batch put a file into the folder
   /// Incremented whenever the host's thread replaces the feed array.
   uint64_t feedsGeneration = 0;
-  /// The worker's stop flag, which ends a refresh pass and its feed query early; set by
-  /// the worker before its loop (null: none). Worker thread only.
-  const std::atomic<int32_t>* stopFlag = nullptr;
+  /// The image folder `files` belong to: its lock, journal and list file. Worker thread.
+  CImageFolder imageFolder{files};
 
   CEngineOwner& owner;
   TickSource tickCount;              // defaults to the system's monotonic milliseconds
@@ -117,55 +115,10 @@ class COrvellaEngine : public COrvellaConfig {
   bool ProbeLocalName(const std::wstring& path);
   void FetchItem(const std::wstring& folder, const std::wstring& url,
                  const std::atomic<int32_t>* stop);
-  /// Stores a downloaded work file under its name; false (work file removed) on failure.
-  bool StoreDownload(const std::wstring& folder, const std::wstring& url, const std::wstring& name,
-                     const std::wstring& temp);
   void FinishBatch(const std::wstring& folder);
-  int32_t RemoveUnusedIn(const std::wstring& folder);
-  /// True when the record's file is still in the folder; a record whose file is gone is
-  /// dropped (journaled) so that the item is fetched again.
-  bool StillPresent(const std::wstring& folder, const CFileData& record);
-
-  // The image folder (engine/image_folder.cpp).
   /// Makes `files` and the lock belong to `folder`: false, with one log line, when
   /// another worker holds it.
   bool EnterFolder(const std::wstring& folder);
-  /// Takes the lock of `folder` for this engine; false when another worker holds it.
-  bool TakeFolderLock(const std::wstring& folder);
-  /// Loads the list file and the journal of `folder` into `files`.
-  void LoadFolder(const std::wstring& folder);
-  /// Reads the list file of `folder` into `files`, with its log line.
-  void ReadListFile(const std::wstring& folder);
-  /// Applies the journal of `folder` to `files`; returns the names of downloads it shows
-  /// unfinished (their work files, and their test creations, may be left), and sets
-  /// `journalFound` when a journal file was there.
-  std::vector<std::wstring> ReplayJournal(const std::wstring& folder, bool& journalFound);
-  /// Appends an entry to the journal of `folder`; false when it cannot be written.
-  bool Journal(const std::wstring& folder, JournalKind kind, const std::wstring& url,
-               const std::wstring& name);
-  /// Closes the journal kept open for a batch; the next entry opens it again.
-  void CloseJournal();
-  /// Closes and removes the journal of `folder`: the list holds all it recorded.
-  void RemoveJournal(const std::wstring& folder);
-  bool WriteListIn(const std::wstring& folder);
-  /// Removes what an unfinished download of `name` may have left in `folder`: its work
-  /// file, and the empty file of its test creation, unless a record claims the name
-  /// (`recorded` holds the records' names as FoldedName gives them).
-  void ClearUnfinished(const std::wstring& folder, const std::wstring& name,
-                       const std::unordered_set<std::wstring>& recorded);
-  /// The records' names, each as FoldedName gives it.
-  std::unordered_set<std::wstring> RecordedNames() const;
-  /// True when a record's file has this name: such a name is never a work file.
-  bool IsRecordedName(const std::wstring& name) const;
-
-  std::wstring folder_;       // the folder `files` belongs to; "" before the first read
-  bool folderOwned_ = false;  // this engine may change folder_: its lock is held, or no
-                              // lock can be made there at all (it then works unguarded)
-  FolderLock folderLock_;
-  bool journalCut_ = false;      // the journal ends inside a line (a crash cut it short)
-  bool journalWritten_ = false;  // entries were appended since the list was written
-  AppendFile journalFile_;       // the journal, open while a batch writes to it
-  std::wstring journalPath_;     // the journal journalFile_ has open
 };
 
 /// The system tick count in milliseconds (monotonic, wrapping at 2^32). Any thread.

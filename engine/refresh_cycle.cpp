@@ -47,7 +47,7 @@ struct FeedTurn {
 
 }  // namespace
 
-void COrvellaEngine::Refresh() {
+void COrvellaEngine::Refresh(const std::atomic<int32_t>* stop) {
   std::wstring passToken;
   std::wstring passUser;
   {
@@ -55,11 +55,10 @@ void COrvellaEngine::Refresh() {
     passToken = token;
     passUser = user;
   }
-  COrvellaClient client(passToken, passUser);
-  client.watch.stop = stopFlag;
+  COrvellaClient client(passToken, passUser, stop);
   DisplayGeometry geometry;
   for (int32_t i = 0;; ++i) {
-    if (stopFlag != nullptr && stopFlag->load() != 0) break;
+    if (client.StopRequested()) break;
     FeedTurn turn;
     {
       std::lock_guard<std::mutex> guard(lock);

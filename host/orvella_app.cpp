@@ -20,8 +20,8 @@ COrvellaApp::~COrvellaApp() {
   worker.reset();
 }
 
-WorkerSettings COrvellaApp::WorkerSettingsLocked() const {
-  return {ImgFolder, tmUpdate, minAgeCheck, minAgeDays, minAgeHours};
+PluginSettings COrvellaApp::WorkerSettingsLocked() const {
+  return settings;
 }
 
 void COrvellaApp::NotifyNewFiles() {
@@ -61,38 +61,36 @@ void COrvellaApp::WriteHostString(const wchar_t* section, const wchar_t* key,
 intptr_t COrvellaApp::LoadSettings() {
   // Everything is read from the host first; the engine lock is taken only to publish it,
   // so the worker is never held up by the host's profile.
-  const int32_t enabled = ReadHostInt(kProfileSection, L"Enabled", 0);
-  const int32_t update = ReadHostInt(kProfileSection, L"tmUpdate", 1440);
-  std::wstring folder = ReadHostString(kProfileSection, L"ImgFolder", L"");
+  PluginSettings loaded;
+  loaded.Enabled = ReadHostInt(kProfileSection, L"Enabled", 0);
+  loaded.tmUpdate = ReadHostInt(kProfileSection, L"tmUpdate", 1440);
+  loaded.ImgFolder = ReadHostString(kProfileSection, L"ImgFolder", L"");
+  // A load restarts the minimum-age rule: every unused file counts as old enough.
+  loaded.minAgeCheck = 1;
+  loaded.minAgeDays = 0;
+  loaded.minAgeHours = 0;
   const StoredConfig stored = ReadStoredConfig(*this, hostFlavour);
   {
     std::lock_guard<std::mutex> guard(engine.lock);
-    Enabled = enabled;
-    tmUpdate = update;
-    ImgFolder = std::move(folder);
+    settings = std::move(loaded);
     ApplyStoredConfig(stored, engine);
     ++engine.feedsGeneration;
     settingsChanged = 0;
-    minAgeDays = 0;
-    minAgeHours = 0;
-    minAgeCheck = 1;
   }
   return 1;
 }
 
 intptr_t COrvellaApp::SaveSettings() {
   StoredConfig stored;
-  std::wstring folder;
-  int32_t update = 0;
+  PluginSettings saved;
   {
     std::lock_guard<std::mutex> guard(engine.lock);
     stored = SnapshotConfig(engine);
-    folder = ImgFolder;
-    update = tmUpdate;
+    saved = settings;
   }
-  WriteHostInt(kProfileSection, L"Enabled", Enabled);
-  WriteHostInt(kProfileSection, L"tmUpdate", update);
-  WriteHostString(kProfileSection, L"ImgFolder", folder);
+  WriteHostInt(kProfileSection, L"Enabled", saved.Enabled);
+  WriteHostInt(kProfileSection, L"tmUpdate", saved.tmUpdate);
+  WriteHostString(kProfileSection, L"ImgFolder", saved.ImgFolder);
   WriteStoredConfig(*this, hostFlavour, stored);
   settingsChanged = 0;
   return 1;
@@ -100,7 +98,8 @@ intptr_t COrvellaApp::SaveSettings() {
 
 intptr_t COrvellaApp::Configure(uintptr_t ownerWindow) {
   if (!dialogPlatform) dialogPlatform = CreateDialogPlatform();
-  return RunConfigureMessage(*this, ownerWindow, *dialogPlatform, ServiceAuthorizer());
+  return RunConfigureMessage(settings, settingsChanged, engine, ownerWindow, *dialogPlatform,
+                             ServiceAuthorizer());
 }
 
 intptr_t COrvellaApp::ReportVersion(wchar_t* buffer) {
@@ -133,11 +132,13 @@ intptr_t COrvellaApp::HandleMessage(uintptr_t code, uintptr_t a, uintptr_t b) {
       // The worker is started once; after a stop the object stays and a later start
       // does nothing. A failed thread creation leaves the pointer null for a retry.
       bool haveFeeds = false;
+      int32_t enabled = 0;
       {
         std::lock_guard<std::mutex> guard(engine.lock);
         haveFeeds = !engine.feeds.IsEmpty();
+        enabled = settings.Enabled;
       }
-      if (Enabled != 0 && haveFeeds && !worker) worker = COrvellaThread::Start(engine);
+      if (enabled != 0 && haveFeeds && !worker) worker = COrvellaThread::Start(engine);
       return 0;
     }
     case kMsgStop:
@@ -146,9 +147,11 @@ intptr_t COrvellaApp::HandleMessage(uintptr_t code, uintptr_t a, uintptr_t b) {
     case kMsgHostFlavour:
       hostFlavour = static_cast<int32_t>(static_cast<uint32_t>(a));
       return a == 1 ? 1 : -1;
-    case kMsgEnable:
-      if (a != 0) Enabled = static_cast<int32_t>(static_cast<uint32_t>(b));
-      return Enabled + 1;
+    case kMsgEnable: {
+      std::lock_guard<std::mutex> guard(engine.lock);
+      if (a != 0) settings.Enabled = static_cast<int32_t>(static_cast<uint32_t>(b));
+      return settings.Enabled + 1;
+    }
     default:
       return 0;
   }

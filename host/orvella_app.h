@@ -10,6 +10,7 @@
 #include "base/profile_requests.h"
 #include "engine/orvella_engine.h"
 #include "host/host_profile.h"
+#include "model/plugin_settings.h"
 
 namespace orvella {
 
@@ -53,7 +54,7 @@ class COrvellaApp final : public CEngineOwner, public CHostProfile {
                        const std::wstring& value) override;
 
   /// The engine's view of the settings; called with the engine lock held. Worker thread.
-  WorkerSettings WorkerSettingsLocked() const override;
+  PluginSettings WorkerSettingsLocked() const override;
   /// Operation 9 with 5 and 1. Worker thread.
   void NotifyNewFiles() override;
 
@@ -72,13 +73,10 @@ class COrvellaApp final : public CEngineOwner, public CHostProfile {
   /// Profile requests sent through CallHost. Any thread.
   ProfileSender ProfileToHost();
 
-  int32_t Enabled = 0;
+  /// Enabled, tmUpdate, ImgFolder and the minimum-age rule; written under the engine lock
+  /// (the worker reads them), read without it on the host's thread.
+  PluginSettings settings;
   int32_t settingsChanged = 0;
-  int32_t minAgeCheck = 0;
-  int32_t minAgeDays = 0;
-  int32_t minAgeHours = 0;
-  int32_t tmUpdate = 0;
-  std::wstring ImgFolder;
   int32_t hostFlavour = 0;
   COrvellaEngine engine;
   /// The worker, started by message 9; declared after the engine so that it is

@@ -91,12 +91,11 @@ bool COrvellaThread::Running() const {
 }
 
 void COrvellaThread::RunComms() {
-  owner->stopFlag = &stopRequested;  // a refresh pass and its queries end on a stop too
   owner->ReadLocalFileList();
   owner->RestoreUseMarks(carriedMarks_);
   carriedMarks_.clear();
   while (stopRequested.load() == 0) {
-    owner->Refresh();
+    owner->Refresh(&stopRequested);  // a refresh pass and its queries end on a stop too
     if (owner->DownloadNext(&stopRequested) == 0) wakeEvent.Wait(timing_.idleWait);
   }
   if (owner->modified != 0) owner->WriteLocalFileList();
@@ -132,7 +131,6 @@ void COrvellaThread::Main() {
     wakeEvent.Wait(timing_.restartPause);
     restarting = true;
   }
-  owner->stopFlag = nullptr;  // it goes with this object
   MarkFinished();
   exitGate_.Pass();
 }

@@ -79,7 +79,7 @@ class COrvellaThread {
   // them are not asked again before their interval, so the marks must survive the
   // reload of the list file, or their files would be deleted as unused. Worker only.
   std::vector<std::wstring> carriedMarks_;
-  CThreadExitGate exitGate_;  // the worker's last step; see host/thread_exit_gate.h
+  CThreadExitGate exitGate_;  // the worker's last step; see system/thread_exit_gate.h
   std::thread thread_;
   bool started_ = false;  // a thread was created (the handle exists), host's thread only
   mutable std::mutex finishMutex_;

@@ -66,4 +66,10 @@ void COrvellaFeedArray::Copy(const COrvellaFeedArray& source) {
   for (int32_t i = 0; i < source.GetSize(); ++i) (*this)[i] = source[i];
 }
 
+void COrvellaConfig::AssignConfig(const COrvellaConfig& source) {
+  feeds.Copy(source.feeds);
+  token = source.token;
+  user = source.user;
+}
+
 }  // namespace orvella

@@ -107,6 +107,10 @@ struct CFileData {
 
 /// The settings group the dialog copies and the configuration store loads and saves.
 struct COrvellaConfig {
+  /// Takes the feeds (COrvellaFeedArray::Copy: surviving feeds keep their retries), the
+  /// token and the user name of `source`. Any thread, with the owner's lock as needed.
+  void AssignConfig(const COrvellaConfig& source);
+
   COrvellaFeedArray feeds;
   std::wstring token;  // user token; empty: not signed in
   std::wstring user;   // user name returned with the token

@@ -28,7 +28,7 @@ constexpr char kRequestAgent[] = "User-Agent: Mozilla/4.0 (compatible; MSIE 8.0)
 constexpr long kReceiveBuffer = 128 * 1024;
 
 // The request as it goes on the wire: the ANSI code page bytes of the URL, with what
-// may not stand in a request line escaped (service/wire_url.h).
+// may not stand in a request line escaped (net/wire_url.h).
 std::string RequestUrl(const ParsedUrl& url) {
   std::wstring server = url.server;
   if (server.find(L':') != std::wstring::npos && server.front() != L'[')

@@ -21,14 +21,19 @@ std::string_view ServiceAnswer::Text() const {
   return data.substr(0, data.find('\0'));
 }
 
-COrvellaClient::COrvellaClient(std::wstring token, std::wstring userName)
-    : token(std::move(token)), userName(std::move(userName)) {}
+COrvellaClient::COrvellaClient(std::wstring token, std::wstring userName,
+                               const std::atomic<int32_t>* stop)
+    : token(std::move(token)), userName(std::move(userName)), watch_{stop} {}
+
+bool COrvellaClient::StopRequested() const {
+  return watch_.stop != nullptr && watch_.stop->load() != 0;
+}
 
 int32_t COrvellaClient::QueryServer(const std::wstring& url, ServiceAnswer& answer) {
   std::free(answer.block_);
   answer.block_ = nullptr;
   answer.length_ = 0;
-  const int32_t result = FetchUrlWatched(url, watch, answer.block_, answer.length_);
+  const int32_t result = FetchUrlWatched(url, watch_, answer.block_, answer.length_);
   if (result != kFetchOk) {
     errorText = Format(kTextConnectionFailed, result);
     return result;

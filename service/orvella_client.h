@@ -2,6 +2,7 @@
 // refresh pass). Not shared between threads.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -35,10 +36,14 @@ inline constexpr wchar_t kApiClientKey[] = L"Qm3rTz8LkVb2NwYp5HsXc7Ja";
 
 class COrvellaClient {
  public:
-  /// Copies the token and the user name; errorText starts empty.
-  COrvellaClient(std::wstring token, std::wstring userName);
+  /// Copies the token and the user name; errorText starts empty. `stop` (null: none), set
+  /// to non-zero by any thread, ends this client's requests early: the worker's stop flag,
+  /// or the sign-in dialog's Cancel. It must outlive the client.
+  COrvellaClient(std::wstring token, std::wstring userName,
+                 const std::atomic<int32_t>* stop = nullptr);
 
-  /// Fetches `url` into `body` (bytes up to the first NUL), ended early as `watch` says.
+  /// Fetches `url` into `body` (bytes up to the first NUL), ended early by the stop flag
+  /// or the time limit.
   /// Returns 0 on success, -1, -2, -3 or the HTTP status / platform error code on
   /// failure, and sets errorText to string 34 on failure or empties it on success.
   /// Blocks the calling thread.
@@ -59,9 +64,12 @@ class COrvellaClient {
   std::wstring token;
   std::wstring userName;
   std::wstring errorText;
-  /// What ends this client's requests early: the caller's stop flag (the worker's, or the
-  /// sign-in dialog's Cancel) and the time limit. Set by the caller before a request.
-  FetchWatch watch;
+
+  /// True once the stop flag given at construction is set. Any thread.
+  bool StopRequested() const;
+
+ private:
+  FetchWatch watch_;  // the stop flag and the time limit of every request
 };
 
 }  // namespace orvella

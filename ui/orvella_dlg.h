@@ -6,6 +6,7 @@
 #include <string>
 
 #include "model/orvella_model.h"
+#include "model/plugin_settings.h"
 #include "ui/authorizer.h"
 #include "ui/dialog_model.h"
 #include "ui/dialog_platform.h"
@@ -17,7 +18,10 @@ namespace orvella {
 /// is not empty, else string 28 (whatever the user name). Any thread.
 std::wstring StatusLineText(const std::wstring& token, const std::wstring& user);
 
-class COrvellaDlg : public CDialogModel, public COrvellaConfig {
+/// Edits the plug-in's settings (PluginSettings: the enabled flag, the image folder and the
+/// interval; the minimum-age rule passes through unchanged) and its configuration (feeds,
+/// token and user).
+class COrvellaDlg : public CDialogModel, public COrvellaConfig, public PluginSettings {
  public:
   /// The dialog runs on `platform`, signs in through `authorizer` and is owned by the
   /// window `parent` (0: none); all three outlive it.
@@ -43,11 +47,6 @@ class COrvellaDlg : public CDialogModel, public COrvellaConfig {
   void ApplyEnablingRules();
   void ApplyWallpapersRule();
   void ApplyClocksRule();
-
-  int32_t Enabled = 0;     // copy of the plug-in's enabled flag
-  std::wstring ImgFolder;  // copy of the image folder
-  int32_t tmUpdate = 0;    // copy of the update interval, minutes
-                           // feeds, token and user: the dialog's own COrvellaConfig.
 
  private:
   void OnOK();

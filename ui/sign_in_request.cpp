@@ -10,10 +10,9 @@ namespace orvella {
 CSignInRequest::CSignInRequest(CAuthorizer& authorizer, std::wstring token, std::wstring user,
                                std::wstring email, std::wstring password)
     : authorizer_(authorizer),
-      client_(std::move(token), std::move(user)),
+      client_(std::move(token), std::move(user), &cancel_),
       email_(std::move(email)),
       password_(std::move(password)) {
-  client_.watch.stop = &cancel_;
   try {
     thread_ = std::thread([this] {
       NameCurrentThread(kSignInThreadName);
@@ -39,8 +38,10 @@ bool CSignInRequest::Done() const {
 
 int32_t CSignInRequest::Finish(COrvellaClient& client) {
   if (thread_.joinable()) thread_.join();
-  client = client_;
-  client.watch = FetchWatch{};  // the flag goes with this request
+  // The account and the error text; the stop flag stays with this request.
+  client.token = client_.token;
+  client.userName = client_.userName;
+  client.errorText = client_.errorText;
   return result_;
 }
 

@@ -30,18 +30,18 @@ class CSignInRequest {
   /// True once the request has ended (its result is ready). Any thread.
   bool Done() const;
   /// Waits for the request's thread and returns Authorize's result (0 for an exception),
-  /// with the client as the request left it in `client`. Call once, after Done(). Host's
-  /// thread.
+  /// with the account and error text as the request left them in `client`. Call once, after Done().
+  /// Host's thread.
   int32_t Finish(COrvellaClient& client);
 
  private:
   void Run();
 
   CAuthorizer& authorizer_;
+  std::atomic<int32_t> cancel_{0};  // before the client, which watches it
   COrvellaClient client_;
   std::wstring email_;
   std::wstring password_;
-  std::atomic<int32_t> cancel_{0};
   int32_t result_ = 0;
   std::atomic<bool> done_{false};
   std::thread thread_;

@@ -13,8 +13,8 @@
 #include "engine/list_file_text.h"
 #include "engine/list_journal.h"
 #include "engine/local_names.h"
-#include "tests/e2e/two_feed_profile.h"
-#include "tests/engine/engine_fixture.h"
+#include "tests/support/engine_fixture.h"
+#include "tests/support/two_feed_profile.h"
 
 extern char** environ;
 

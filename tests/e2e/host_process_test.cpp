@@ -7,8 +7,8 @@
 
 #include "engine/list_journal.h"
 #include "system/folder_lock.h"
-#include "tests/engine/engine_fixture.h"
 #include "tests/support/child_process.h"
+#include "tests/support/engine_fixture.h"
 #include "tests/support/stalled_service.h"
 #include "tools/orvella-host/stop_signal.h"
 

@@ -6,9 +6,9 @@
 #include "engine/list_journal.h"
 #include "engine/local_names.h"
 #include "system/safe_files.h"
-#include "tests/e2e/two_feed_profile.h"
-#include "tests/engine/engine_fixture.h"
+#include "tests/support/engine_fixture.h"
 #include "tests/support/module_host.h"
+#include "tests/support/two_feed_profile.h"
 #include "tools/orvella-host/disk_full.h"
 
 namespace orvella::test {

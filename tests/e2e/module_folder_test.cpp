@@ -2,7 +2,7 @@
 // settings and a second host: what stays on disk, byte for byte.
 #include <atomic>
 
-#include "tests/e2e/module_sync_fixture.h"
+#include "tests/support/module_sync_fixture.h"
 
 namespace orvella::test {
 namespace {

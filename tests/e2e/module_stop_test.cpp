@@ -6,7 +6,7 @@
 #include "base/text_utf8.h"
 #include "net/http_fetch.h"
 #include "system/thread_name.h"
-#include "tests/engine/engine_fixture.h"
+#include "tests/support/engine_fixture.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_host.h"
 #include "tests/support/stalled_service.h"

@@ -2,7 +2,7 @@
 // image folder fills, stays in step and is cleaned, with nothing lost.
 #include <atomic>
 
-#include "tests/e2e/module_sync_fixture.h"
+#include "tests/support/module_sync_fixture.h"
 
 namespace orvella::test {
 namespace {

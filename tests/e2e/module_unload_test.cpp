@@ -2,7 +2,7 @@
 #include <stdlib.h>
 
 #include "base/text_utf8.h"
-#include "tests/engine/engine_fixture.h"
+#include "tests/support/engine_fixture.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_host.h"
 #include "tests/support/temp_dir.h"

@@ -2,7 +2,7 @@
 // requests, redirects and the request it sends.
 #include "engine/download_image.h"
 
-#include "tests/engine/engine_fixture.h"
+#include "tests/support/engine_fixture.h"
 
 namespace orvella::test {
 namespace {

@@ -1,7 +1,7 @@
 // DownloadNext and RemoveUnusedFiles: one item per call, the end of a batch, the files
 // it deletes and keeps, the temporary and companion names, and what a hostile answer, a
 // planted file or a second worker on the folder can make of them.
-#include "tests/engine/engine_fixture.h"
+#include "tests/support/engine_fixture.h"
 
 namespace orvella::test {
 namespace {

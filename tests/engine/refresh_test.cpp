@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "tests/engine/engine_fixture.h"
+#include "tests/support/engine_fixture.h"
 
 namespace orvella::test {
 namespace {
@@ -129,7 +129,6 @@ TEST_F(RefreshTest, StopEndsTheQueryAsAFailureAndThePassBeforeTheNextFeed) {
   AddFeed(1);
   AddFeed(2);
   std::atomic<int32_t> stop{0};
-  engine.stopFlag = &stop;
   art.SetArtAnswer(1, [this] {
     Reply late(200, art.Catalog(1, {"a.jpg"}));
     late.delay = std::chrono::minutes(10);
@@ -139,14 +138,14 @@ TEST_F(RefreshTest, StopEndsTheQueryAsAFailureAndThePassBeforeTheNextFeed) {
     WaitUntil([&] { return art.server.HeldCount() == 1; });
     stop.store(1);
   });
-  engine.Refresh();
+  engine.Refresh(&stop);
   stopper.join();
   EXPECT_EQ(engine.feeds[0].retries, 1);
   EXPECT_EQ(engine.feeds[0].lastTm, 0u);
   EXPECT_TRUE(engine.queue.empty());
   EXPECT_EQ(art.ArtRequests(2), 0);
   EXPECT_EQ(host.CountLogs(L"Refresh 1:"), 0);
-  engine.Refresh();  // a pass that begins stopped asks nothing
+  engine.Refresh(&stop);  // a pass that begins stopped asks nothing
   EXPECT_EQ(art.ArtRequests(1), 1);
   EXPECT_EQ(engine.feeds[0].retries, 1);
 }

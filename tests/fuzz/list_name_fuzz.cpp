@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "tests/fuzz/list_name_check.h"
+#include "tests/support/list_name_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string problem = orvella::test::CheckListRoad(data, size);

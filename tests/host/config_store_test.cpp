@@ -187,13 +187,13 @@ TEST_F(ConfigStore, ReloadKeepsRunTimeStateOfSurvivingFeeds) {
 }
 
 TEST_F(ConfigStore, LoadSetsTheMinimumAgeValuesAndClearsChanged) {
-  app.minAgeDays = 4;
-  app.minAgeHours = 2;
+  app.settings.minAgeDays = 4;
+  app.settings.minAgeHours = 2;
   app.settingsChanged = 1;
   app.HandleMessage(kMsgLoadSettings, 0, 0);
-  EXPECT_EQ(app.minAgeCheck, 1);
-  EXPECT_EQ(app.minAgeDays, 0);
-  EXPECT_EQ(app.minAgeHours, 0);
+  EXPECT_EQ(app.settings.minAgeCheck, 1);
+  EXPECT_EQ(app.settings.minAgeDays, 0);
+  EXPECT_EQ(app.settings.minAgeHours, 0);
   EXPECT_EQ(app.HandleMessage(kMsgSettingsChanged, 0, 0), 0);
   app.settingsChanged = 1;
   app.HandleMessage(kMsgSaveSettings, 0, 0);

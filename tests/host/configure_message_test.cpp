@@ -10,8 +10,8 @@
 #include "host/orvella_app.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_host.h"
+#include "tests/support/scripted_dialogs.h"
 #include "tests/support/temp_dir.h"
-#include "tests/ui/scripted_dialogs.h"
 
 namespace orvella::test {
 namespace {
@@ -92,16 +92,16 @@ TEST_F(ConfigureMessage, EditsReachSettingsOnlyThroughOk) {
   };
   EXPECT_EQ(Configure({then(kIdCancel), cancelSignIn}), 0);
   EXPECT_EQ(app.HandleMessage(kMsgSettingsChanged, 0, 0), 0);
-  EXPECT_EQ(app.Enabled, 1);
-  EXPECT_EQ(app.tmUpdate, 90);
-  EXPECT_EQ(app.ImgFolder, FromFsPath(folder.path()));
+  EXPECT_EQ(app.settings.Enabled, 1);
+  EXPECT_EQ(app.settings.tmUpdate, 90);
+  EXPECT_EQ(app.settings.ImgFolder, FromFsPath(folder.path()));
   EXPECT_EQ(app.engine.feeds.GetSize(), 1);
   EXPECT_EQ(app.engine.token, L"tok-9");
 
   EXPECT_EQ(Configure({then(kIdOk), cancelSignIn}), 1);
-  EXPECT_EQ(app.Enabled, 0);
-  EXPECT_EQ(app.tmUpdate, 150);
-  EXPECT_EQ(app.ImgFolder, FromFsPath(other.path()));
+  EXPECT_EQ(app.settings.Enabled, 0);
+  EXPECT_EQ(app.settings.tmUpdate, 150);
+  EXPECT_EQ(app.settings.ImgFolder, FromFsPath(other.path()));
   EXPECT_EQ(app.engine.feeds.GetSize(), 2);
   EXPECT_EQ(app.engine.token, L"");
   EXPECT_EQ(app.engine.user, L"");

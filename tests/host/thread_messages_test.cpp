@@ -3,7 +3,7 @@
 
 #include "host/orvella_app.h"
 #include "host/orvella_thread.h"
-#include "tests/engine/engine_fixture.h"
+#include "tests/support/engine_fixture.h"
 
 namespace orvella::test {
 namespace {
@@ -13,8 +13,8 @@ class WorkerMessagesTest : public ::testing::Test {
   WorkerMessagesTest() {
     SetLogCallback(FakeHost::callback());
     app.hostCallback.store(FakeHost::callback());
-    app.ImgFolder = Utf8ToWide(dir.path().string());
-    app.tmUpdate = 1440;
+    app.settings.ImgFolder = Utf8ToWide(dir.path().string());
+    app.settings.tmUpdate = 1440;
     ::setenv("ORVELLA_SERVER_URL", art.Url().c_str(), 1);
     engine.monitors = [] { return std::vector<DisplayRect>{}; };
   }
@@ -31,16 +31,16 @@ class WorkerMessagesTest : public ::testing::Test {
 
 TEST_F(WorkerMessagesTest, StartNeedsEnabledAndFeedsAndHappensOnce) {
   EXPECT_EQ(Send(9), 0);  // disabled, no feeds
-  app.Enabled = 1;
+  app.settings.Enabled = 1;
   EXPECT_EQ(Send(9), 0);  // no feeds
   EXPECT_EQ(app.worker, nullptr);
-  app.Enabled = 0;
+  app.settings.Enabled = 0;
   engine.feeds.Add(COrvellaFeed(1, 5, L""));
   EXPECT_EQ(Send(9), 0);
   EXPECT_EQ(app.worker, nullptr);
   EXPECT_EQ(host.CountLogs(L"COrvellaThread::Start()"), 0);
 
-  app.Enabled = 1;
+  app.settings.Enabled = 1;
   EXPECT_EQ(Send(9), 0);
   ASSERT_NE(app.worker, nullptr);
   COrvellaThread* const first = app.worker.get();

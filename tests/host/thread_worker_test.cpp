@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "host/orvella_thread.h"
-#include "tests/engine/engine_fixture.h"
+#include "tests/support/engine_fixture.h"
 
 namespace orvella::test {
 namespace {

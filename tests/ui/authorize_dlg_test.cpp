@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "resources/string_table.h"
-#include "tests/ui/scripted_dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 
 namespace orvella::test {
 namespace {
@@ -61,7 +61,7 @@ class HeldAuthorizer final : public CAuthorizer {
   int32_t Authorize(COrvellaClient& client, const std::wstring&, const std::wstring&) override {
     thread = std::this_thread::get_id();
     ++calls;
-    while (client.watch.stop == nullptr || client.watch.stop->load() == 0) {
+    while (!client.StopRequested()) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     client.errorText = L"Connection to Orvella server failed with error -1";

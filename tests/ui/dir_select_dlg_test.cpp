@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/scripted_dialogs.h"
 #include "tests/support/temp_dir.h"
-#include "tests/ui/scripted_dialogs.h"
 
 namespace orvella::test {
 namespace {

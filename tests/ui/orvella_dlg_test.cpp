@@ -7,8 +7,8 @@
 #include "base/path_text.h"
 #include "resources/string_table.h"
 #include "system/module_file.h"
+#include "tests/support/scripted_dialogs.h"
 #include "tests/support/temp_dir.h"
-#include "tests/ui/scripted_dialogs.h"
 
 namespace orvella::test {
 namespace {

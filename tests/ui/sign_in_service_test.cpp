@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "resources/string_table.h"
-#include "tests/ui/scripted_dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 #include "tools/orvella-artd/art_service.h"
 #include "ui/authorize_dlg.h"
 

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "engine/download_image.h"
-#include "tests/engine/engine_fixture.h"
+#include "tests/support/engine_fixture.h"
 
 namespace orvella::test {
 namespace {

@@ -5,34 +5,28 @@
 #include <vector>
 
 #include "base/path_text.h"
+#include "engine/image_folder.h"
 #include "engine/list_file_text.h"
-#include "engine/list_journal.h"
-#include "engine/local_names.h"
-#include "model/file_map.h"
-#include "system/safe_files.h"
 #include "tools/orvella-host/folder_probe.h"
 
 namespace orvella::host {
 namespace {
 
-// Reads one of the plug-in's files as the plug-in does: a regular file only, never
-// through a link, and no larger than the plug-in reads. Returns "" when `bytes` holds it or nothing
-// stands there (`found` false), else why it was not read.
-std::string ReadRecordFile(const std::wstring& path, std::string& bytes, bool& found) {
-  found = true;
-  switch (ReadRegularFile(FsPath(path), false, bytes, kMaxFolderRecordBytes)) {
-    case ReadOutcome::kRead:
+// Why the plug-in would not use the list file, "" when it would or there is none.
+std::string ListProblem(ListFileState state) {
+  switch (state) {
+    case ListFileState::kLoaded:
+    case ListFileState::kMissing:
       return "";
-    case ReadOutcome::kTooLarge:
-      return "it is larger than " + std::to_string(kMaxFolderRecordBytes >> 20) + " MiB";
-    case ReadOutcome::kNotRegular:
+    case ListFileState::kUnreadable:
+      return "it cannot be opened";
+    case ListFileState::kNotRegular:
       return "it is not a regular file";
-    case ReadOutcome::kMissing:
-      break;
+    case ListFileState::kTooLarge:
+      return "it is larger than " + std::to_string(kMaxFolderRecordBytes >> 20) + " MiB";
+    case ListFileState::kWrongHeader:
+      return "its first line is not the list's header";
   }
-  // A regular file that cannot be opened (no right to read it) is not a missing one.
-  if (KindOf(FsPath(path)) == EntryKind::kRegular) return "it cannot be opened";
-  found = false;
   return "";
 }
 
@@ -41,22 +35,9 @@ std::string ReadRecordFile(const std::wstring& path, std::string& bytes, bool& f
 FolderRecord ReadFolderRecord(const std::wstring& folder) {
   FolderRecord record;
   CFileMap files;
-  std::string bytes;
-  bool found = false;
-  record.listProblem = ReadRecordFile(JoinFolder(folder, kListFileName), bytes, found);
-  if (record.listProblem.empty() && found && !DecodeListFile(bytes, files)) {
-    record.listProblem = "its first line is not the list's header";
-  }
-  // The journal holds what a crashed run did after its last list write; the plug-in
-  // applies it, to whatever list it could read, at its next start.
-  std::string journal;
-  if (ReadRecordFile(JoinFolder(folder, kJournalFileName), journal, found).empty() && found) {
-    bool cut = false;
-    const std::vector<JournalEntry> entries = DecodeJournal(journal, cut);
-    ApplyJournal(
-        entries, [&folder](const std::wstring& name) { return IsNameTaken(folder, name); }, files);
-    record.journalEntries = entries.size();
-  }
+  const FolderRecordState state = LoadFolderRecord(folder, files);
+  record.listProblem = ListProblem(state.list);
+  record.journalEntries = state.journalEntries;
   for (CFileData& file : files) {
     if (IsNameTaken(folder, file.localName))
       record.files.emplace(file.url, std::move(file.localName));

@@ -1,5 +1,5 @@
 // The scripted dialog platform, views and sign-in.
-#include "tests/ui/scripted_dialogs.h"
+#include "tests/support/scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 

@@ -114,18 +114,10 @@ class ArtService {
 
 /// The engine's owner in tests: settings set directly, the new-files notice handed to
 /// the fake host as operation 9 with 5 and 1, as the application object does.
-class TestEngineOwner final : public CEngineOwner {
+class TestEngineOwner final : public CEngineOwner, public PluginSettings {
  public:
-  WorkerSettings WorkerSettingsLocked() const override {
-    return {ImgFolder, tmUpdate, minAgeCheck, minAgeDays, minAgeHours};
-  }
+  PluginSettings WorkerSettingsLocked() const override { return *this; }
   void NotifyNewFiles() override { FakeHost::callback()(kHostOpNotify, 5, 1); }
-
-  std::wstring ImgFolder;
-  int32_t tmUpdate = 0;
-  int32_t minAgeCheck = 0;
-  int32_t minAgeDays = 0;
-  int32_t minAgeHours = 0;
 };
 
 class EngineTest : public ::testing::Test {

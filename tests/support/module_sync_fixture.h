@@ -8,7 +8,7 @@
 
 #include "base/text_utf8.h"
 #include "system/user_store.h"
-#include "tests/engine/engine_fixture.h"
+#include "tests/support/engine_fixture.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/module_host.h"
 #include "tests/support/temp_dir.h"

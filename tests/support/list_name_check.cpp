@@ -1,6 +1,6 @@
 // The road from an answer's URL to a list line and back, checked for one input: names stay
 // direct children of the image folder, and what the list file holds reads back identically.
-#include "tests/fuzz/list_name_check.h"
+#include "tests/support/list_name_check.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <random>
 
-#include "tests/fuzz/list_name_check.h"
+#include "tests/support/list_name_check.h"
 
 namespace orvella::test {
 namespace {
