@@ -3,7 +3,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "engine/list_journal.h"
 #include "system/folder_lock.h"
@@ -262,6 +264,11 @@ TEST_F(HostProcessTest, SyncDoesNotTakeARunningWorkersJournalForAnInterruptedOne
 // The progress line's total is the feeds the pass asks, from its first line on.
 TEST_F(HostProcessTest, SyncProgressCountsEveryFeedFromTheStart) {
   WriteProfile();
+  // The clock feed answers late: the wallpaper feed's answer is shown before it is asked.
+  art.SetArtAnswer(2, [this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    return Reply(200, art.Catalog(2, {"c.jpg"}));
+  });
   EXPECT_EQ(Run({"sync"}), 0) << host->err();
   EXPECT_NE(host->err().find("sync: 1 of 2 feeds answered"), std::string::npos) << host->err();
   EXPECT_EQ(host->err().find(" of 1 feeds"), std::string::npos) << host->err();

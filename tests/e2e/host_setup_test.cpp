@@ -1,8 +1,12 @@
 // orvella-host set up from a terminal, as a person without a display does it: a fresh
 // HOME, the real program and module, the local art service on loopback.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -59,6 +63,8 @@ class HostSetupTest : public ::testing::Test {
   bool Has(const std::string& text, const std::string& part) const {
     return text.find(part) != std::string::npos;
   }
+  /// The whole set-up, each step checked.
+  void SetUpEverything();
 
   TempDir home;
   TempDir pictures;
@@ -67,7 +73,7 @@ class HostSetupTest : public ::testing::Test {
 };
 
 // Everything a first run needs, from a HOME with nothing in it, without a display.
-TEST_F(HostSetupTest, AWholeSetUpFromAFreshHomeWithoutADisplay) {
+void HostSetupTest::SetUpEverything() {
   EXPECT_EQ(Run({"show"}), 0) << host->err();
   EXPECT_TRUE(Has(host->out(), "account: not signed in")) << host->out();
 
@@ -103,7 +109,16 @@ TEST_F(HostSetupTest, AWholeSetUpFromAFreshHomeWithoutADisplay) {
                            "plug-in is enabled\n"}) {
     EXPECT_TRUE(Has(host->out(), line)) << line << " in\n" << host->out();
   }
+}
 
+TEST_F(HostSetupTest, AWholeSetUpFromAFreshHomeWithoutADisplay) {
+  SetUpEverything();
+}
+
+// The size set for runs without a monitor is what the plug-in asks for: the sync fills
+// the folder.
+TEST_F(HostSetupTest, TheSyncAfterTheSetUpFillsTheFolderWithoutADisplay) {
+  SetUpEverything();
   EXPECT_EQ(Run({"sync"}), 0) << host->err();
   EXPECT_TRUE(Has(host->out(), "sync: 0 present, 5 new, 0 failed, 0 removed\n")) << host->out();
   int pictureFiles = 0;
@@ -309,6 +324,50 @@ TEST_F(HostSetupTest, SignInAsksOnTheTerminalWithoutShowingThePassword) {
   const std::string shown = host->terminal();
   EXPECT_TRUE(Has(shown, "demo@orvella.test\r\n")) << shown;  // the address was echoed
   EXPECT_FALSE(Has(shown.substr(shown.find("Password for")), "demo\r\n")) << shown;
+}
+
+// A small file system of its own, filled up: a full disk (root only).
+class FullDisk {
+ public:
+  explicit FullDisk(const std::filesystem::path& at) : at_(at) {
+    std::filesystem::create_directories(at_);
+    mounted_ = ::geteuid() == 0 && ::mount("tmpfs", at_.c_str(), "tmpfs", 0, "size=64k") == 0;
+    std::ofstream fill(at_ / "filler", std::ios::binary);
+    const std::string block(4096, 'f');
+    while (mounted_ && fill.write(block.data(), block.size())) {
+    }
+  }
+  ~FullDisk() {
+    if (mounted_) ::umount(at_.c_str());
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  std::filesystem::path at_;
+  bool mounted_ = false;
+};
+
+// orvella-host's own writes name a full disk with the system's words: the try whether the
+// image folder takes a file, and the profile's save.
+TEST_F(HostSetupTest, AFullDiskIsNamed) {
+  const FullDisk full(pictures / "full");
+  if (!full.mounted()) GTEST_SKIP() << "mounting a small file system needs root";
+  const std::string space = std::strerror(ENOSPC);
+  std::filesystem::create_directories(ProfilePath().parent_path());
+  std::ofstream(ProfilePath()) << "[OrvellaPlugIn]\nImgFolder=" << (pictures / "full").string()
+                               << "\nnFeeds=1\nFeed0_Type=1\nFeed0_Flg=1\n";
+  EXPECT_EQ(Run({"sync"}), 1);
+  EXPECT_TRUE(Has(host->err(), "cannot write into the image folder " +
+                                   (pictures / "full").string() +
+                                   ": a file cannot be created in it: " + space))
+      << host->err();
+  const auto profile = pictures / "full" / "profile.ini";
+  EXPECT_EQ(Run({"--profile=" + profile.string(), "enable"}), 1);
+  EXPECT_TRUE(Has(host->err(), "the settings were not saved: " + profile.string())) << host->err();
+  EXPECT_TRUE(Has(host->err(), space)) << host->err();
+  EXPECT_FALSE(std::filesystem::exists(profile));
+  // Neither left anything behind.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(pictures / "full"), {}), 1);
 }
 
 }  // namespace
