@@ -42,7 +42,7 @@ target_sources(Orvella PRIVATE
   ${CMAKE_SOURCE_DIR}/host/orvella.def
   ${ORVELLA_RC})
 # Only the .def file's name is exported, nothing of the static runtime; a release module
-# carries no symbol table. The image's own version is the product's major and minor.
-target_link_options(Orvella PRIVATE "LINKER:--exclude-all-symbols" $<$<CONFIG:Release>:-s>
-  "LINKER:--major-image-version,${PROJECT_VERSION_MAJOR}"
-  "LINKER:--minor-image-version,${PROJECT_VERSION_MINOR}")
+# carries no symbol table.
+target_link_options(Orvella PRIVATE "LINKER:--exclude-all-symbols" $<$<CONFIG:Release>:-s>)
+# The image's own version (CMake links it from VERSION): the product's major and minor.
+set_target_properties(Orvella PROPERTIES VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
