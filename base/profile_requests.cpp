@@ -4,13 +4,22 @@
 #include <cwchar>
 
 namespace orvella {
+namespace {
 
-int32_t ReadProfileInt(const ProfileSender& send, const wchar_t* section, const wchar_t* key,
-                       int32_t defaultValue) {
+// A request zero-filled, then given what every request of its kind carries.
+ProfileRequest Request(const wchar_t* section, const wchar_t* key, ProfileKind kind) {
   ProfileRequest request{};
   request.section = section;
   request.key = key;
-  request.kind = kProfileInt;
+  request.kind = kind;
+  return request;
+}
+
+}  // namespace
+
+int32_t ReadProfileInt(const ProfileSender& send, const wchar_t* section, const wchar_t* key,
+                       int32_t defaultValue) {
+  ProfileRequest request = Request(section, key, kProfileInt);
   request.defaultValue = defaultValue;
   send(kHostOpProfileRead, request);
   return static_cast<int32_t>(static_cast<uint32_t>(request.value));
@@ -21,10 +30,7 @@ std::wstring ReadProfileString(const ProfileSender& send, const wchar_t* section
   wchar_t buffer[1024];
   buffer[0] = L'\0';
   buffer[1023] = L'\0';
-  ProfileRequest request{};
-  request.section = section;
-  request.key = key;
-  request.kind = kProfileString;
+  ProfileRequest request = Request(section, key, kProfileString);
   request.value = reinterpret_cast<intptr_t>(buffer);
   request.defaultValue = reinterpret_cast<intptr_t>(defaultValue);
   request.capacity = 1023;
@@ -37,20 +43,14 @@ std::wstring ReadProfileString(const ProfileSender& send, const wchar_t* section
 
 void WriteProfileInt(const ProfileSender& send, const wchar_t* section, const wchar_t* key,
                      int32_t value) {
-  ProfileRequest request{};
-  request.section = section;
-  request.key = key;
-  request.kind = kProfileInt;
+  ProfileRequest request = Request(section, key, kProfileInt);
   request.value = static_cast<intptr_t>(static_cast<uint32_t>(value));
   send(kHostOpProfileWrite, request);
 }
 
 void WriteProfileString(const ProfileSender& send, const wchar_t* section, const wchar_t* key,
                         const std::wstring& value) {
-  ProfileRequest request{};
-  request.section = section;
-  request.key = key;
-  request.kind = kProfileString;
+  ProfileRequest request = Request(section, key, kProfileString);
   request.value = reinterpret_cast<intptr_t>(value.c_str());
   send(kHostOpProfileWrite, request);
 }
