@@ -83,8 +83,8 @@ void HostSetupTest::SetUpEverything() {
   EXPECT_EQ(Run({"set", "interval", "1:30"}), 0) << host->err();
   EXPECT_EQ(host->out(), "update interval 90 minutes (" + profile + ")\n");
   EXPECT_FALSE(Has(host->err(), kShortIntervalWarning)) << host->err();
-  EXPECT_EQ(Run({"set", "wallpapers", "3", "sky"}), 0) << host->err();
-  EXPECT_EQ(host->out(), "wallpapers: up to 3, tags \"sky\" (" + profile + ")\n");
+  EXPECT_EQ(Run({"set", "wallpapers", "3", "night"}), 0) << host->err();
+  EXPECT_EQ(host->out(), "wallpapers: up to 3, tags \"night\" (" + profile + ")\n");
   EXPECT_EQ(Run({"set", "clocks", "2"}), 0) << host->err();
   EXPECT_EQ(Run({"set", "size", "320x200"}), 0) << host->err();
   EXPECT_EQ(host->out(), "picture size without a monitor 320x200\n");
@@ -100,8 +100,8 @@ void HostSetupTest::SetUpEverything() {
   for (const std::string& line : std::vector<std::string>{
            "[OrvellaPlugIn]\n", "Enabled=1\n", "tmUpdate=90\n",
            "ImgFolder=" + pictures.path().string() + "\n", "nFeeds=2\n", "Feed0_Type=1\n",
-           "Feed0_Tags=sky\n", "Feed0_Flg=1\n", "Feed0_MaxP=3\n", "Feed1_Type=2\n", "Feed1_Tags=\n",
-           "Feed1_Flg=1\n", "Feed1_MaxP=2\n"}) {
+           "Feed0_Tags=night\n", "Feed0_Flg=1\n", "Feed0_MaxP=3\n", "Feed1_Type=2\n",
+           "Feed1_Tags=\n", "Feed1_Flg=1\n", "Feed1_MaxP=2\n"}) {
     EXPECT_TRUE(Has(written, line)) << line << " in\n" << written;
   }
   EXPECT_EQ(Run({"show"}), 0) << host->err();
