@@ -10,14 +10,29 @@ if(WIN32)
   return()
 endif()
 
-install(TARGETS Orvella LIBRARY DESTINATION ${ORVELLA_INSTALL_PLUGINDIR})
-install(TARGETS orvella-host orvella-artd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Two components, one Debian package each: "orvella", what a user installs (the module and
+# its help, orvella-host with its manual page and completion, the sync timer and the
+# user's README), and "artd", the local art service that tests and demos run.
+include(cmake/PackagedDocs.cmake)
+install(TARGETS Orvella LIBRARY DESTINATION ${ORVELLA_INSTALL_PLUGINDIR} COMPONENT orvella)
+install(TARGETS orvella-host RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT orvella)
+install(TARGETS orvella-artd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT artd)
 # The Help button opens help/index.html beside the module.
-install(FILES ${ORVELLA_HELP_PAGES} DESTINATION ${ORVELLA_INSTALL_PLUGINDIR}/help)
-install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE
-        DESTINATION ${CMAKE_INSTALL_DOCDIR})
-# Debian looks for the licence under this name.
-install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+install(FILES ${ORVELLA_HELP_PAGES} DESTINATION ${ORVELLA_INSTALL_PLUGINDIR}/help
+        COMPONENT orvella)
+install(FILES ${ORVELLA_DOCS_DIR}/orvella-host.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+        COMPONENT orvella)
+install(FILES ${ORVELLA_DOCS_DIR}/orvella-artd.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+        COMPONENT artd)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/bash-completion/orvella-host
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT orvella)
+# Each package's documentation folder: the licence as Debian's copyright file, the
+# changelog, and for the user's package the README for users.
+install(FILES ${ORVELLA_DOCS_DIR}/README.gz ${CMAKE_SOURCE_DIR}/packaging/copyright
+              ${ORVELLA_DOCS_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT orvella)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${ORVELLA_DOCS_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/orvella-artd COMPONENT artd)
 # The help is also found with the other documentation: a link, so that a system that
 # leaves out share/doc keeps a working Help button.
 file(RELATIVE_PATH _help_from_doc "/prefix/${CMAKE_INSTALL_DOCDIR}"
@@ -27,8 +42,8 @@ install(CODE "
   file(MAKE_DIRECTORY \"\${_doc}\")
   file(REMOVE \"\${_doc}/help\")
   file(CREATE_LINK \"${_help_from_doc}\" \"\${_doc}/help\" SYMBOLIC)
-  message(STATUS \"Installing: \${_doc}/help -> ${_help_from_doc}\")")
+  message(STATUS \"Installing: \${_doc}/help -> ${_help_from_doc}\")" COMPONENT orvella)
 # A systemd user unit and timer: `systemctl --user enable --now orvella-sync.timer`.
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/orvella-sync.service
               ${CMAKE_SOURCE_DIR}/packaging/orvella-sync.timer
-        DESTINATION lib/systemd/user)
+        DESTINATION lib/systemd/user COMPONENT orvella)

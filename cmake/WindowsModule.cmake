@@ -44,3 +44,5 @@ target_sources(Orvella PRIVATE
 # Only the .def file's name is exported, nothing of the static runtime; a release module
 # carries no symbol table.
 target_link_options(Orvella PRIVATE "LINKER:--exclude-all-symbols" $<$<CONFIG:Release>:-s>)
+# The image's own version (CMake links it from VERSION): the product's major and minor.
+set_target_properties(Orvella PROPERTIES VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})

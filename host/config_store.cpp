@@ -85,10 +85,14 @@ void WriteStoredConfig(CHostProfile& profile, int32_t hostFlavour, const StoredC
   const auto [tokenName, userName] = AccountValueNames(hostFlavour);
   WriteAccountValue(tokenName, stored.token);
   WriteAccountValue(userName, stored.user);
-  profile.WriteHostInt(kProfileSection, L"nFeeds", static_cast<int32_t>(stored.feeds.size()));
-  for (std::size_t i = 0; i < stored.feeds.size(); ++i) {
+  WriteStoredFeeds(profile, stored.feeds);
+}
+
+void WriteStoredFeeds(CHostProfile& profile, const std::vector<StoredFeed>& feeds) {
+  profile.WriteHostInt(kProfileSection, L"nFeeds", static_cast<int32_t>(feeds.size()));
+  for (std::size_t i = 0; i < feeds.size(); ++i) {
     const auto index = static_cast<int32_t>(i);
-    const StoredFeed& feed = stored.feeds[i];
+    const StoredFeed& feed = feeds[i];
     profile.WriteHostInt(kProfileSection, FeedKey(L"Type", index).c_str(), feed.Type);
     profile.WriteHostString(kProfileSection, FeedKey(L"Tags", index).c_str(), feed.Tags);
     profile.WriteHostInt(kProfileSection, FeedKey(L"Flg", index).c_str(), feed.Flg);

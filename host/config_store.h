@@ -41,6 +41,10 @@ void ApplyStoredConfig(const StoredConfig& stored, COrvellaConfig& config);
 /// Returns the part of `config` that is stored.
 StoredConfig SnapshotConfig(const COrvellaConfig& config);
 
+/// Writes the feeds to the host profile: "nFeeds", then the four keys of each position.
+/// Host's thread, engine lock not held.
+void WriteStoredFeeds(CHostProfile& profile, const std::vector<StoredFeed>& feeds);
+
 /// Writes the account to the user store and the feeds to the host profile. A value the
 /// user store cannot write is logged with its name and the system's reason, and the save
 /// goes on. Host's thread, engine lock not held.

@@ -32,55 +32,30 @@ void COrvellaApp::CallHost(uint32_t op, uintptr_t a, uintptr_t b) {
   if (const HostCallback callback = hostCallback.load()) callback(op, a, b);
 }
 
+ProfileSender COrvellaApp::ProfileToHost() {
+  return [this](HostOp op, ProfileRequest& request) {
+    CallHost(op, reinterpret_cast<uintptr_t>(&request), 0);
+  };
+}
+
 int32_t COrvellaApp::ReadHostInt(const wchar_t* section, const wchar_t* key, int32_t defaultValue) {
   if (hostCallback.load() == nullptr) return defaultValue;
-  ProfileRequest request{};
-  request.section = section;
-  request.key = key;
-  request.kind = kProfileInt;
-  request.defaultValue = defaultValue;
-  CallHost(kHostOpProfileRead, reinterpret_cast<uintptr_t>(&request), 0);
-  return static_cast<int32_t>(static_cast<uint32_t>(request.value));
+  return ReadProfileInt(ProfileToHost(), section, key, defaultValue);
 }
 
 std::wstring COrvellaApp::ReadHostString(const wchar_t* section, const wchar_t* key,
                                          const wchar_t* defaultValue) {
   if (hostCallback.load() == nullptr) return defaultValue;
-  wchar_t buffer[1024];
-  buffer[0] = L'\0';
-  buffer[1023] = L'\0';
-  ProfileRequest request{};
-  request.section = section;
-  request.key = key;
-  request.kind = kProfileString;
-  request.value = reinterpret_cast<intptr_t>(buffer);
-  request.defaultValue = reinterpret_cast<intptr_t>(defaultValue);
-  request.capacity = 1023;
-  CallHost(kHostOpProfileRead, reinterpret_cast<uintptr_t>(&request), 0);
-  const auto* text = reinterpret_cast<const wchar_t*>(request.value);
-  if (text == nullptr) return {};
-  // No more than the capacity, wherever the host left the text: a host that wrote no
-  // terminator must not make the plug-in read on through its memory.
-  return std::wstring(text, wcsnlen(text, 1023));
+  return ReadProfileString(ProfileToHost(), section, key, defaultValue);
 }
 
 void COrvellaApp::WriteHostInt(const wchar_t* section, const wchar_t* key, int32_t value) {
-  ProfileRequest request{};
-  request.section = section;
-  request.key = key;
-  request.kind = kProfileInt;
-  request.value = static_cast<intptr_t>(static_cast<uint32_t>(value));
-  CallHost(kHostOpProfileWrite, reinterpret_cast<uintptr_t>(&request), 0);
+  WriteProfileInt(ProfileToHost(), section, key, value);
 }
 
 void COrvellaApp::WriteHostString(const wchar_t* section, const wchar_t* key,
                                   const std::wstring& value) {
-  ProfileRequest request{};
-  request.section = section;
-  request.key = key;
-  request.kind = kProfileString;
-  request.value = reinterpret_cast<intptr_t>(value.c_str());
-  CallHost(kHostOpProfileWrite, reinterpret_cast<uintptr_t>(&request), 0);
+  WriteProfileString(ProfileToHost(), section, key, value);
 }
 
 intptr_t COrvellaApp::LoadSettings() {

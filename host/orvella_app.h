@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/host_callback.h"
+#include "base/profile_requests.h"
 #include "engine/orvella_engine.h"
 #include "host/host_profile.h"
 #include "model/plugin_settings.h"
@@ -69,6 +70,8 @@ class COrvellaApp final : public CEngineOwner, public CHostProfile {
 
   /// Calls the host callback, if one is registered. Any thread.
   void CallHost(uint32_t op, uintptr_t a, uintptr_t b);
+  /// Profile requests sent through CallHost. Any thread.
+  ProfileSender ProfileToHost();
 
   /// Enabled, tmUpdate, ImgFolder and the minimum-age rule; written under the engine lock
   /// (the worker reads them), read without it on the host's thread.

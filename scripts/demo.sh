@@ -3,8 +3,8 @@
 #
 # Installs what is missing, builds the module, the reference host and the local art
 # service if needed, starts the service on a loopback port with its demo account and
-# catalog, signs in, prepares a host profile with a wallpaper feed and a clock feed, runs
-# one sync pass into the image folder and shows what the folder holds.
+# catalog, signs in and sets up a wallpaper feed and a clock feed with orvella-host,
+# runs one sync pass into the image folder and shows what the folder holds.
 #
 # Run it again and nothing is downloaded; run it with a changed catalog and the files
 # that left the catalog are deleted:
@@ -102,10 +102,17 @@ done
 say() { printf '\n== %s\n' "$*"; }
 
 say "dependencies"
-"$root/scripts/install-deps.sh" demo
+build="${ORVELLA_BUILD_DIR:-$root/build}"
+mkdir -p "$build"
+# apt's own lines (hundreds on a fresh machine) go to a log; only a failure shows them.
+echo "installing what the demo needs (apt's output in $build/demo-deps.log)"
+if ! "$root/scripts/install-deps.sh" demo > "$build/demo-deps.log" 2>&1; then
+  tail -n 40 "$build/demo-deps.log" >&2
+  echo "demo.sh: the packages could not be installed" >&2
+  exit 1
+fi
 
 say "build"
-build="${ORVELLA_BUILD_DIR:-$root/build}"
 echo "building the module, orvella-host and orvella-artd in $build (the first time takes a while)"
 if ! output="$(ORVELLA_TARGETS="Orvella orvella-host orvella-artd" "$root/scripts/build.sh" "$build" 2>&1)"; then
   printf '%s\n' "$output" | tail -n 40 >&2
@@ -175,43 +182,26 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "virtual screen $size on $DISPLAY"
 fi
 
-say "sign-in"
-email="demo@orvella.test"
-password="demo"
-client="Qm3rTz8LkVb2NwYp5HsXc7Ja"
-digest="$(printf '%s' "$password" | md5sum | cut -c1-32 | tr 'a-f' 'A-F')"
-answer="$(curl -fsS "$service_url/api/v3/user/?client=$client&email=$email&password_md5=$digest")"
-token="$(printf '%s' "$answer" | sed -n 's/.*"user_token" *: *"\([^"]*\)".*/\1/p')"
-user="$(printf '%s' "$answer" | sed -n 's/.*"user_name" *: *"\([^"]*\)".*/\1/p')"
-[ -n "$token" ] || { echo "demo.sh: sign-in refused: $answer" >&2; exit 1; }
-account="$state/config/Halvenworks/OrvellaPlugin"
-(umask 077 && mkdir -p "$account" && printf '%s' "$token" > "$account/TokenRVT" &&
-  printf '%s' "$user" > "$account/UserRVT")
-echo "signed in as $user"
+# The host's commands below keep the profile and the account in the demo's own places.
+export XDG_CONFIG_HOME="$state/config" ORVELLA_SERVER_URL="$service_url"
+export ORVELLA_HOST_PROFILE="$state/profile.ini"
 
-profile="$state/profile.ini"
-cat > "$profile" <<EOF
-[OrvellaPlugIn]
-Enabled=1
-tmUpdate=1440
-ImgFolder=$folder
-nFeeds=2
-Feed0_Type=1
-Feed0_Tags=
-Feed0_Flg=1
-Feed0_MaxP=$wallpapers
-Feed1_Type=2
-Feed1_Tags=
-Feed1_Flg=1
-Feed1_MaxP=$clocks
-EOF
+say "sign-in"
+printf '%s\n' demo | "$host" --password-stdin sign-in demo@orvella.test ||
+  { echo "demo.sh: the sign-in failed" >&2; exit 1; }
+
+say "settings"
+"$host" set folder "$folder"
+"$host" set interval 1440
+"$host" set wallpapers "$wallpapers"
+"$host" set clocks "$clocks"
+"$host" enable
 
 say "sync into $folder"
 level=()
 ((verbose)) && level=(--verbose)
 status=0
-XDG_CONFIG_HOME="$state/config" ORVELLA_SERVER_URL="$service_url" ORVELLA_HOST_PROFILE="$profile" \
-  "$host" --profile "$profile" "${level[@]}" sync || status=$?
+"$host" "${level[@]}" sync || status=$?
 
 say "the folder"
 list="$folder/rvt_orv_files.lst"

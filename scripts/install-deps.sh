@@ -18,6 +18,9 @@ package=(
   # The Windows module: mingw-w64 (posix threads) and chmcmd for the HTML help file (JsonCpp
   # and cpp-httplib come from their Debian source packages, fetched below).
   g++-mingw-w64-x86-64-posix mingw-w64-tools fp-utils
+  # The Debian package's checks: lintian, hardening-check (devscripts), and the manual
+  # pages formatted as man shows them.
+  lintian devscripts man-db groff-base bash-completion
 )
 all=(
   "${package[@]}" git time libpng-dev

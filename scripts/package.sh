@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # package.sh [DIR]: builds the installable packages into DIR (default build-package/):
-#   orvella_VERSION_amd64.deb           the Linux build: module, orvella-host, orvella-artd,
-#                                       help, systemd user timer (install with
+#   orvella_VERSION_amd64.deb           the Linux build: module, orvella-host, help, manual
+#                                       page, completion, systemd user timer (install with
 #                                       apt-get install ./orvella_VERSION_amd64.deb)
+#   orvella-artd_VERSION_amd64.deb      the local art service, for tests and demos
 #   Orvella-VERSION-windows-x64.zip     the Windows module, Orvella.chm and an install text
-# Release builds without tests or benchmarks, in DIR/linux and DIR/windows.
+# Release builds without tests or benchmarks, in DIR/linux and DIR/windows; the Linux one
+# with Debian's hardening flags (cmake/Hardening.cmake).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build-package}"

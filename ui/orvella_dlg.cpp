@@ -1,8 +1,6 @@
 // The settings dialog's model: its fields, validation and sign-in flow.
 #include "ui/orvella_dlg.h"
 
-#include <algorithm>
-
 #include "base/path_text.h"
 #include "base/text_format.h"
 #include "resources/string_table.h"
@@ -67,26 +65,7 @@ void COrvellaDlg::OnCommand(int id) {
 }
 
 void COrvellaDlg::LoadStep() {
-  bool wallpapers = false;
-  bool clocks = false;
-  int32_t wallpapersMax = 20;
-  int32_t clocksMax = 20;
-  std::wstring wallpapersTags;
-  std::wstring clocksTags;
-  // Later feeds of a type win over earlier ones.
-  const int32_t shown = std::min(feeds.GetSize(), kFeedsShown);
-  for (int32_t i = 0; i < shown; ++i) {
-    const COrvellaFeed& feed = feeds[i];
-    if (feed.Type == kFeedTypeWallpapers) {
-      wallpapers = true;
-      wallpapersMax = feed.MaxP;
-      wallpapersTags = feed.Tags;
-    } else if (feed.Type == kFeedTypeClocks) {
-      clocks = true;
-      clocksMax = feed.MaxP;
-      clocksTags = feed.Tags;
-    }
-  }
+  const MediaChoices choices = ShownMediaChoices(feeds);
   const int32_t hours = tmUpdate / 60;  // truncating: a negative interval gives negative parts
   const int32_t minutes = tmUpdate % 60;
   if (Enabled < 0 || Enabled > 2) Enabled = 0;
@@ -96,12 +75,12 @@ void COrvellaDlg::LoadStep() {
   v.SetItemText(kIdcFolder, ImgFolder);
   v.SetItemText(kIdcMinutes, std::to_wstring(minutes));
   v.SetItemText(kIdcHours, std::to_wstring(hours));
-  v.SetChecked(kIdcWallpapers, wallpapers);
-  v.SetChecked(kIdcClocks, clocks);
-  v.SetItemText(kIdcWallpapersMax, std::to_wstring(wallpapersMax));
-  v.SetItemText(kIdcClocksMax, std::to_wstring(clocksMax));
-  v.SetItemText(kIdcWallpapersTags, wallpapersTags);
-  v.SetItemText(kIdcClocksTags, clocksTags);
+  v.SetChecked(kIdcWallpapers, choices.wallpapers.selected);
+  v.SetChecked(kIdcClocks, choices.clocks.selected);
+  v.SetItemText(kIdcWallpapersMax, std::to_wstring(choices.wallpapers.maxFiles));
+  v.SetItemText(kIdcClocksMax, std::to_wstring(choices.clocks.maxFiles));
+  v.SetItemText(kIdcWallpapersTags, choices.wallpapers.tags);
+  v.SetItemText(kIdcClocksTags, choices.clocks.tags);
 }
 
 void COrvellaDlg::Fail(int id, const std::wstring& text, MessageIcon icon) {
@@ -119,10 +98,11 @@ bool COrvellaDlg::ReadInteger(int id, int32_t& value) {
   return true;
 }
 
-bool COrvellaDlg::ReadBoundedInteger(int id, int32_t low, int32_t high, int32_t& value) {
+bool COrvellaDlg::ReadFilesMax(int id, int32_t& value) {
   if (!ReadInteger(id, value)) return false;
-  if (value >= low && value <= high) return true;
-  Fail(id, FormatRangePrompt(low, high), MessageIcon::kExclamation);
+  const std::wstring refusal = FilesMaxRefusal(value);
+  if (refusal.empty()) return true;
+  Fail(id, refusal, MessageIcon::kExclamation);
   return false;
 }
 
@@ -135,24 +115,22 @@ bool COrvellaDlg::SaveStep() {
   int32_t hours = 0;
   if (!ReadInteger(kIdcMinutes, minutes) || !ReadInteger(kIdcHours, hours)) return false;
 
-  const bool wallpapers = v.IsChecked(kIdcWallpapers);
-  const bool clocks = v.IsChecked(kIdcClocks);
+  MediaChoices choices;
+  choices.wallpapers.selected = v.IsChecked(kIdcWallpapers);
+  choices.clocks.selected = v.IsChecked(kIdcClocks);
   // Both maxima are checked even when their type is not selected.
-  int32_t wallpapersMax = 0;
-  int32_t clocksMax = 0;
-  if (!ReadBoundedInteger(kIdcWallpapersMax, kMinFilesPerFeed, kMaxFilesPerFeed, wallpapersMax) ||
-      !ReadBoundedInteger(kIdcClocksMax, kMinFilesPerFeed, kMaxFilesPerFeed, clocksMax)) {
+  if (!ReadFilesMax(kIdcWallpapersMax, choices.wallpapers.maxFiles) ||
+      !ReadFilesMax(kIdcClocksMax, choices.clocks.maxFiles)) {
     return false;
   }
-  const std::wstring wallpapersTags = v.GetItemText(kIdcWallpapersTags);
-  const std::wstring clocksTags = v.GetItemText(kIdcClocksTags);
+  choices.wallpapers.tags = v.GetItemText(kIdcWallpapersTags);
+  choices.clocks.tags = v.GetItemText(kIdcClocksTags);
 
   // Hours and minutes are free integers; only their sum is bounded. It is formed in 64
   // bits, so no pair of entries can wrap around into the accepted range.
   const int64_t interval = int64_t{hours} * 60 + minutes;
-  if (interval < kMinUpdateMinutes || interval > kMaxUpdateMinutes) {
-    Fail(hours != 0 ? kIdcHours : kIdcMinutes,
-         FormatRangePrompt(kMinUpdateMinutes, kMaxUpdateMinutes), MessageIcon::kExclamation);
+  if (const std::wstring refusal = IntervalRefusal(interval); !refusal.empty()) {
+    Fail(hours != 0 ? kIdcHours : kIdcMinutes, refusal, MessageIcon::kExclamation);
     return false;
   }
   tmUpdate = static_cast<int32_t>(interval);
@@ -163,21 +141,13 @@ bool COrvellaDlg::SaveStep() {
     v.FocusAndSelectAll(kIdcClocksTags);
     return false;
   }
-  // The folder is checked even while the plug-in is disabled; the dialog never creates it.
-  if (ImgFolder.empty()) {
-    Fail(kIdcFolder, LoadStringById(kIdsFolderEmpty), MessageIcon::kNone);
+  // The folder is checked even while the plug-in is disabled.
+  if (const std::wstring refusal = FolderRefusal(ImgFolder); !refusal.empty()) {
+    Fail(kIdcFolder, refusal, MessageIcon::kNone);
     return false;
   }
-  if (!PathExists(ImgFolder)) {
-    Fail(kIdcFolder, LoadStringById(kIdsFolderMissing), MessageIcon::kNone);
-    return false;
-  }
-
-  // Every OK replaces the feeds: other types, feeds past the first five and the old
-  // feeds' flags, items and query times are not carried over.
-  feeds.RemoveAll();
-  if (wallpapers) feeds.Add(COrvellaFeed(kFeedTypeWallpapers, wallpapersMax, wallpapersTags));
-  if (clocks) feeds.Add(COrvellaFeed(kFeedTypeClocks, clocksMax, clocksTags));
+  // Every OK replaces the feeds.
+  RebuildFeeds(choices, feeds);
   return true;
 }
 

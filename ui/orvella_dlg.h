@@ -10,19 +10,9 @@
 #include "ui/authorizer.h"
 #include "ui/dialog_model.h"
 #include "ui/dialog_platform.h"
+#include "ui/settings_rules.h"
 
 namespace orvella {
-
-/// Bounds of the two "Max N. of files" fields.
-inline constexpr int32_t kMinFilesPerFeed = 1;
-inline constexpr int32_t kMaxFilesPerFeed = 999999;
-/// Bounds of the update interval, hours x 60 + minutes, in minutes.
-inline constexpr int32_t kMinUpdateMinutes = 0;
-inline constexpr int32_t kMaxUpdateMinutes = 9999999;
-/// Intervals below this many minutes are confirmed with the short-interval warning.
-inline constexpr int32_t kShortUpdateMinutes = 60;
-/// The load step shows at most this many leading feeds.
-inline constexpr int32_t kFeedsShown = 5;
 
 /// Returns the status line for an account: string 29 with the user name when `token`
 /// is not empty, else string 28 (whatever the user name). Any thread.
@@ -66,8 +56,8 @@ class COrvellaDlg : public CDialogModel, public COrvellaConfig, public PluginSet
   void SetStatusLine(const std::wstring& accountToken, const std::wstring& accountUser);
   /// Reads field `id` as an integer; on failure shows "Enter an integer." and selects it.
   bool ReadInteger(int id, int32_t& value);
-  /// Reads field `id` and checks it against [low, high]; on failure shows the message.
-  bool ReadBoundedInteger(int id, int32_t low, int32_t high, int32_t& value);
+  /// Reads a maximum from field `id` and checks its bounds; on failure shows the message.
+  bool ReadFilesMax(int id, int32_t& value);
   void Fail(int id, const std::wstring& text, MessageIcon icon);
 
   CDialogPlatform& platform_;

@@ -3,8 +3,12 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
+#include "engine/list_journal.h"
+#include "system/folder_lock.h"
 #include "tests/support/child_process.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/stalled_service.h"
@@ -238,6 +242,57 @@ TEST_F(HostProcessTest, SyncEndsWhenAnotherWorkerHoldsTheFolder) {
   EXPECT_EQ(host->out(), "sync: 3 present, 0 new, 0 failed, 0 removed\n");
 }
 
+// The journal beside the list belongs to the worker that holds the folder: a sync that
+// finds the folder held says so, not that an interrupted run left it.
+TEST_F(HostProcessTest, SyncDoesNotTakeARunningWorkersJournalForAnInterruptedOne) {
+  WriteProfile();
+  FolderHandle handle;
+  std::wstring reason;
+  ASSERT_TRUE(handle.Open(folder.path(), reason));
+  FolderLock held;
+  ASSERT_EQ(held.TryAcquire(handle, L"rvt_orv_files.lst.lock", reason), FolderLock::Outcome::kLocked);
+  std::string journal;
+  ASSERT_TRUE(EncodeJournalEntry({JournalKind::kStarted, L"http://h/a.jpg", L"a.jpg"}, journal));
+  folder.Write("rvt_orv_files.lst.jnl", journal);
+  EXPECT_EQ(Run({"sync"}), 1);
+  EXPECT_EQ(host->out(), "");
+  EXPECT_NE(host->err().find("is in use by another worker"), std::string::npos) << host->err();
+  EXPECT_EQ(host->err().find("interrupted run"), std::string::npos) << host->err();
+  EXPECT_EQ(art.ArtRequests(1), 0);
+  held.Release();
+  EXPECT_EQ(Run({"-q", "sync"}), 0) << host->err();
+  EXPECT_EQ(host->out(), "sync: 0 present, 3 new, 0 failed, 0 removed\n");
+}
+
+// The progress line's total is the feeds the pass asks, from its first line on.
+TEST_F(HostProcessTest, SyncProgressCountsEveryFeedFromTheStart) {
+  WriteProfile();
+  // The clock feed answers late: the wallpaper feed's answer is shown before it is asked.
+  art.SetArtAnswer(2, [this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    return Reply(200, art.Catalog(2, {"c.jpg"}));
+  });
+  EXPECT_EQ(Run({"sync"}), 0) << host->err();
+  EXPECT_NE(host->err().find("sync: 1 of 2 feeds answered"), std::string::npos) << host->err();
+  EXPECT_EQ(host->err().find(" of 1 feeds"), std::string::npos) << host->err();
+}
+
+// A service that stops answering is named with what the sync waits for.
+TEST_F(HostProcessTest, SyncSaysWhatAStalledServiceHoldsItFor) {
+  WriteProfile();
+  StalledService stalled(StallPoint::kBody, "/api/v3/art/");
+  ChildProcess::Options options;
+  options.env["ORVELLA_SERVER_URL"] = stalled.BaseUrl();
+  host = Start({"sync"}, options);
+  ASSERT_TRUE(
+      host->WaitForErr("sync: waiting for a feed query to " + stalled.BaseUrl() + "/api/v3/art/?"))
+      << host->err();
+  EXPECT_NE(host->err().find("s without an answer; Ctrl-C stops)"), std::string::npos)
+      << host->err();
+  host->Signal(SIGINT);
+  EXPECT_EQ(host->Wait(), 130) << host->err();
+}
+
 TEST_F(HostProcessTest, OptionsFollowTheGnuConventions) {
   WriteProfile();
   EXPECT_EQ(Run({"--version"}), 0);
@@ -245,7 +300,12 @@ TEST_F(HostProcessTest, OptionsFollowTheGnuConventions) {
   EXPECT_EQ(Run({"-V"}), 0);
   EXPECT_EQ(host->out(), std::string("orvella-host ") + ORVELLA_VERSION_TEXT + "\n");
   EXPECT_EQ(Run({"--help"}), 0);
-  EXPECT_NE(host->out().find("Usage: orvella-host [OPTION]... COMMAND"), std::string::npos);
+  const std::string help = host->out();
+  EXPECT_NE(help.find("Usage: orvella-host [OPTION]... COMMAND"), std::string::npos);
+  EXPECT_NE(help.find("see orvella-host(1)"), std::string::npos);
+  for (std::size_t at = 0, end; (end = help.find('\n', at)) != std::string::npos; at = end + 1) {
+    EXPECT_LE(end - at, 80u) << help.substr(at, end - at);
+  }
   EXPECT_EQ(Run({"--profile=" + (home / "other.ini").string(), "show"}), 0);
   EXPECT_NE(host->out().find("other.ini (not there yet: the defaults)"), std::string::npos)
       << host->out();

@@ -10,6 +10,7 @@
 #include "tests/support/engine_fixture.h"
 #include "tests/support/module_host.h"
 #include "tests/support/two_feed_profile.h"
+#include "tools/orvella-host/disk_full.h"
 
 namespace orvella::test {
 namespace {
@@ -107,6 +108,25 @@ TEST_F(HostSyncTest, CountsStartFromTheRecordThePlugInLoads) {
   }
 }
 
+// An image offered twice, in one answer or by two feeds, is one image: it is stored once
+// and counted once, and a missing one offered twice is one failure.
+TEST_F(HostSyncTest, EachOfferedUrlIsCountedOnce) {
+  art.SetCatalog(1, {"a.jpg", "b.jpg", "a.jpg"});
+  art.SetCatalog(2, {"c.jpg", "a.jpg"});
+  EXPECT_EQ(Sync(), 0);
+  EXPECT_EQ(output, "sync: 0 present, 3 new, 0 failed, 0 removed\n");
+  EXPECT_EQ(art.ImageRequests("a.jpg"), 1);
+  art.SetCatalog(1, {"a.jpg", "gone.jpg", "gone.jpg", "b.jpg"});
+  art.SetCatalog(2, {"gone.jpg", "c.jpg"});
+  EXPECT_EQ(Sync(), 1);
+  EXPECT_EQ(output, "sync: 3 present, 0 new, 1 failed, 0 removed\n");
+  // Two URLs with one file name: the second cannot be stored, and counts.
+  art.SetCatalog(2, {"c.jpg", "../other/c.jpg"});
+  art.SetCatalog(1, {"a.jpg", "b.jpg"});
+  EXPECT_EQ(Sync(), 1);
+  EXPECT_EQ(output, "sync: 3 present, 0 new, 1 failed, 0 removed\n");
+}
+
 TEST_F(HostSyncTest, FailsWhenNothingCouldBeQueried) {
   ::setenv("ORVELLA_SERVER_URL", "http://127.0.0.1:1", 1);
   EXPECT_EQ(Sync(), 1);
@@ -137,6 +157,9 @@ TEST(SyncProgress, FollowsTheQueriesAndNamesTheCauseOfFailures) {
   EXPECT_EQ(progress.feedsAsked(), 4);
   EXPECT_EQ(progress.feedsAnswered(), 1);
   EXPECT_EQ(progress.offered(), 3);
+  // The total is the feeds to ask, known before they are asked.
+  progress.SetFeedTotal(5);
+  EXPECT_EQ(progress.Describe(), "1 of 5 feeds answered (3 items), 1 downloads begun");
   const std::vector<host::FeedFailure> failures = progress.failures();
   ASSERT_EQ(failures.size(), 3u);
   EXPECT_EQ(failures[1].status, 401);
@@ -151,6 +174,47 @@ TEST(SyncProgress, FollowsTheQueriesAndNamesTheCauseOfFailures) {
   // Another status is named as it is, with the address.
   EXPECT_EQ(host::FailureHints({{L"http://h/?wall_width=8&wall_height=6", 500, false}}, "u"),
             std::vector<std::string>{"the art service at u answered HTTP 500"});
+}
+
+// What the worker tried for each item, told by its lines between two refresh passes:
+// each URL once, a refusal by its line, the batch's own lines no item's; and a full disk
+// named when a line carries the system's reason.
+TEST(SyncProgress, CountsEachTriedUrlOnceAndNamesAFullDisk) {
+  host::SyncProgress progress;
+  ASSERT_FALSE(host::DiskFullReasons().empty());
+  const std::wstring full = host::DiskFullReasons().front();  // as the system words it
+  for (const std::wstring& line :
+       std::vector<std::wstring>{L"COrvellaThread::Start()",
+                                 L"Refresh 0: lastTm=0, retries=0",
+                                 L"DownloadImage(), http://h/a.jpg -> /f/a.__t",
+                                 L"Refresh 0: lastTm=1, retries=0",
+                                 L"DownloadImage(), http://h/x.jpg -> /f/x.__t",
+                                 L"DownloadImage(), HTTP Error 404, url=x",
+                                 L"Refresh 0: lastTm=1, retries=0",
+                                 L"DownloadImage(), http://h/x.jpg -> /f/x.__t",
+                                 L"DownloadImage(), HTTP Error 404, url=x",
+                                 L"Refresh 0: lastTm=1, retries=0",
+                                 L"File already exits: /f/u.jpg",
+                                 L"Refresh 0: lastTm=1, retries=0",
+                                 L"File already exits: /f/u.jpg",
+                                 L"Refresh 0: lastTm=1, retries=0",
+                                 L"Refresh 0: lastTm=1, retries=0",
+                                 L"DownloadImage(), http://h/y.jpg -> /f/y.__t",
+                                 L"DownloadImage(), can't write file /f/y.__t: " + full,
+                                 L"Refresh 0: lastTm=1, retries=0",
+                                 L"DownloadNext(), can't write journal /f/rvt_orv_files.lst.jnl",
+                                 L"Download complete"}) {
+    progress.Observe(line);
+  }
+  host::FolderRecord after;
+  after.files[L"http://h/a.jpg"] = L"a.jpg";
+  EXPECT_EQ(progress.FailedItems(after), 3);  // x.jpg, u.jpg's refusal, y.jpg
+  after.files[L"http://h/y.jpg"] = L"y.jpg";
+  EXPECT_EQ(progress.FailedItems(after), 2);
+  EXPECT_EQ(progress.diskFullReason(), WideToUtf8(full));
+  host::SyncProgress quiet;
+  quiet.Observe(L"DownloadImage(), can't write file /f/y.__t");
+  EXPECT_EQ(quiet.diskFullReason(), "");
 }
 
 }  // namespace

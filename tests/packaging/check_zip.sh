@@ -6,10 +6,17 @@ build="$1"
 version="$2"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
+cd "$work"
 (cd "$build" && cpack -G ZIP -B "$work/cpack" > "$work/cpack.log" 2>&1) ||
   { cat "$work/cpack.log" >&2; echo "check_zip: cpack failed" >&2; exit 1; }
 zip="$build/packages/Orvella-$version-windows-x64.zip"
 listing="$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')"
 [ "$listing" = "INSTALL.txt LICENSE.txt Orvella.chm Orvella.rpl " ] ||
   { echo "check_zip: $zip holds: $listing" >&2; exit 1; }
+# What a Windows user needs to know: the module is 64-bit only, a downloaded help file
+# must be unblocked, and removing it includes the account's registry key.
+cmake -E tar xf "$zip" INSTALL.txt
+for needed in "64-bit" "Unblock-File" 'reg delete "HKCU\Software\Halvenworks\OrvellaPlugin" /f'; do
+  grep -qF "$needed" INSTALL.txt || { echo "check_zip: INSTALL.txt does not say $needed" >&2; exit 1; }
+done
 echo "check_zip: $(basename "$zip") holds $listing"

@@ -1,18 +1,43 @@
 // Child processes with their output collected by two reader threads.
 #include "tests/support/child_process.h"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <stdexcept>
 
 extern char** environ;
 
 namespace orvella::test {
+namespace {
+
+// Opens a pseudo-terminal; returns its master side and sets `slave` to the other's name.
+int OpenPseudoTerminal(std::string& slave) {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+    throw std::runtime_error("no pseudo-terminal");
+  }
+  slave = ::ptsname(master);
+  return master;
+}
+
+// In the child: a session of its own, with `slave` as its terminal when it is named.
+// Returns false when that failed.
+bool TakeTerminal(const char* slave) {
+  if (::setsid() < 0) return false;
+  if (slave == nullptr) return true;
+  const int fd = ::open(slave, O_RDWR);
+  return fd >= 0 && ::ioctl(fd, TIOCSCTTY, 0) == 0;
+}
+
+}  // namespace
 
 ChildProcess::ChildProcess(const std::string& program, std::vector<std::string> args,
                            Options options) {
@@ -34,14 +59,23 @@ ChildProcess::ChildProcess(const std::string& program, std::vector<std::string> 
   envp.push_back(nullptr);
   int out[2];
   int err[2];
+  int in[2] = {-1, -1};
   if (::pipe(out) != 0) throw std::runtime_error("pipe");
   if (::pipe(err) != 0) throw std::runtime_error("pipe");
+  if (options.input && ::pipe(in) != 0) throw std::runtime_error("pipe");
+  std::string slave;
+  if (options.terminal == Options::Terminal::kPseudo) terminalFd_ = OpenPseudoTerminal(slave);
+  const char* slaveName = slave.empty() ? nullptr : slave.c_str();
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork");
   if (pid_ == 0) {
     ::dup2(out[1], STDOUT_FILENO);
     ::dup2(err[1], STDERR_FILENO);
-    for (int fd : {out[0], out[1], err[0], err[1]}) ::close(fd);
+    if (in[0] >= 0) ::dup2(in[0], STDIN_FILENO);
+    for (int fd : {out[0], out[1], err[0], err[1], in[0], in[1]}) {
+      if (fd >= 0) ::close(fd);
+    }
+    if (options.terminal != Options::Terminal::kInherit && !TakeTerminal(slaveName)) _exit(126);
     if (options.runAsUser >= 0 && ::geteuid() == 0 &&
         (::setgroups(0, nullptr) != 0 || ::setgid(options.runAsUser) != 0 ||
          ::setuid(options.runAsUser) != 0)) {
@@ -67,8 +101,35 @@ ChildProcess::ChildProcess(const std::string& program, std::vector<std::string> 
   }
   ::close(out[1]);
   ::close(err[1]);
+  if (in[0] >= 0) {
+    ::close(in[0]);
+    // Small inputs fit the pipe; the child may end before it reads them all.
+    ::signal(SIGPIPE, SIG_IGN);
+    for (std::size_t done = 0; done < options.input->size();) {
+      const ssize_t n = ::write(in[1], options.input->data() + done, options.input->size() - done);
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    ::close(in[1]);
+  }
   outReader_ = std::thread([this, fd = out[0]] { Read(fd, out_); });
   errReader_ = std::thread([this, fd = err[0]] { Read(fd, err_); });
+  if (terminalFd_ >= 0) {
+    terminalReader_ = std::thread([this, fd = ::dup(terminalFd_)] { Read(fd, terminal_); });
+  }
+}
+
+void ChildProcess::TypeOnTerminal(const std::string& text) {
+  for (std::size_t done = 0; terminalFd_ >= 0 && done < text.size();) {
+    const ssize_t n = ::write(terminalFd_, text.data() + done, text.size() - done);
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+std::string ChildProcess::terminal() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return terminal_.text;
 }
 
 ChildProcess::~ChildProcess() {
@@ -81,7 +142,8 @@ ChildProcess::~ChildProcess() {
 void ChildProcess::Read(int fd, Stream& stream) {
   char buffer[4096];
   for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) != 0;) {
-    if (n < 0) continue;  // EINTR
+    if (n < 0 && errno == EIO) break;  // a terminal whose last user is gone
+    if (n < 0) continue;               // EINTR
     std::lock_guard<std::mutex> guard(mutex_);
     stream.text.append(buffer, static_cast<std::size_t>(n));
     changed_.notify_all();
@@ -116,6 +178,10 @@ int ChildProcess::Wait() {
   while (::waitpid(pid_, &status, 0) < 0) {
   }
   pid_ = -1;
+  // The terminal's reader ends when the child, its terminal's last user, has ended.
+  if (terminalReader_.joinable()) terminalReader_.join();
+  if (terminalFd_ >= 0) ::close(terminalFd_);
+  terminalFd_ = -1;
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return WEXITSTATUS(status);
 }

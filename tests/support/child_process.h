@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,6 +25,12 @@ class ChildProcess {
     /// A write beyond maxFileBytes kills the child (SIGXFSZ), as a kill at that line
     /// would, instead of failing with EFBIG.
     bool killAtMaxFileBytes = false;
+    /// Given to the child as its standard input, which then ends; without it the child
+    /// reads the test's own.
+    std::optional<std::string> input;
+    /// The child's controlling terminal: the test's (kInherit), none at all (kNone, as
+    /// under a timer or a pipeline), or a pseudo-terminal the test types into (kPseudo).
+    enum class Terminal { kInherit, kNone, kPseudo } terminal = Terminal::kInherit;
   };
 
   /// Starts `program` with `args`, standard output and error on pipes. Throws
@@ -42,6 +49,14 @@ class ChildProcess {
   bool WaitForErr(const std::string& text) { return WaitFor(err_, text); }
   /// The first line of standard output once it is complete ("" when none came).
   std::string FirstLine();
+
+  /// With Terminal::kPseudo: types `text` on the child's terminal, and waits until the
+  /// terminal showed `text` (what the child wrote to it and what the terminal echoed);
+  /// false when it ended without it.
+  void TypeOnTerminal(const std::string& text);
+  bool WaitForTerminal(const std::string& text) { return WaitFor(terminal_, text); }
+  /// Everything the terminal showed so far.
+  std::string terminal();
 
   /// Sends `signal` to the child.
   void Signal(int signal) const;
@@ -66,8 +81,11 @@ class ChildProcess {
   std::condition_variable changed_;
   Stream out_;
   Stream err_;
+  Stream terminal_;
+  int terminalFd_ = -1;  // the pseudo-terminal's master side
   std::thread outReader_;
   std::thread errReader_;
+  std::thread terminalReader_;
 };
 
 }  // namespace orvella::test

@@ -112,8 +112,18 @@ TEST_F(ArtdProcessTest, HelpDescribesTheFormatsAndBadOptionsFail) {
   EXPECT_EQ(help.Wait(), 0);
   const std::string text = help.out();
   for (const char* needle : {"--port", "--catalog", "--users", "--image-bytes", "Catalog file",
-                             "listening on http://HOST:PORT"}) {
+                             "listening on http://HOST:PORT", "orvella-artd(1)"}) {
     EXPECT_NE(text.find(needle), std::string::npos) << needle;
+  }
+  // A terminal's width, and a text that could not be written is no success.
+  for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+    EXPECT_LE(end - at, 80u) << text.substr(at, end - at);
+  }
+  for (const char* option : {"--help", "--version", "--dump-catalog"}) {
+    ChildProcess full("/bin/sh", {"-c", std::string("exec '") + ORVELLA_ARTD_PATH + "' " + option +
+                                            " > /dev/full"});
+    EXPECT_EQ(full.Wait(), 1) << option;
+    EXPECT_NE(full.err().find("cannot write to standard output"), std::string::npos) << option;
   }
 
   for (const std::vector<std::string>& args : {std::vector<std::string>{"--port", "70000"},

@@ -182,5 +182,33 @@ TEST_F(ModuleResources, StringTableMatchesTheDescription) {
   EXPECT_EQ(::LoadStringW(instance, 57344 /* the framework's application title */, buffer, 64), 0);
 }
 
+// What Windows shows of the file: its maker, copyright and image version, as well as the
+// version numbers.
+TEST_F(ModuleResources, VersionResourceNamesTheMakerAndTheImageItsVersion) {
+  auto* instance = static_cast<HMODULE>(module.handle());
+  wchar_t path[MAX_PATH];
+  ASSERT_GT(::GetModuleFileNameW(instance, path, MAX_PATH), 0u);
+  DWORD ignored = 0;
+  std::vector<unsigned char> info(::GetFileVersionInfoSizeW(path, &ignored));
+  ASSERT_FALSE(info.empty());
+  ASSERT_TRUE(::GetFileVersionInfoW(path, 0, static_cast<DWORD>(info.size()), info.data()));
+  const auto value = [&](const wchar_t* name) {
+    void* text = nullptr;
+    UINT length = 0;
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    if (!::VerQueryValueW(info.data(), query.c_str(), &text, &length) || length == 0)
+      return std::wstring();
+    return std::wstring(static_cast<const wchar_t*>(text));
+  };
+  EXPECT_EQ(value(L"CompanyName"), L"Halvenworks");
+  EXPECT_EQ(value(L"LegalCopyright"), L"Copyright (c) 2024 the Orvella developers");
+  EXPECT_EQ(value(L"ProductVersion"), L"1.0.0");
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(instance);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+      reinterpret_cast<const unsigned char*>(instance) + dos->e_lfanew);
+  EXPECT_EQ(nt->OptionalHeader.MajorImageVersion, 1);
+  EXPECT_EQ(nt->OptionalHeader.MinorImageVersion, 0);
+}
+
 }  // namespace
 }  // namespace orvella::test

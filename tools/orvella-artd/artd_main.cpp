@@ -16,48 +16,52 @@ namespace {
 
 using namespace orvella::artd;
 
+// Within 80 columns; orvella-artd(1) says the same at length.
 constexpr char kUsage[] = R"(Usage: orvella-artd [options]
 
-A local stand-in of the Orvella art service's v3 API: accounts, an art catalog and
-pictures rendered at the size a client asks for.
+A local stand-in of the Orvella art service's v3 API: accounts, an art
+catalog and pictures rendered at the size a client asks for.
 
 Options (--opt VALUE or --opt=VALUE):
   --host ADDR          address to listen on (default 127.0.0.1)
-  --port N             port to listen on (default 8780; 0 picks a free port); a port
-                       another program listens on is refused
-  --catalog FILE       serve this catalog instead of the generated demo catalog; the
-                       file is read again whenever it changes
-  --dump-catalog       print the catalog that would be served, as a catalog file, and exit
+  --port N             port to listen on (default 8780; 0 picks a free
+                       port); a port another program listens on is refused
+  --catalog FILE       serve this catalog instead of the generated demo
+                       catalog; the file is read again whenever it changes
+  --dump-catalog       print the catalog that would be served, as a catalog
+                       file, and exit
   --users FILE         accounts to accept
   --email ADDR         an account to accept (with --password; adds to --users)
   --password TEXT      that account's password
   --user-name NAME     that account's user name (default: ADDR before the '@')
   --token TEXT         that account's user token (default: derived from ADDR)
   --jpeg-quality Q     JPEG quality 1-100 (default 85)
-  --image-bytes N      pad every picture to at least N bytes (default 0: no padding)
+  --image-bytes N      pad every picture to at least N bytes (default 0)
   --max-side N         largest picture width or height served (default 10000)
   -h, --help           show this text
   -V, --version        print the version and exit
 
-Without --users and --email there is one demo account: demo@orvella.test, password
-"demo". The first line on standard output is "listening on http://HOST:PORT"; then one
-line per request, with password digests and user tokens shown as "***". Only GET (and
-HEAD) is served; other methods get 405. SIGINT or SIGTERM stops the service at once.
-Exit status: 0 after a stop, 1 when the port cannot be had or a file cannot be read, 2
-for a usage error.
+Without --users and --email there is one demo account: demo@orvella.test,
+password "demo". The first line on standard output is
+"listening on http://HOST:PORT"; then one line per request, with password
+digests and user tokens shown as "***". Only GET (and HEAD) is served; other
+methods get 405. SIGINT or SIGTERM stops the service at once. Exit status: 0
+after a stop, 1 when the port cannot be had, a file cannot be read or this
+text cannot be written, 2 for a usage error.
 
 Catalog file (JSON):
   {"items": [{"id": "aurora", "name": "Aurora", "filename": "aurora.jpg",
               "tags": ["sky", "night"], "types": ["wallpaper", "clock"],
               "color": "#224488"}]}
-  "id" (1-64 of a-z, 0-9, '-') and "name" are required; "filename" defaults to
-  "<id>.jpg", "types" to ["wallpaper"]. A query's keyword words must all be tags.
+  "id" (1-64 of a-z, 0-9, '-') and "name" are required; "filename" defaults
+  to "<id>.jpg", "types" to ["wallpaper"]. A query's keyword words must all
+  be tags.
 
 Users file (JSON):
   {"accounts": [{"email": "a@b.test", "password": "secret",
                  "user_name": "A", "user_token": "t0k3n"}]}
-  "email" and "password" are required. The password is checked as the MD5 of its
-  Windows-1252 bytes, as the plug-in sends it.
+  "email" and "password" are required. The password is checked as the MD5 of
+  its Windows-1252 bytes, as the plug-in sends it. See orvella-artd(1).
 )";
 
 struct CommandLine {
@@ -76,6 +80,15 @@ struct CommandLine {
   if (!error.empty()) std::cerr << "orvella-artd: " << error << "\n";
   std::cerr << "Try 'orvella-artd --help' for more information.\n";
   std::exit(2);
+}
+
+// The exit status after text for standard output: 1 when it could not be written (a full
+// disk, a closed pipe), which a caller would otherwise take for the text.
+int WrittenOut() {
+  std::cout.flush();
+  if (std::cout.good()) return 0;
+  std::cerr << "orvella-artd: cannot write to standard output\n";
+  return 1;
 }
 
 long long Number(const std::string& option, const std::string& text, long long low,
@@ -125,10 +138,10 @@ CommandLine Parse(int argc, char** argv) {
     switch (c) {
       case 'h':
         std::cout << kUsage;
-        std::exit(0);
+        std::exit(WrittenOut());
       case 'V':
         std::cout << "orvella-artd " << ORVELLA_VERSION_TEXT << "\n";
-        std::exit(0);
+        std::exit(WrittenOut());
       case kDumpCatalog:
         line.dumpCatalog = true;
         break;
@@ -236,7 +249,7 @@ int main(int argc, char** argv) {
   }
   if (line.dumpCatalog) {
     std::cout << CatalogToJson(options.catalog);
-    return 0;
+    return WrittenOut();
   }
 
   // The stop signals are taken by Serve(); every thread started from here inherits the mask.

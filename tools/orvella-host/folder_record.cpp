@@ -1,7 +1,6 @@
 // The image folder's record read for orvella-host's sync report, as the plug-in reads it.
 #include "tools/orvella-host/folder_record.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -44,16 +43,6 @@ FolderRecord ReadFolderRecord(const std::wstring& folder) {
       record.files.emplace(file.url, std::move(file.localName));
   }
   return record;
-}
-
-SyncCounts CountChanges(const FolderRecord& before, const FolderRecord& after, int offered) {
-  SyncCounts counts;
-  for (const auto& [url, name] : after.files) {
-    (before.files.count(url) != 0 ? counts.present : counts.added) += 1;
-  }
-  for (const auto& [url, name] : before.files) counts.removed += after.files.count(url) == 0;
-  counts.failed = std::max(0, offered - counts.present - counts.added);
-  return counts;
 }
 
 std::string FolderWriteProblem(const std::wstring& folder) {

@@ -27,20 +27,6 @@ struct FolderRecord {
 /// empty record. Any thread.
 FolderRecord ReadFolderRecord(const std::wstring& folder);
 
-/// What one sync pass changed, counted from the records before and after it and from
-/// the number of items the feeds offered.
-struct SyncCounts {
-  int present = 0;  // recorded before and still there
-  int added = 0;    // recorded now, not before
-  int failed = 0;   // offered, but not in the folder now
-  int removed = 0;  // recorded before, gone now
-};
-
-/// Counts the change from `before` to `after` when the feeds offered `offered` items.
-/// Every offered item ends recorded or failed, so `failed` is what the offer leaves
-/// over the files now recorded (never below 0). Any thread.
-SyncCounts CountChanges(const FolderRecord& before, const FolderRecord& after, int offered);
-
 /// Returns "" when a file can be written in `folder`, else why not (the folder is
 /// missing, not a folder, or refuses writes). Leaves nothing behind, even when the
 /// process is killed meanwhile. Any thread.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/text_utf8.h"
+#include "tools/orvella-host/account_commands.h"
 
 namespace orvella::host {
 
@@ -25,6 +26,7 @@ int CommandShow(HostSession& session) {
   }
   const intptr_t state = session.Send(40, 0, 0);
   std::printf("plug-in is %s\n", state == 2 ? "enabled" : "disabled");
+  std::printf("%s", AccountSummary(session.options().flavour).c_str());
   return 0;
 }
 

@@ -6,55 +6,72 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "tools/orvella-host/account_commands.h"
 #include "tools/orvella-host/configure_command.h"
 #include "tools/orvella-host/host_commands.h"
 #include "tools/orvella-host/host_sync.h"
+#include "tools/orvella-host/settings_commands.h"
 
 namespace {
 
 constexpr char kProgram[] = "orvella-host";
 
+// Within 80 columns; orvella-host(1) says the same at length.
 void PrintHelp() {
   std::printf(
-      "Usage: orvella-host [OPTION]... COMMAND\n"
+      "Usage: orvella-host [OPTION]... COMMAND [ARGUMENT]...\n"
       "Load the Orvella plug-in module and drive it through its message interface.\n"
       "\n"
-      "Commands:\n"
-      "  version     print the module's version report and where it was loaded from\n"
-      "  show        print the settings as the plug-in loads them\n"
-      "  enable      enable the plug-in and save the settings\n"
-      "  disable     disable the plug-in and save the settings\n"
-      "  configure   show the plug-in's settings dialog (needs a display); save the\n"
-      "              settings when it changed them\n"
+      "Set-up, without a display:\n"
+      "  set folder DIR            the image folder (it must exist)\n"
+      "  set interval MINUTES      how often the feeds are asked, also as H:MM\n"
+      "                            (0 asks once after each start)\n"
+      "  set wallpapers MAX [TAGS] download up to MAX wallpapers (1-999999) whose\n"
+      "                            tags hold every word of TAGS\n"
+      "  set clocks MAX [TAGS]     the same for wallpaper clocks\n"
+      "  unset wallpapers|clocks   download no more of that kind\n"
+      "  set size WIDTHxHEIGHT     the picture size asked for when no monitor can be\n"
+      "                            measured (each side 1-65535)\n"
+      "  sign-in [EMAIL]           sign in to the art service (asks for the password)\n"
+      "  sign-out                  forget the signed-in account\n"
+      "  enable, disable           turn the plug-in on or off\n"
+      "\n"
+      "Other commands:\n"
+      "  show        print the settings as the plug-in loads them, and the account\n"
+      "  sync        one pass: download what the feeds offer and the folder lacks,\n"
+      "              remove what they no longer offer, and print\n"
+      "              \"sync: N present, N new, N failed, N removed\"\n"
       "  run         start the plug-in's worker and show its diagnostic lines until\n"
       "              Ctrl-C or SIGTERM, then stop it\n"
-      "  sync        one pass: download what the feeds offer and the folder lacks, remove\n"
-      "              what they no longer offer, and print\n"
-      "              \"sync: N present, N new, N failed, N removed\"\n"
+      "  configure   show the plug-in's settings dialog (needs a display)\n"
+      "  version     print the module's version report and where it was loaded from\n"
       "\n"
       "Options:\n"
       "  -m, --module=PATH    the plug-in module (default: Orvella.rpl beside this\n"
       "                       program, else the installed one)\n"
-      "  -p, --profile=PATH   the host profile, an INI file (default: $ORVELLA_HOST_PROFILE,\n"
-      "                       else ~/.config/orvella-host/profile.ini)\n"
+      "  -p, --profile=PATH   the host profile, an INI file (default:\n"
+      "                       $ORVELLA_HOST_PROFILE, else\n"
+      "                       ~/.config/orvella-host/profile.ini)\n"
       "      --flavour=N      host flavour for message 28 (1 = Kavex; default 0)\n"
+      "      --password-stdin sign-in reads the password from standard input\n"
       "  -q, --quiet          print only results and errors\n"
       "  -v, --verbose        also print the plug-in's diagnostic lines, time-stamped\n"
       "  -h, --help           show this help and exit\n"
       "  -V, --version        print orvella-host's version and exit\n"
       "\n"
       "Results go to standard output; progress, the plug-in's lines and errors to\n"
-      "standard error. The profile is never written when it cannot be parsed, and is\n"
-      "replaced in one step when it is.\n"
+      "standard error. The profile's keys and format: see orvella-host(1).\n"
       "\n"
-      "Exit status: 0 when the command did what it says; 1 when it failed (sync: a feed\n"
-      "could not be queried, an item is missing or the folder cannot be written); 2 for a\n"
-      "usage error; 130 after Ctrl-C, 143 after SIGTERM.\n"
+      "Exit status: 0 when the command did what it says; 1 when it failed (sync: a\n"
+      "feed could not be queried, an item is missing or the folder cannot be\n"
+      "written; sign-in: refused or no answer); 2 for a usage error or a value the\n"
+      "settings refuse; 130 after Ctrl-C, 143 after SIGTERM.\n"
       "\n"
-      "Environment: ORVELLA_SERVER_URL (the art service, default %ls),\n"
-      "ORVELLA_HOST_PROFILE, XDG_CONFIG_HOME (the signed-in account is kept in\n"
-      "$XDG_CONFIG_HOME/Halvenworks/OrvellaPlugin/), DISPLAY (monitor size, dialogs).\n",
+      "Environment: ORVELLA_SERVER_URL (the art service, default\n"
+      "%ls), ORVELLA_HOST_PROFILE, XDG_CONFIG_HOME (the account\n"
+      "is kept in $XDG_CONFIG_HOME/Halvenworks/OrvellaPlugin/), DISPLAY.\n",
       ORVELLA_DEFAULT_SERVER_URL);
 }
 
@@ -81,25 +98,52 @@ int WholeNumber(const char* option, const char* text) {
   return static_cast<int>(value);
 }
 
-bool KnownCommand(const std::string& command) {
-  for (const char* known : {"version", "show", "enable", "disable", "configure", "run", "sync"}) {
-    if (command == known) return true;
+// How many arguments a command takes.
+struct CommandShape {
+  const char* name;
+  std::size_t fewest;
+  std::size_t most;
+};
+
+constexpr CommandShape kCommands[] = {{"version", 0, 0}, {"show", 0, 0},       {"enable", 0, 0},
+                                      {"disable", 0, 0}, {"configure", 0, 0},  {"run", 0, 0},
+                                      {"sync", 0, 0},    {"set", 1, SIZE_MAX}, {"unset", 1, 1},
+                                      {"sign-in", 0, 1}, {"sign-out", 0, 0}};
+
+// Exits with a usage error unless `command` is known and takes `arguments`.
+void CheckShape(const std::string& command, const std::vector<std::string>& arguments) {
+  for (const CommandShape& shape : kCommands) {
+    if (command != shape.name) continue;
+    if (arguments.size() > shape.most) {
+      UsageError("unexpected argument '" + arguments[shape.most] + "'");
+    }
+    if (arguments.size() < shape.fewest) UsageError(command + " needs what to set");
+    return;
   }
-  return false;
+  UsageError("unknown command '" + command + "'");
 }
 
-enum LongOnly { kFlavour = 256 };
+enum LongOnly { kFlavour = 256, kPasswordStdin };
 
-// Returns the command; fills `options`. Exits on --help, --version and usage errors.
-std::string Parse(int argc, char** argv, orvella::host::HostOptions& options) {
+struct CommandLine {
+  std::string command;
+  std::vector<std::string> arguments;
+  orvella::host::SignInOptions signIn;
+};
+
+// Returns the command and its arguments; fills `options`. Exits on --help, --version and
+// usage errors.
+CommandLine Parse(int argc, char** argv, orvella::host::HostOptions& options) {
   static const option kOptions[] = {{"module", required_argument, nullptr, 'm'},
                                     {"profile", required_argument, nullptr, 'p'},
                                     {"flavour", required_argument, nullptr, kFlavour},
+                                    {"password-stdin", no_argument, nullptr, kPasswordStdin},
                                     {"quiet", no_argument, nullptr, 'q'},
                                     {"verbose", no_argument, nullptr, 'v'},
                                     {"help", no_argument, nullptr, 'h'},
                                     {"version", no_argument, nullptr, 'V'},
                                     {nullptr, 0, nullptr, 0}};
+  CommandLine line;
   bool quiet = false;
   int verbose = 0;
   for (int c; (c = getopt_long(argc, argv, "m:p:qvhV", kOptions, nullptr)) != -1;) {
@@ -114,6 +158,9 @@ std::string Parse(int argc, char** argv, orvella::host::HostOptions& options) {
         break;
       case kFlavour:
         options.flavour = WholeNumber("--flavour", optarg);
+        break;
+      case kPasswordStdin:
+        line.signIn.passwordFromStdin = true;
         break;
       case 'q':
         quiet = true;
@@ -133,33 +180,49 @@ std::string Parse(int argc, char** argv, orvella::host::HostOptions& options) {
   }
   if (quiet && verbose > 0) UsageError("--quiet and --verbose exclude each other");
   options.verbosity = quiet ? 0 : 1 + verbose;
-  if (optind >= argc)
-    UsageError(
-        "no command given (version, show, enable, disable, configure, "
-        "run or sync)");
-  const std::string command = argv[optind];
-  if (!KnownCommand(command)) UsageError("unknown command '" + command + "'");
-  if (optind + 1 < argc) UsageError(std::string("unexpected argument '") + argv[optind + 1] + "'");
-  return command;
+  if (optind >= argc) UsageError("no command given (see the list of commands in --help)");
+  line.command = argv[optind];
+  line.arguments.assign(argv + optind + 1, argv + argc);
+  CheckShape(line.command, line.arguments);
+  if (line.signIn.passwordFromStdin && line.command != "sign-in") {
+    UsageError("--password-stdin goes with sign-in only");
+  }
+  if (line.command == "sign-in" && !line.arguments.empty()) line.signIn.email = line.arguments[0];
+  return line;
 }
 
-int RunCommand(const std::string& command, orvella::host::HostSession& session) {
+int RunCommand(const CommandLine& line, orvella::host::HostSession& session) {
+  namespace host = orvella::host;
+  // These need neither the profile nor the module: the account and the measured size
+  // are kept where the plug-in keeps them.
+  if (line.command == "sign-in") return host::CommandSignIn(session, line.signIn);
+  if (line.command == "sign-out") return host::CommandSignOut(session);
+  if (line.command == "set" && line.arguments[0] == "size") {
+    return host::CommandSetSize(line.arguments);
+  }
+  if (line.command == "set" || line.command == "unset") {
+    // A value the settings refuse is refused before the profile is touched.
+    const host::SettingChange change = host::ParseSettingChange(line.command, line.arguments);
+    if (!change.refusal.empty()) return host::RefuseSetting(change);
+    if (!session.Open()) return 1;
+    return host::CommandApplySetting(session, change);
+  }
   if (!session.Open()) return 1;
-  if (command == "version") return orvella::host::CommandVersion(session);
-  if (command == "show") return orvella::host::CommandShow(session);
-  if (command == "run") return orvella::host::CommandRun(session);
-  if (command == "sync") return orvella::host::CommandSync(session);
-  if (command == "configure") return orvella::host::CommandConfigure(session);
-  return orvella::host::CommandSetEnabled(session, command == "enable");
+  if (line.command == "version") return host::CommandVersion(session);
+  if (line.command == "show") return host::CommandShow(session);
+  if (line.command == "run") return host::CommandRun(session);
+  if (line.command == "sync") return host::CommandSync(session);
+  if (line.command == "configure") return host::CommandConfigure(session);
+  return host::CommandSetEnabled(session, line.command == "enable");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   orvella::host::HostOptions options;
-  const std::string command = Parse(argc, argv, options);
+  const CommandLine line = Parse(argc, argv, options);
   // The plug-in's own lines are what `run` is for; elsewhere they are detail.
-  options.pluginLines = options.verbosity >= 2 || (command == "run" && options.verbosity >= 1);
+  options.pluginLines = options.verbosity >= 2 || (line.command == "run" && options.verbosity >= 1);
   orvella::host::HostSession session(options);
-  return CheckedOutput(RunCommand(command, session));
+  return CheckedOutput(RunCommand(line, session));
 }

@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "base/text_utf8.h"
+#include "base/write_log.h"
+#include "tools/orvella-host/ini_text.h"
 
 namespace orvella::host {
 namespace {
@@ -58,11 +60,19 @@ bool HostSession::LoadModule() {
   return false;
 }
 
+namespace {
+// Tells why the profile is not used; names the line to correct when there is one.
+void ShowProfileProblem(const std::string& problem, const std::string& path) {
+  std::fprintf(stderr, "orvella-host: %s\n", problem.c_str());
+  std::fprintf(stderr, "orvella-host: the profile is left as it is%s\n",
+               NamesLine(problem, path) ? "; correct that line first" : "");
+}
+}  // namespace
+
 bool HostSession::Open() {
   std::string error;
   if (!profile_.Load(error)) {
-    std::fprintf(stderr, "orvella-host: %s\n", error.c_str());
-    std::fprintf(stderr, "orvella-host: the profile is left as it is; correct that line first\n");
+    ShowProfileProblem(error, profile_.path());
     return false;
   }
   if (!LoadModule()) return false;
@@ -74,9 +84,11 @@ bool HostSession::Open() {
   Send(7);
   recordReads_ = false;
   if (const std::string problem = profile_.problem(); !problem.empty()) {
-    std::fprintf(stderr, "orvella-host: %s\n", problem.c_str());
-    std::fprintf(stderr, "orvella-host: the profile is left as it is; correct that line first\n");
+    ShowProfileProblem(problem, profile_.path());
     return false;
+  }
+  if (const std::string notice = profile_.notice(); !notice.empty() && options_.verbosity >= 1) {
+    std::fprintf(stderr, "orvella-host: %s\n", notice.c_str());
   }
   return true;
 }
@@ -89,10 +101,19 @@ bool HostSession::SaveProfile() {
 }
 
 void HostSession::Close() {
-  if (!module_.loaded()) return;
-  Send(10, 0, 1);
-  module_.Unload();
+  if (linkedLog_) SetLogCallback(nullptr);
+  linkedLog_ = false;
+  if (module_.loaded()) {
+    Send(10, 0, 1);
+    module_.Unload();
+  }
   g_session.store(nullptr);
+}
+
+void HostSession::ListenToLinkedCode() {
+  g_session.store(this);
+  SetLogCallback(&HostSession::Callback);
+  linkedLog_ = true;
 }
 
 std::string HostSession::ReadValue(const std::string& key) const {

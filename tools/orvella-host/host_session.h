@@ -42,8 +42,12 @@ class HostSession {
   /// Writes what the plug-in stored (message 6) to the profile file. Returns false with a
   /// message on stderr when it could not be written; the file is then unchanged.
   bool SaveProfile();
-  /// Stops a worker (message 10) and unloads the module.
+  /// Stops a worker (message 10) and unloads the module; ends ListenToLinkedCode().
   void Close();
+  /// Takes the diagnostic lines of the plug-in's code that this program links itself (the
+  /// sign-in request) as it takes the module's: printed with -v and given to the log
+  /// observer, until Close(). Host's thread, before that code runs.
+  void ListenToLinkedCode();
 
   IniProfile& profile() { return profile_; }
   const HostOptions& options() const { return options_; }
@@ -71,6 +75,7 @@ class HostSession {
   std::string modulePath_;
   std::vector<ProfileRead> reads_;
   bool recordReads_ = false;
+  bool linkedLog_ = false;
   std::atomic<int> notifications_{0};
   std::function<void(const std::wstring&)> observer_;
 };

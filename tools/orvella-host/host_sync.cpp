@@ -6,12 +6,18 @@
 #include <cstdlib>
 #include <cwchar>
 #include <filesystem>
+#include <set>
 
 #include "base/path_text.h"
 #include "base/text_utf8.h"
+#include "engine/local_names.h"
 #include "service/server_address.h"
+#include "system/folder_handle.h"
+#include "system/folder_lock.h"
+#include "tools/orvella-host/disk_full.h"
 #include "tools/orvella-host/folder_record.h"
 #include "tools/orvella-host/stop_signal.h"
+#include "tools/orvella-host/sync_counts.h"
 
 namespace orvella::host {
 namespace {
@@ -27,6 +33,66 @@ constexpr wchar_t kServerStatusLine[] = L"HttpQueryInfo()  error returned by ser
 bool AskedForNoSize(const std::wstring& query) {
   return query.find(L"_width=0&") != std::wstring::npos ||
          query.find(L"_height=0&") != std::wstring::npos || query.ends_with(L"_height=0");
+}
+
+// Lines the worker writes while it works on one queued item, from its name to its file.
+// The batch's own lines among them are told apart by what they say.
+bool IsItemLine(const std::wstring& line) {
+  if (StartsWith(line, L"DownloadNext(), ")) {
+    return !StartsWith(line, L"DownloadNext(), image folder in use") &&
+           !StartsWith(line, L"DownloadNext(), no usable image folder");
+  }
+  return StartsWith(line, L"DownloadImage(), ") || StartsWith(line, L"BuildLocalName(): ") ||
+         StartsWith(line, L"File already exits: ");
+}
+
+// The URL of a download's first line, "DownloadImage(), URL -> TARGET"; "" for others.
+std::wstring DownloadedUrl(const std::wstring& line) {
+  constexpr std::wstring_view kPrefix = L"DownloadImage(), ";
+  if (!StartsWith(line, kPrefix.data())) return L"";
+  const std::size_t arrow = line.find(L" -> ", kPrefix.size());
+  return arrow == std::wstring::npos ? L"" : line.substr(kPrefix.size(), arrow - kPrefix.size());
+}
+
+// The enabled feeds among those the plug-in loaded, from the values it read.
+int EnabledFeeds(const std::vector<ProfileRead>& reads) {
+  int enabled = 0;
+  for (const ProfileRead& read : reads) {
+    if (read.key.starts_with("Feed") && read.key.ends_with("_Flg")) {
+      enabled += (std::strtol(read.value.c_str(), nullptr, 10) & 1) != 0;
+    }
+  }
+  return enabled;
+}
+
+// True when another worker holds the folder's lock now (a host running the plug-in, or
+// another sync). Its journal then belongs to that run, not to an interrupted one.
+bool HeldByAnotherWorker(const FolderHandle& handle, FolderLock& lock) {
+  std::wstring reason;
+  return handle.IsOpen() &&
+         lock.TryAcquire(handle, kLockFileName, reason) == FolderLock::Outcome::kBusy;
+}
+
+void ShowFolderInUse(const std::string& folder) {
+  std::fprintf(stderr,
+               "orvella-host: the image folder %s is in use by another worker (a wallpaper "
+               "host or orvella-host running the plug-in); try again when it has ended\n",
+               folder.c_str());
+}
+
+// What a silent worker waits for is said after kQuietNotice without a line, and then
+// every kQuietRepeat.
+constexpr std::chrono::steady_clock::duration kQuietNotice = std::chrono::seconds(5);
+constexpr std::chrono::steady_clock::duration kQuietRepeat = std::chrono::seconds(30);
+void ShowWaiting(const SyncProgress& progress, std::chrono::steady_clock::duration& nextNotice) {
+  std::chrono::steady_clock::duration quiet{};
+  const std::string subject = progress.WaitingFor(quiet);
+  if (quiet < kQuietNotice) nextNotice = kQuietNotice;
+  if (subject.empty() || quiet < nextNotice) return;
+  nextNotice = quiet + kQuietRepeat;
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(quiet).count();
+  std::fprintf(stderr, "sync: waiting for %s (%lld s without an answer; Ctrl-C stops)\n",
+               subject.c_str(), static_cast<long long>(seconds));
 }
 
 // Message 9 logs "COrvellaThread::Start()" on the caller's thread when it starts one.
@@ -72,13 +138,43 @@ std::string ImageFolderProblem(const std::string& folder) {
 
 }  // namespace
 
+SyncProgress::SyncProgress() : diskFullReasons_(DiskFullReasons()) {}
+
 void SyncProgress::Observe(const std::wstring& line) {
   {
     std::lock_guard<std::mutex> guard(mutex_);
     Count(line);
+    NoteDiskFull(line);
+    lastLine_ = std::chrono::steady_clock::now();
     unseen_ = true;
   }
   changed_.notify_all();
+}
+
+void SyncProgress::NoteDiskFull(const std::wstring& line) {
+  if (!diskFull_.empty()) return;
+  for (const std::wstring& reason : diskFullReasons_) {
+    if (line.find(reason) != std::wstring::npos) diskFull_ = reason;
+  }
+}
+
+void SyncProgress::EndItem() {
+  if (inItem_) items_.push_back(std::move(item_));
+  item_ = ItemAttempt{};
+  inItem_ = false;
+}
+
+bool SyncProgress::CountItemLine(const std::wstring& line) {
+  if (!IsItemLine(line)) return false;
+  if (!inItem_) item_.key = line;  // a refusal is known by its first line
+  inItem_ = true;
+  if (const std::wstring url = DownloadedUrl(line); !url.empty() && item_.url.empty()) {
+    item_.url = url;
+    item_.key = url;
+    ++downloads_;
+    waitingFor_ = L"the picture " + url;
+  }
+  return true;
 }
 
 void SyncProgress::WaitForChange(std::chrono::milliseconds timeout) {
@@ -100,25 +196,35 @@ void SyncProgress::Count(const std::wstring& line) {
     ++asked_;
     querying_ = true;
     current_ = FeedFailure{line.substr(std::wcslen(L"QueryFeed: ")), 0, false};
+    waitingFor_ = L"a feed query to " + current_.query;
   } else if (StartsWith(line, kServerStatusLine)) {
     current_.status =
         static_cast<int>(std::wcstol(line.c_str() + std::wcslen(kServerStatusLine), nullptr, 10));
+    waitingFor_.clear();
   } else if (StartsWith(line, L"InternetOpenUrl() failed") || StartsWith(line, L"InternetOpen()")) {
     current_.unreachable = true;
+    waitingFor_.clear();
   } else if (StartsWith(line, L"     ") && line.ends_with(L" Items found")) {
     if (querying_) ++answered_;
     querying_ = false;
     offered_ += static_cast<int>(std::wcstol(line.c_str(), nullptr, 10));
+    waitingFor_.clear();
   } else if (StartsWith(line, L"Refresh ")) {
+    // Every download step follows a refresh pass: it ends the item before it.
     EndQuery();
-  } else if (StartsWith(line, L"DownloadImage(), ") && line.find(L" -> ") != std::wstring::npos) {
-    EndQuery();
-    ++downloads_;
+    EndItem();
+    waitingFor_.clear();
   } else if (line == L"Download complete") {
     EndQuery();
+    // What the batch's end wrote is no item's.
+    item_ = ItemAttempt{};
+    inItem_ = false;
     done_ = true;
+    waitingFor_.clear();
   } else if (StartsWith(line, L"DownloadNext(), image folder in use by another worker")) {
     busy_ = true;
+  } else if (CountItemLine(line)) {
+    EndQuery();
   }
 }
 
@@ -157,12 +263,38 @@ std::vector<FeedFailure> SyncProgress::failures() const {
   return all;
 }
 
+void SyncProgress::SetFeedTotal(int feeds) {
+  std::lock_guard<std::mutex> guard(mutex_);
+  feedTotal_ = feeds;
+}
+
 std::string SyncProgress::Describe() const {
   std::lock_guard<std::mutex> guard(mutex_);
   char text[160];
+  // The total is known before the first answer: it does not grow while feeds are asked.
   std::snprintf(text, sizeof text, "%d of %d feeds answered (%d items), %d downloads begun",
-                answered_, asked_, offered_, downloads_);
+                answered_, std::max(feedTotal_, asked_), offered_, downloads_);
   return text;
+}
+
+int SyncProgress::FailedItems(const FolderRecord& after) const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  std::set<std::wstring> failed;
+  for (const ItemAttempt& item : items_) {
+    if (item.url.empty() || after.files.count(item.url) == 0) failed.insert(item.key);
+  }
+  return static_cast<int>(failed.size());
+}
+
+std::string SyncProgress::diskFullReason() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return WideToUtf8(diskFull_);
+}
+
+std::string SyncProgress::WaitingFor(std::chrono::steady_clock::duration& quiet) const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  quiet = std::chrono::steady_clock::now() - lastLine_;
+  return WideToUtf8(waitingFor_);
 }
 
 std::vector<std::string> FailureHints(const std::vector<FeedFailure>& failures,
@@ -187,12 +319,13 @@ std::vector<std::string> FailureHints(const std::vector<FeedFailure>& failures,
   if (noSize) {
     hints.push_back(
         "no display: the plug-in could not tell the monitor size and asked for 0x0 pictures; "
-        "run it in a desktop session (DISPLAY set) or under Xvfb");
+        "'orvella-host set size WIDTHxHEIGHT' sets the size it asks for without one, or run "
+        "it in a desktop session (DISPLAY set)");
   }
   if (refusedToken) {
     hints.push_back("the art service at " + serviceUrl +
                     " refused the signed-in account (HTTP 401): sign in again with "
-                    "'orvella-host configure'");
+                    "'orvella-host sign-in'");
   }
   for (const int status : statuses) {
     hints.push_back("the art service at " + serviceUrl + " answered HTTP " +
@@ -219,24 +352,33 @@ int CommandRun(HostSession& session) {
   return stop.exitStatus();
 }
 
-int CommandSync(HostSession& session) {
-  const std::string folder = session.ReadValue("ImgFolder");
-  if (const std::string problem = ImageFolderProblem(folder); !problem.empty()) {
-    std::fprintf(stderr, "orvella-host: %s\n", problem.c_str());
-    return 1;
+namespace {
+
+// Reads the folder's record before the pass while holding the folder's lock, so that a
+// journal it finds is an interrupted run's and not a running worker's. Returns false,
+// having said so, when another worker holds the folder.
+bool ReadRecordBefore(const std::string& folder, int verbosity, FolderRecord& before) {
+  FolderHandle handle;
+  std::wstring problem;
+  handle.Open(FsPath(Utf8ToWide(folder)), problem);
+  FolderLock lock;  // after the handle: released before it closes
+  if (HeldByAnotherWorker(handle, lock)) {
+    ShowFolderInUse(folder);
+    return false;
   }
-  const FolderRecord before = ReadFolderRecord(Utf8ToWide(folder));
-  const int verbosity = session.options().verbosity;
+  before = ReadFolderRecord(Utf8ToWide(folder));
   ShowBefore(before, folder, verbosity);
-  StopSignal stop;
-  SyncProgress progress;
-  session.SetLogObserver([&](const std::wstring& line) { progress.Observe(line); });
-  session.Send(40, 1, 1);  // enabled for this run only; the profile is not written
-  if (!StartWorker(session, progress)) return 1;
-  // Progress: at once when a feed answers, else at most once a second.
+  return true;  // the lock goes with `lock`: the plug-in's worker takes it next
+}
+
+// Follows the pass until its batch ends, the folder turns out busy or a stop request
+// comes. Progress: at once when a feed answers, else at most once a second; and what a
+// silent worker waits for. Returns true when interrupted.
+bool FollowPass(SyncProgress& progress, StopSignal& stop, int verbosity) {
   std::string shown;
   int feedsShown = -1;
   auto shownAt = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::duration nextNotice = kQuietNotice;
   bool interrupted = false;
   while (!progress.batchDone() && !progress.folderBusy() && !interrupted) {
     progress.WaitForChange(std::chrono::milliseconds(100));
@@ -252,18 +394,52 @@ int CommandSync(HostSession& session) {
       feedsShown = feeds;
       shownAt = time;
     }
+    if (verbosity >= 1 && !interrupted) ShowWaiting(progress, nextNotice);
   }
+  return interrupted;
+}
+
+// Names what kept items out of the folder, as far as the plug-in's lines tell.
+void ShowItemFailures(const SyncProgress& progress, const std::string& folder, int failed,
+                      int verbosity) {
+  if (const std::string full = progress.diskFullReason(); !full.empty()) {
+    std::fprintf(stderr, "orvella-host: the disk that holds the image folder %s is full (%s)\n",
+                 folder.c_str(), full.c_str());
+  }
+  if (failed > 0 && verbosity < 2) {
+    std::fprintf(stderr,
+                 "orvella-host: %d items could not be stored; -v shows the plug-in's "
+                 "lines about them\n",
+                 failed);
+  }
+}
+
+}  // namespace
+
+int CommandSync(HostSession& session) {
+  const std::string folder = session.ReadValue("ImgFolder");
+  if (const std::string problem = ImageFolderProblem(folder); !problem.empty()) {
+    std::fprintf(stderr, "orvella-host: %s\n", problem.c_str());
+    return 1;
+  }
+  const int verbosity = session.options().verbosity;
+  FolderRecord before;
+  if (!ReadRecordBefore(folder, verbosity, before)) return 1;
+  StopSignal stop;
+  SyncProgress progress;
+  progress.SetFeedTotal(EnabledFeeds(session.reads()));
+  session.SetLogObserver([&](const std::wstring& line) { progress.Observe(line); });
+  session.Send(40, 1, 1);  // enabled for this run only; the profile is not written
+  if (!StartWorker(session, progress)) return 1;
+  const bool interrupted = FollowPass(progress, stop, verbosity);
   session.Close();  // the worker writes the list file as it ends
   if (progress.folderBusy() && !interrupted) {
     // Nothing was downloaded or deleted: there is nothing to count.
-    std::fprintf(stderr,
-                 "orvella-host: the image folder %s is in use by another worker (a wallpaper "
-                 "host or orvella-host running the plug-in); try again when it has ended\n",
-                 folder.c_str());
+    ShowFolderInUse(folder);
     return 1;
   }
   const FolderRecord after = ReadFolderRecord(Utf8ToWide(folder));
-  const SyncCounts counts = CountChanges(before, after, progress.offered());
+  const SyncCounts counts = CountChanges(before, after, progress.FailedItems(after));
   std::printf("sync%s: %d present, %d new, %d failed, %d removed\n",
               interrupted ? " interrupted" : "", counts.present, counts.added, counts.failed,
               counts.removed);
@@ -282,12 +458,7 @@ int CommandSync(HostSession& session) {
     std::fprintf(stderr, "orvella-host: the list file in %s cannot be read: %s\n", folder.c_str(),
                  after.listProblem.c_str());
   }
-  if (counts.failed > 0 && verbosity < 2) {
-    std::fprintf(stderr,
-                 "orvella-host: %d items could not be stored; -v shows the plug-in's "
-                 "lines about them\n",
-                 counts.failed);
-  }
+  ShowItemFailures(progress, folder, counts.failed, verbosity);
   return failures.empty() && counts.failed == 0 && after.listProblem.empty() ? 0 : 1;
 }
 

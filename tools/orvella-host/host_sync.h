@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/orvella-host/folder_record.h"
 #include "tools/orvella-host/host_session.h"
 
 namespace orvella::host {
@@ -18,11 +19,19 @@ struct FeedFailure {
   bool unreachable = false;  // no answer at all (connection refused, name unknown, ...)
 };
 
+/// The lines the worker wrote for one queued item it did not find in the folder, from its
+/// first to the next refresh pass.
+struct ItemAttempt {
+  std::wstring url;  // from its download line; "" when it was refused before a download
+  std::wstring key;  // the URL, or the first line when there is none: one per offered URL
+};
+
 /// What the worker's diagnostic lines tell about the first pass of a sync: which feeds
-/// were asked and answered and when the batch ended. The files themselves are counted
-/// from the folder (folder_record.h), never from these lines.
+/// were asked and answered, which items were tried, and when the batch ended. The files
+/// themselves are counted from the folder (folder_record.h), never from these lines.
 class SyncProgress {
  public:
+  SyncProgress();
   /// Takes one diagnostic line of the plug-in. Any thread.
   void Observe(const std::wstring& line);
 
@@ -38,14 +47,29 @@ class SyncProgress {
   int downloadsTried() const;  // downloads begun, for the progress line only
   /// Queries that brought nothing, in the order they were sent.
   std::vector<FeedFailure> failures() const;
+  /// Sets how many feeds the pass asks (the enabled ones the plug-in loaded), for the
+  /// progress line's total. Any thread.
+  void SetFeedTotal(int feeds);
   /// "N of M feeds answered (K items), D downloads begun".
   std::string Describe() const;
+  /// Returns how many offered URLs the worker tried and could not store: its item
+  /// attempts whose URL `after` does not record, each URL (or refusal) counted once
+  /// however often it was offered. Items found in the folder count as stored.
+  int FailedItems(const FolderRecord& after) const;
+  /// The system's reason for a full disk when a line of the plug-in carried it, else "".
+  std::string diskFullReason() const;
+  /// What the worker waits for since its last line, and for how long: "a feed query to
+  /// URL", "the picture URL", or "" when its last line was no request.
+  std::string WaitingFor(std::chrono::steady_clock::duration& quiet) const;
   /// Waits until a line was observed since the last call, or `timeout` has passed.
   void WaitForChange(std::chrono::milliseconds timeout);
 
  private:
-  void Count(const std::wstring& line);  // mutex_ held
-  void EndQuery();                       // mutex_ held
+  void Count(const std::wstring& line);          // mutex_ held
+  void EndQuery();                               // mutex_ held
+  bool CountItemLine(const std::wstring& line);  // mutex_ held; false: no item's line
+  void EndItem();                                // mutex_ held
+  void NoteDiskFull(const std::wstring& line);   // mutex_ held
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;
@@ -58,8 +82,16 @@ class SyncProgress {
   int offered_ = 0;
   int downloads_ = 0;
   bool querying_ = false;
+  int feedTotal_ = 0;
   FeedFailure current_;
   std::vector<FeedFailure> failures_;
+  bool inItem_ = false;
+  ItemAttempt item_;
+  std::vector<ItemAttempt> items_;
+  std::vector<std::wstring> diskFullReasons_;  // the system's words for a full disk
+  std::wstring diskFull_;                      // the one a line carried
+  std::chrono::steady_clock::time_point lastLine_ = std::chrono::steady_clock::now();
+  std::wstring waitingFor_;
 };
 
 /// Sentences that name the likely cause of failed queries, for the service at
@@ -77,10 +109,11 @@ int CommandRun(HostSession& session);
 /// Enables the plug-in for this run (not saved), starts the worker, waits until its
 /// first batch has ended, stops it and prints "sync: N present, N new, N failed, N
 /// removed", counted from the folder's record (list file and journal) before and after.
-/// Returns 0 when every feed answered and every offered item is in the folder; 1 when
-/// the folder cannot be written or is in use by another worker, no worker could be
-/// started, a feed query failed, an item is missing or the list cannot be read after the
-/// pass; 130 or 143 when stopped by a signal.
+/// While the worker waits on the service for long, says what it waits for. Returns 0
+/// when every feed answered and every offered item is in the folder; 1 when the folder
+/// cannot be written or is in use by another worker, no worker could be started, a feed
+/// query failed, an item is missing or the list cannot be read after the pass; 130 or
+/// 143 when stopped by a signal.
 int CommandSync(HostSession& session);
 
 }  // namespace orvella::host

@@ -11,13 +11,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "base/text_utf8.h"
 #include "system/config_home.h"
+#include "tools/orvella-host/ini_dialect.h"
 #include "tools/orvella-host/ini_text.h"
 #include "tools/orvella-host/profile_answer.h"
+#include "tools/orvella-host/profile_limits.h"
 
 namespace orvella::host {
 namespace {
@@ -102,34 +102,26 @@ IniProfile::~IniProfile() {
 bool IniProfile::Load(std::string& error) {
   std::lock_guard<std::mutex> guard(mutex_);
   loaded_ = false;
-  std::error_code ec;
-  if (!std::filesystem::exists(path_, ec)) {
-    loaded_ = !ec;
-    if (ec) error = AtLine(path_, 0, ec.message());
-    return loaded_;
+  std::string bytes;
+  bool found = false;
+  if (error = ReadProfileFile(path_, path_, bytes, found); !error.empty()) return false;
+  if (!found) {
+    loaded_ = true;
+    return true;
   }
-  if (std::filesystem::is_directory(path_, ec)) {
-    error = AtLine(path_, 0, "is a folder, not a profile file");
-    return false;
-  }
-  std::ifstream in(path_, std::ios::binary);
-  if (!in.is_open()) {
-    error = AtLine(path_, 0, SystemError("cannot read it", errno));
-    return false;
-  }
-  std::ostringstream all;
-  all << in.rdbuf();  // an empty file sets the copy's fail bit: nothing was lost
-  if (in.bad()) {
-    error = AtLine(path_, 0, "cannot read it");
-    return false;
-  }
-  text_ = all.str();
   const char* invalid = nullptr;
-  if (!g_utf8_validate(text_.data(), static_cast<gssize>(text_.size()), &invalid)) {
-    error = AtLine(path_, LineAtOffset(text_, static_cast<std::size_t>(invalid - text_.data())),
+  if (!g_utf8_validate(bytes.data(), static_cast<gssize>(bytes.size()), &invalid)) {
+    error = AtLine(path_, LineAtOffset(bytes, static_cast<std::size_t>(invalid - bytes.data())),
                    "not UTF-8 text");
     return false;
   }
+  if (const std::size_t marker = FindCommentMarker(bytes); marker != std::string::npos) {
+    error = AtLine(path_, LineAtOffset(bytes, marker), "holds a control character (0x1F)");
+    return false;
+  }
+  KeyFileText parsed = ToKeyFileText(bytes);
+  text_ = std::move(parsed.text);
+  byteOrderMark_ = parsed.byteOrderMark;
   GError* parse = nullptr;
   if (!Parses(text_, &parse)) {
     error = AtLine(path_, FirstBadLine(text_), parse->message);
@@ -137,15 +129,62 @@ bool IniProfile::Load(std::string& error) {
     return false;
   }
   g_key_file_load_from_data(file_, text_.data(), text_.size(), kKeep, nullptr);
+  IndexNames();
   loaded_ = existed_ = true;
   return true;
 }
 
+void IniProfile::IndexNames() {
+  groups_.clear();
+  keys_.clear();
+  gchar** groups = g_key_file_get_groups(file_, nullptr);
+  for (gchar** group = groups; group != nullptr && *group != nullptr; ++group) {
+    groups_.emplace(FoldedIniName(*group), *group);  // the first spelling wins
+    auto& keys = keys_[*group];
+    gchar** names = g_key_file_get_keys(file_, *group, nullptr, nullptr);
+    for (gchar** key = names; key != nullptr && *key != nullptr; ++key) {
+      keys.emplace(FoldedIniName(*key), *key);
+    }
+    g_strfreev(names);
+  }
+  g_strfreev(groups);
+}
+
+std::string IniProfile::StoredGroup(const std::string& section) const {
+  if (g_key_file_has_group(file_, section.c_str())) return section;
+  const auto found = groups_.find(FoldedIniName(section));
+  return found != groups_.end() ? found->second : section;
+}
+
+std::string IniProfile::StoredKey(const std::string& group, const std::string& key) const {
+  if (g_key_file_has_key(file_, group.c_str(), key.c_str(), nullptr)) return key;
+  const auto keys = keys_.find(group);
+  if (keys == keys_.end()) return key;
+  const auto found = keys->second.find(FoldedIniName(key));
+  return found != keys->second.end() ? found->second : key;
+}
+
 void IniProfile::Read(ProfileRequest& request) {
   std::lock_guard<std::mutex> guard(mutex_);
-  const std::string section = WideToUtf8(request.section ? request.section : L"");
-  const std::string key = WideToUtf8(request.key ? request.key : L"");
-  const bool present = g_key_file_has_key(file_, section.c_str(), key.c_str(), nullptr);
+  const std::wstring wideSection = request.section ? request.section : L"";
+  const std::wstring wideKey = request.key ? request.key : L"";
+  const std::string section = StoredGroup(WideToUtf8(wideSection));
+  const std::string key = StoredKey(section, WideToUtf8(wideKey));
+  bool present = g_key_file_has_key(file_, section.c_str(), key.c_str(), nullptr);
+  if (present) {
+    gchar* raw = g_key_file_get_value(file_, section.c_str(), key.c_str(), nullptr);
+    if (raw != nullptr && IsQuoted(raw)) {
+      // Read as they are, the quotes would become part of a folder's name.
+      if (problem_.empty()) {
+        const std::string bare(raw + 1, std::strlen(raw) - 2);
+        problem_ = AtLine(path_, LineOfKey(text_, section, key),
+                          "the value of " + key + " is in quotes; profile values are taken " +
+                              "as they are: write " + key + "=" + bare);
+      }
+      present = false;
+    }
+    g_free(raw);
+  }
   if (request.kind == kProfileInt) {
     int32_t value = static_cast<int32_t>(request.defaultValue);
     if (present) {
@@ -158,6 +197,10 @@ void IniProfile::Read(ProfileRequest& request) {
                           "the value of " + key + " is not a whole number");
       }
       g_clear_error(&error);
+    }
+    if (std::string bounded = BoundFeedCount(path_, wideSection, wideKey, value);
+        !bounded.empty() && notice_.empty()) {
+      notice_ = std::move(bounded);
     }
     request.value = static_cast<intptr_t>(static_cast<uint32_t>(value));
     return;
@@ -177,15 +220,19 @@ void IniProfile::Read(ProfileRequest& request) {
   AnswerString(request, lastText_);
 }
 
-void IniProfile::Set(const std::string& section, const std::string& key, const std::string& value) {
+void IniProfile::Set(const std::string& wantedSection, const std::string& wantedKey,
+                     const std::string& value) {
+  const std::string section = StoredGroup(wantedSection);
+  const std::string key = StoredKey(section, wantedKey);
   gchar* old = g_key_file_get_value(file_, section.c_str(), key.c_str(), nullptr);
-  gchar* now = nullptr;
   // Stored as the key file stores strings (escapes included), then compared as stored.
   g_key_file_set_string(file_, section.c_str(), key.c_str(), value.c_str());
-  now = g_key_file_get_value(file_, section.c_str(), key.c_str(), nullptr);
+  gchar* now = g_key_file_get_value(file_, section.c_str(), key.c_str(), nullptr);
   if (old == nullptr || std::strcmp(old, now) != 0) changed_ = true;
   g_free(old);
   g_free(now);
+  groups_.emplace(FoldedIniName(section), section);
+  keys_[section].emplace(FoldedIniName(key), key);
 }
 
 bool IniProfile::Save(std::string& error) {
@@ -206,10 +253,14 @@ bool IniProfile::Save(std::string& error) {
   }
   std::error_code ec;
   const std::filesystem::path parent = std::filesystem::path(target).parent_path();
-  if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+  if (!parent.empty() && !std::filesystem::create_directories(parent, ec) && ec) {
+    error = AtLine(path_, 0, "cannot create its folder " + parent.string() + ": " + ec.message());
+    return false;
+  }
   gsize length = 0;
   gchar* data = g_key_file_to_data(file_, &length, nullptr);
-  const std::string failure = ReplaceFile(target, std::string(data ? data : "", length));
+  const std::string failure = ReplaceFile(
+      target, FromKeyFileText(std::string_view(data ? data : "", length), byteOrderMark_));
   g_free(data);
   if (!failure.empty()) {
     error = AtLine(path_, 0, failure);
@@ -222,6 +273,11 @@ bool IniProfile::Save(std::string& error) {
 std::string IniProfile::problem() const {
   std::lock_guard<std::mutex> guard(mutex_);
   return problem_;
+}
+
+std::string IniProfile::notice() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return notice_;
 }
 
 std::string DefaultProfilePath() {

@@ -1,6 +1,7 @@
 // The reference host's profile: an INI file that answers the plug-in's profile requests.
 #pragma once
 
+#include <map>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -22,14 +23,18 @@ class IniProfile {
   IniProfile(const IniProfile&) = delete;
   IniProfile& operator=(const IniProfile&) = delete;
 
-  /// Reads the file; a missing file is an empty profile. Returns false with `error` as
-  /// "PATH:LINE: reason" (or "PATH: reason") when the file cannot be read or parsed; the
-  /// profile then stays empty and Save() refuses to write. Host's thread.
+  /// Reads the file; a missing file is an empty profile. Only a regular file (or a link to
+  /// one) of at most kMaxProfileBytes is read, never blocking on what stands there.
+  /// Returns false with `error` as "PATH:LINE: reason" (or "PATH: reason") when the file
+  /// cannot be read or parsed; the profile then stays empty and Save() refuses to write.
+  /// Host's thread.
   bool Load(std::string& error);
 
-  /// Answers op 6: fills the request's value from the profile or its default. A stored
-  /// integer that is not a whole number answers the default and is remembered as a
-  /// problem (see problem()). Any thread.
+  /// Answers op 6: fills the request's value from the profile or its default. Section and
+  /// key names are matched without letter case. A stored integer that is not a whole
+  /// number, or a value in quotes, answers the default and is remembered as a problem
+  /// (see problem()); an "nFeeds" above kMaxFeeds answers kMaxFeeds, with a notice
+  /// (see notice()). Any thread.
   void Read(ProfileRequest& request);
   /// Answers op 5: stores the value in memory; Save() writes it. Any thread.
   void Write(const ProfileRequest& request);
@@ -51,12 +56,21 @@ class IniProfile {
 
   /// The first stored value a Read() could not use, as "PATH:LINE: reason"; "" if none.
   std::string problem() const;
+  /// The first value a Read() answered other than stored (a feed count lowered to the
+  /// plug-in's bound), as a line to show; "" if none.
+  std::string notice() const;
   /// True when Load() found a file.
   bool existed() const { return existed_; }
   const std::string& path() const { return path_; }
 
  private:
   void Set(const std::string& section, const std::string& key, const std::string& value);
+  /// Linux: the group and key names as the file spells them, found without letter case;
+  /// the names as given when the file has none such.
+  std::string StoredGroup(const std::string& section) const;
+  std::string StoredKey(const std::string& group, const std::string& key) const;
+  /// Linux: records the file's group and key names for StoredGroup() and StoredKey().
+  void IndexNames();
 
   /// A value written since the last save (Windows keeps them here until Save()).
   struct PendingValue {
@@ -74,6 +88,11 @@ class IniProfile {
   bool existed_ = false;
   bool changed_ = false;
   std::string problem_;
+  std::string notice_;
+  bool byteOrderMark_ = false;  // Linux: the file began with one, and keeps it
+  // Linux: folded group name -> stored name, and per stored group folded key -> stored key.
+  std::map<std::string, std::string> groups_;
+  std::map<std::string, std::map<std::string, std::string>> keys_;
   std::wstring lastText_;  // keeps a string answer alive until the next request
 };
 

@@ -14,6 +14,7 @@
 #include "tools/orvella-host/ini_profile.h"
 #include "tools/orvella-host/ini_text.h"
 #include "tools/orvella-host/profile_answer.h"
+#include "tools/orvella-host/profile_limits.h"
 #include "tools/orvella-host/system_message.h"
 
 namespace orvella::host {
@@ -114,13 +115,12 @@ IniProfile::~IniProfile() = default;
 
 bool IniProfile::Load(std::string& error) {
   std::lock_guard<std::mutex> guard(mutex_);
-  std::error_code ec;
-  const std::filesystem::path path(FullPath(path_));
-  existed_ = std::filesystem::exists(path, ec);
-  if (existed_ && std::filesystem::is_directory(path, ec)) {
-    error = AtLine(path_, 0, "is a folder, not a profile file");
-    return false;
-  }
+  loaded_ = false;
+  // The profile functions read the file themselves; this read only makes sure that what
+  // they will read is a regular file of a profile's size.
+  std::string bytes;
+  error = ReadProfileFile(std::filesystem::path(FullPath(path_)), path_, bytes, existed_);
+  if (!error.empty()) return false;
   loaded_ = true;
   return true;
 }
@@ -141,6 +141,10 @@ void IniProfile::Read(ProfileRequest& request) {
     int32_t value = static_cast<int32_t>(request.defaultValue);
     if (present && !ParseInt(stored, value) && problem_.empty()) {
       problem_ = AtLine(path_, 0, "the value of " + WideToUtf8(key) + " is not a whole number");
+    }
+    if (std::string bounded = BoundFeedCount(path_, section, key, value);
+        !bounded.empty() && notice_.empty()) {
+      notice_ = std::move(bounded);
     }
     request.value = static_cast<intptr_t>(static_cast<uint32_t>(value));
     return;
@@ -194,6 +198,11 @@ bool IniProfile::Save(std::string& error) {
 std::string IniProfile::problem() const {
   std::lock_guard<std::mutex> guard(mutex_);
   return problem_;
+}
+
+std::string IniProfile::notice() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return notice_;
 }
 
 std::string DefaultProfilePath() {

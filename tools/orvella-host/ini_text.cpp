@@ -53,7 +53,15 @@ int LineOfKey(std::string_view text, const std::string& group, const std::string
 }
 
 std::string AtLine(const std::string& path, int line, const std::string& reason) {
-  return path + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " + reason;
+  std::string text = path;
+  if (line > 0) text.append(":").append(std::to_string(line));
+  return text.append(": ").append(reason);
+}
+
+bool NamesLine(const std::string& message, const std::string& path) {
+  return message.size() > path.size() + 1 && message.starts_with(path) &&
+         message[path.size()] == ':' && message[path.size() + 1] >= '0' &&
+         message[path.size() + 1] <= '9';
 }
 
 }  // namespace orvella::host

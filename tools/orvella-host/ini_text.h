@@ -21,4 +21,7 @@ int LineOfKey(std::string_view text, const std::string& group, const std::string
 /// "PATH:LINE: reason", or "PATH: reason" when `line` is 0.
 std::string AtLine(const std::string& path, int line, const std::string& reason);
 
+/// Returns true when `message`, made by AtLine for `path`, names a line. Any thread.
+bool NamesLine(const std::string& message, const std::string& path);
+
 }  // namespace orvella::host

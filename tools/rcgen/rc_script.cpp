@@ -80,9 +80,13 @@ void AppendVersion(std::string& out, const VersionNumbers& v) {
   out += "FILESUBTYPE 0x0\n";
   out += "BEGIN\n";
   out += "  BLOCK \"StringFileInfo\"\n  BEGIN\n    BLOCK \"040904B0\"\n    BEGIN\n";
+  // The maker is the one the registry key of the account names; the copyright is the
+  // licence's.
+  out += "      VALUE \"CompanyName\", \"Halvenworks\"\n";
   out += "      VALUE \"FileDescription\", \"Orvella wallpaper plug-in\"\n";
   out += "      VALUE \"FileVersion\", \"" + dots + "\"\n";
   out += "      VALUE \"InternalName\", \"Orvella\"\n";
+  out += "      VALUE \"LegalCopyright\", \"Copyright (c) 2024 the Orvella developers\"\n";
   out += "      VALUE \"OriginalFilename\", \"Orvella.rpl\"\n";
   out += "      VALUE \"ProductName\", \"Orvella\"\n";
   out += "      VALUE \"ProductVersion\", \"" + dots + "\"\n";
