@@ -1,8 +1,6 @@
 // The worker's start, stop, unload and loop with its exception guard.
 #include "host/orvella_thread.h"
 
-#include <json/json.h>
-
 #include <exception>
 #include <string>
 #include <system_error>
@@ -10,6 +8,7 @@
 #include "base/text_utf8.h"
 #include "base/write_log.h"
 #include "engine/orvella_engine.h"
+#include "service/answer_error.h"
 #include "system/thread_name.h"
 
 namespace orvella {
@@ -115,8 +114,9 @@ bool COrvellaThread::GuardedRun(bool restarting) {
     }
     RunComms();
     return true;
-  } catch (const Json::Exception&) {
-    // The JSON library's errors are not the framework's: they get the generic line.
+  } catch (const CServiceAnswerError&) {
+    // The JSON library's errors (as the client hands them on) are not the framework's:
+    // they get the generic line.
     WriteLog(L"Unknown Exception in COrvellaThread::RunComms()");
   } catch (const std::exception& error) {
     WriteLog(L"CException (%s) in COrvellaThread::RunComms()", ErrorText(error.what()));

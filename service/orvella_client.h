@@ -57,8 +57,10 @@ class COrvellaClient {
   int32_t Authorize(const std::wstring& email, const std::wstring& password);
 
   /// Replaces feed.items with what the art endpoint offers for the feed at width x
-  /// height. Returns 1 on success (items possibly empty), 0 on failure. Lets the JSON
-  /// library's Json::LogicError through for wrongly typed answers. Worker thread.
+  /// height. Returns 1 on success (items possibly empty), 0 on failure, 0 too once the stop
+  /// flag ends the request or the reading of its answer. Throws CServiceAnswerError
+  /// (service/answer_error.h) for a wrongly typed or too deeply nested answer, the items
+  /// read before the fault kept. Worker thread.
   int32_t QueryFeed(COrvellaFeed& feed, int32_t width, int32_t height);
 
   std::wstring token;

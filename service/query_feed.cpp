@@ -1,6 +1,9 @@
 // COrvellaClient::QueryFeed: one feed's query and the items of its answer.
+#include <json/json.h>
+
 #include "base/text_format.h"
 #include "base/write_log.h"
+#include "service/answer_error.h"
 #include "service/feed_answer.h"
 #include "service/orvella_client.h"
 #include "service/server_address.h"
@@ -35,7 +38,11 @@ int32_t COrvellaClient::QueryFeed(COrvellaFeed& feed, int32_t width, int32_t hei
 
   ServiceAnswer answer;
   if (QueryServer(url, answer) != 0) return 0;
-  return ReadFeedAnswer(answer.Text(), feed.Type, feed.items, watch_.stop);
+  try {
+    return ReadFeedAnswer(answer.Text(), feed.Type, feed.items, watch_.stop);
+  } catch (const Json::Exception& error) {
+    throw CServiceAnswerError(error.what());  // the items read before it stay
+  }
 }
 
 }  // namespace orvella

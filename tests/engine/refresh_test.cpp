@@ -4,6 +4,7 @@
 
 #include <thread>
 
+#include "service/answer_error.h"
 #include "tests/support/engine_fixture.h"
 
 namespace orvella::test {
@@ -120,7 +121,7 @@ TEST_F(RefreshTest, FailingFeedIsCountedAndAskedAgainEveryPass) {
   // An answer of the wrong shape ends the pass with the JSON library's error; the
   // feed's counters stay as they were.
   art.SetArtAnswer(1, [] { return Reply(200, R"({"art":[{"wall_url":5}]})"); });
-  EXPECT_THROW(engine.Refresh(), Json::Exception);
+  EXPECT_THROW(engine.Refresh(), CServiceAnswerError);
   EXPECT_EQ(engine.feeds[0].retries, 3);
   EXPECT_TRUE(engine.queue.empty());
 }

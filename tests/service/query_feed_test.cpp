@@ -1,6 +1,7 @@
 // The feed query against a loopback art endpoint.
 #include <json/json.h>
 
+#include "service/answer_error.h"
 #include "service/orvella_client.h"
 #include "tests/service/client_fixtures.h"
 
@@ -149,7 +150,7 @@ TEST_F(QueryFeedTest, WronglyTypedAnswersRaiseTheJsonLogicError) {
     SCOPED_TRACE(body);
     Answer(body);
     COrvellaFeed feed(kFeedTypeWallpapers, 10, L"");
-    EXPECT_THROW(client.QueryFeed(feed, 1, 1), Json::LogicError);
+    EXPECT_THROW(client.QueryFeed(feed, 1, 1), CServiceAnswerError);
   }
 }
 
@@ -157,7 +158,7 @@ TEST_F(QueryFeedTest, ItemsBeforeAWronglyTypedEntryStay) {
   Answer(R"({"art":[{"wall_url":"u1"},{"wall_url":"u2"},{"wall_url":3},{"wall_url":"u4"}]})");
   COrvellaClient client(L"", L"");
   COrvellaFeed feed(kFeedTypeWallpapers, 10, L"");
-  EXPECT_THROW(client.QueryFeed(feed, 1, 1), Json::LogicError);
+  EXPECT_THROW(client.QueryFeed(feed, 1, 1), CServiceAnswerError);
   EXPECT_EQ(Urls(feed), (std::vector<std::wstring>{L"u1", L"u2"}));
 }
 
