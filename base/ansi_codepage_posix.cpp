@@ -1,8 +1,8 @@
 // The ANSI code page off Windows: Windows-1252 in both directions.
+#include "base/ansi_codepage.h"
+
 #include <array>
 #include <cstdint>
-
-#include "base/ansi_codepage.h"
 
 namespace orvella {
 namespace {

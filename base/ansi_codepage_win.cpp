@@ -2,11 +2,11 @@
 // system with no flags, so a character the code page lacks takes the system's best fit
 // or the code page's default character, as every Windows program of the service's
 // users has always sent it.
+#include "base/ansi_codepage.h"
+
 #include <windows.h>
 
 #include <climits>
-
-#include "base/ansi_codepage.h"
 
 namespace orvella {
 

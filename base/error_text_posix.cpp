@@ -1,7 +1,8 @@
 // Error texts from strerror_r, which, unlike strerror, any thread may call.
+#include "base/error_text.h"
+
 #include <cstring>
 
-#include "base/error_text.h"
 #include "base/text_utf8.h"
 
 namespace orvella {

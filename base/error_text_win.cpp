@@ -1,7 +1,7 @@
 // Error texts from FormatMessageW, in the system's language.
-#include <windows.h>
-
 #include "base/error_text.h"
+
+#include <windows.h>
 
 namespace orvella {
 

@@ -28,7 +28,9 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/list_file_text.h"  // the largest list and journal read
 #include "engine/list_journal.h"
+#include "engine/local_names.h"  // the names of the folder's own files
 #include "model/file_map.h"
 #include "system/folder_handle.h"
 #include "system/folder_lock.h"

@@ -40,7 +40,7 @@ std::pair<const wchar_t*, const wchar_t*> AccountValueNames(int32_t hostFlavour)
   return {L"TokenRVT", L"UserRVT"};
 }
 
-StoredConfig ReadStoredConfig(CHostProfile& profile, int32_t hostFlavour) {
+StoredConfig LoadConfig(CHostProfile& profile, int32_t hostFlavour) {
   StoredConfig stored;
   const auto [tokenName, userName] = AccountValueNames(hostFlavour);
   stored.token = ReadRegString(RegRoot::kCurrentUser, kAccountKeyPath, tokenName);
@@ -81,7 +81,7 @@ StoredConfig SnapshotConfig(const COrvellaConfig& config) {
   return stored;
 }
 
-void WriteStoredConfig(CHostProfile& profile, int32_t hostFlavour, const StoredConfig& stored) {
+void SaveConfig(CHostProfile& profile, int32_t hostFlavour, const StoredConfig& stored) {
   const auto [tokenName, userName] = AccountValueNames(hostFlavour);
   WriteAccountValue(tokenName, stored.token);
   WriteAccountValue(userName, stored.user);
@@ -98,14 +98,6 @@ void WriteStoredFeeds(CHostProfile& profile, const std::vector<StoredFeed>& feed
     profile.WriteHostInt(kProfileSection, FeedKey(L"Flg", index).c_str(), feed.Flg);
     profile.WriteHostInt(kProfileSection, FeedKey(L"MaxP", index).c_str(), feed.MaxP);
   }
-}
-
-void LoadConfig(CHostProfile& profile, int32_t hostFlavour, COrvellaConfig& config) {
-  ApplyStoredConfig(ReadStoredConfig(profile, hostFlavour), config);
-}
-
-void SaveConfig(CHostProfile& profile, int32_t hostFlavour, const COrvellaConfig& config) {
-  WriteStoredConfig(profile, hostFlavour, SnapshotConfig(config));
 }
 
 }  // namespace orvella

@@ -32,7 +32,7 @@ std::pair<const wchar_t*, const wchar_t*> AccountValueNames(int32_t hostFlavour)
 /// Reads the account and the feeds, in the stores' order. A negative "nFeeds" reads as
 /// no feeds, one above kMaxFeeds as kMaxFeeds (one log line). Uses the host callback; never
 /// called with the engine lock held. Host's thread.
-StoredConfig ReadStoredConfig(CHostProfile& profile, int32_t hostFlavour);
+StoredConfig LoadConfig(CHostProfile& profile, int32_t hostFlavour);
 
 /// Puts what was read into `config`: the array is resized to the stored count (feeds
 /// below it keep their items and timing), then the four stored fields are set.
@@ -48,10 +48,6 @@ void WriteStoredFeeds(CHostProfile& profile, const std::vector<StoredFeed>& feed
 /// Writes the account to the user store and the feeds to the host profile. A value the
 /// user store cannot write is logged with its name and the system's reason, and the save
 /// goes on. Host's thread, engine lock not held.
-void WriteStoredConfig(CHostProfile& profile, int32_t hostFlavour, const StoredConfig& stored);
-
-/// Load and save of a whole configuration (read then apply; snapshot then write).
-void LoadConfig(CHostProfile& profile, int32_t hostFlavour, COrvellaConfig& config);
-void SaveConfig(CHostProfile& profile, int32_t hostFlavour, const COrvellaConfig& config);
+void SaveConfig(CHostProfile& profile, int32_t hostFlavour, const StoredConfig& stored);
 
 }  // namespace orvella

@@ -69,7 +69,7 @@ intptr_t COrvellaApp::LoadSettings() {
   loaded.minAgeCheck = 1;
   loaded.minAgeDays = 0;
   loaded.minAgeHours = 0;
-  const StoredConfig stored = ReadStoredConfig(*this, hostFlavour);
+  const StoredConfig stored = LoadConfig(*this, hostFlavour);
   {
     std::lock_guard<std::mutex> guard(engine.lock);
     settings = std::move(loaded);
@@ -91,7 +91,7 @@ intptr_t COrvellaApp::SaveSettings() {
   WriteHostInt(kProfileSection, L"Enabled", saved.Enabled);
   WriteHostInt(kProfileSection, L"tmUpdate", saved.tmUpdate);
   WriteHostString(kProfileSection, L"ImgFolder", saved.ImgFolder);
-  WriteStoredConfig(*this, hostFlavour, stored);
+  SaveConfig(*this, hostFlavour, stored);
   settingsChanged = 0;
   return 1;
 }

@@ -1,4 +1,6 @@
 // The service fetch over libcurl.
+#include "net/http_fetch.h"
+
 #include <curl/curl.h>
 #include <sys/mman.h>
 
@@ -8,7 +10,6 @@
 #include "base/write_log.h"
 #include "net/body_buffer.h"
 #include "net/curl_setup_curl.h"
-#include "net/http_fetch.h"
 #include "net/http_fetch_rules.h"
 #include "net/wire_url.h"
 

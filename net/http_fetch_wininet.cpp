@@ -1,5 +1,7 @@
 // The service fetch over WinINet, in asynchronous mode so that a stop request or the time
 // limit ends a request that is connecting, waiting or reading (net/async_request_wininet.h).
+#include "net/http_fetch.h"
+
 #include <windows.h>
 #include <wininet.h>
 
@@ -8,7 +10,6 @@
 #include "net/async_request_wininet.h"
 #include "net/body_buffer.h"
 #include "net/content_length_wininet.h"
-#include "net/http_fetch.h"
 #include "net/http_fetch_rules.h"
 #include "net/url_parse.h"
 #include "net/wire_url.h"

@@ -6,6 +6,8 @@
 // what goes out as User-Agent on Windows, and servers see the same here: both headers go
 // in curl's header list, which takes the place of curl's own "Accept: */*" and of the
 // agent given as CURLOPT_USERAGENT.
+#include "net/image_session.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -16,7 +18,6 @@
 
 #include "base/text_utf8.h"
 #include "net/curl_setup_curl.h"
-#include "net/image_session.h"
 #include "net/picture_check.h"
 #include "net/wire_url.h"
 

@@ -2,6 +2,8 @@
 // (agent, preconfigured proxy, 60-second connect time-out), one connection and one GET
 // request per download, run in asynchronous mode so that a stop request ends a download
 // that is connecting or waiting for data (net/async_request_wininet.h).
+#include "net/image_session.h"
+
 #include <windows.h>
 #include <wininet.h>
 
@@ -12,7 +14,6 @@
 #include "base/ansi_codepage.h"
 #include "base/error_text.h"
 #include "net/async_request_wininet.h"
-#include "net/image_session.h"
 #include "net/picture_check.h"
 #include "net/wire_url.h"
 

@@ -1,5 +1,7 @@
 // The folder handle on POSIX: a descriptor of the folder and the *at calls, with
 // O_NOFOLLOW and AT_SYMLINK_NOFOLLOW on every name.
+#include "system/folder_handle.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -13,7 +15,6 @@
 #include "base/path_text.h"
 #include "base/text_utf8.h"
 #include "system/descriptor_io_posix.h"
-#include "system/folder_handle.h"
 
 namespace orvella {
 namespace {

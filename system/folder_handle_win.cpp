@@ -4,12 +4,12 @@
 // Every file is checked by the path the system resolves its handle to: Wine shows a Unix
 // link as the file it points to (not as a reparse point) and deletes or writes that file
 // through it, so a name whose handle resolves elsewhere is never ours.
+#include "system/folder_handle.h"
+
 #include <windows.h>
 
 #include <algorithm>
 #include <string>
-
-#include "system/folder_handle.h"
 
 namespace orvella {
 namespace {

@@ -2,6 +2,8 @@
 // descriptor. The file is removed on release; a holder checks after locking that the name
 // still means the file it locked, so one that locked a file just removed by the previous
 // holder tries again.
+#include "system/folder_lock.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -9,10 +11,9 @@
 
 #include <cerrno>
 
-#include "base/text_utf8.h"
 #include "base/error_text.h"
+#include "base/text_utf8.h"
 #include "system/descriptor_io_posix.h"
-#include "system/folder_lock.h"
 
 namespace orvella {
 namespace {

@@ -1,9 +1,9 @@
 // The folder lock on Windows: a lock file opened without sharing, deleted when closed,
 // opened below the folder's handle and never through a link (which Wine shows as the file
 // it points to, and would delete on closing).
-#include <windows.h>
-
 #include "system/folder_lock.h"
+
+#include <windows.h>
 
 namespace orvella {
 namespace {

@@ -1,4 +1,6 @@
 // The module's path from the dynamic loader: the object that holds this function.
+#include "system/module_file.h"
+
 #include <dlfcn.h>
 
 #include <climits>
@@ -6,7 +8,6 @@
 #include <memory>
 
 #include "base/text_utf8.h"
-#include "system/module_file.h"
 
 namespace orvella {
 

@@ -1,9 +1,9 @@
 // The module's path from the loader: the module that holds this function.
+#include "system/module_file.h"
+
 #include <windows.h>
 
 #include <string>
-
-#include "system/module_file.h"
 
 namespace orvella {
 

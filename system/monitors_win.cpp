@@ -6,9 +6,9 @@
 // pictures a quarter of the size. The thread is made per-monitor aware around the
 // enumeration and given back its own awareness afterwards. Systems before Windows 10
 // 1607 have no thread awareness; there the process's own decides.
-#include <windows.h>
-
 #include "system/monitors.h"
+
+#include <windows.h>
 
 namespace orvella {
 namespace {

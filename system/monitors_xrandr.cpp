@@ -1,12 +1,12 @@
 // Monitor rectangles from XRandR. libX11 and libXrandr are loaded at run time, so the
 // module loads and runs on machines without X: there the list is simply empty.
+#include "system/monitors.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 #include <dlfcn.h>
 
 #include <mutex>
-
-#include "system/monitors.h"
 
 namespace orvella {
 namespace {

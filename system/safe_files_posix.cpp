@@ -1,5 +1,7 @@
 // Safe file operations on POSIX: O_EXCL | O_NOFOLLOW creation, O_NONBLOCK opens checked
 // with fstat, renameat2 without replacing, fsync of files and folders.
+#include "system/safe_files.h"
+
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -8,7 +10,6 @@
 #include <cerrno>
 
 #include "system/descriptor_io_posix.h"
-#include "system/safe_files.h"
 
 namespace orvella {
 namespace {

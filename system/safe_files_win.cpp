@@ -1,10 +1,10 @@
 // Safe file operations on Windows: CREATE_NEW without following reparse points, handles
 // checked for plain disk files, MoveFileExW with and without replacing, FlushFileBuffers.
+#include "system/safe_files.h"
+
 #include <windows.h>
 
 #include <algorithm>
-
-#include "system/safe_files.h"
 
 namespace orvella {
 namespace {

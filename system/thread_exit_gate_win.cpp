@@ -6,9 +6,9 @@
 // such a thread return from its wait into the module after it was unmapped. A thread
 // parked in a wait holds no lock and has nothing to clean up but the C runtime's few bytes
 // for it, and its end can be waited for under the loader lock: no notice goes to any DLL.
-#include <windows.h>
-
 #include "system/thread_exit_gate.h"
+
+#include <windows.h>
 
 namespace orvella {
 namespace {

@@ -1,7 +1,7 @@
 // Thread names through pthread_setname_np (the thread's "comm" on Linux).
-#include <pthread.h>
-
 #include "system/thread_name.h"
+
+#include <pthread.h>
 
 namespace orvella {
 

@@ -1,10 +1,10 @@
 // Thread names through SetThreadDescription, looked up at run time: systems before
 // Windows 10 have none.
+#include "system/thread_name.h"
+
 #include <windows.h>
 
 #include <string>
-
-#include "system/thread_name.h"
 
 namespace orvella {
 

@@ -1,5 +1,7 @@
 // The account store off Windows: one file per value under the user's XDG config folder,
 // "${XDG_CONFIG_HOME:-$HOME/.config}/Halvenworks/OrvellaPlugin/TokenRVT" and so on.
+#include "system/user_store.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,7 +15,6 @@
 #include "base/text_utf8.h"
 #include "system/config_home.h"
 #include "system/safe_files.h"
-#include "system/user_store.h"
 
 namespace orvella {
 namespace {

@@ -1,10 +1,11 @@
 // The account store on Windows: string values under the current user's registry key.
+#include "system/user_store.h"
+
 #include <windows.h>
 
 #include <cwchar>
 
 #include "base/error_text.h"
-#include "system/user_store.h"
 
 namespace orvella {
 namespace {

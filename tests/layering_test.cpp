@@ -32,6 +32,38 @@ const std::map<std::string, std::set<std::string>>& AllowedIncludes() {
   return table;
 }
 
+// What each program under tools/ may include of the product besides base/, model/ and
+// resources/ (and its own folder): the public headers a program beside the plug-in needs,
+// never an engine, host or service internal. bench/ measures the product whole and may
+// include any of it, and the tests' support.
+struct ToolRule {
+  std::set<std::string> folders;
+  std::set<std::string> headers;
+};
+const std::map<std::string, ToolRule>& ToolIncludes() {
+  static const std::set<std::string> kGround = {"base", "model", "resources"};
+  static const std::map<std::string, ToolRule> table = {
+      {"tools/orvella-host",
+       {kGround,
+        {// the image folder's record, read as the plug-in reads it
+         "engine/image_folder.h",
+         // the profile rules and the account, as the plug-in keeps them
+         "host/config_store.h", "host/host_profile.h",
+         // the sign-in request and the settings dialog's rules
+         "ui/sign_in_request.h", "ui/authorizer.h", "ui/settings_rules.h", "ui/integer_field.h",
+         "service/server_address.h",
+         // the platform services the host reads its own files with
+         "system/safe_files.h", "system/folder_handle.h", "system/folder_lock.h",
+         "system/measured_size.h", "system/user_store.h", "system/config_home.h"}}},
+      {"tools/orvella-artd", {kGround, {}}},
+      {"tools/rcgen", {kGround, {}}},
+      {"bench",
+       {{"base", "model", "resources", "system", "net", "service", "engine", "ui", "host", "tests"},
+        {}}},
+  };
+  return table;
+}
+
 // Platform files are named for their backend; everything else is portable.
 bool IsPlatformFile(const fs::path& file) {
   static const std::regex platform(
@@ -97,6 +129,23 @@ TEST(Layering, EveryFolderIncludesOnlyTheFoldersBelowIt) {
     }
   }
   EXPECT_GT(checked, 100);
+}
+
+TEST(Layering, ProgramsBesideThePlugInIncludeOnlyItsPublicHeaders) {
+  int checked = 0;
+  for (const auto& [place, rule] : ToolIncludes()) {
+    for (const fs::path& file : SourcesOf(place)) {
+      for (const Include& include : IncludesOf(file)) {
+        if (!include.quoted) continue;
+        const std::string target = FolderOf(include.target);
+        if (target.empty() || include.target.starts_with(place + "/")) continue;
+        ++checked;
+        EXPECT_TRUE(rule.folders.count(target) != 0 || rule.headers.count(include.target) != 0)
+            << include.file << ":" << include.line << " includes " << include.target;
+      }
+    }
+  }
+  EXPECT_GT(checked, 20);
 }
 
 TEST(Layering, PortableFilesIncludeNoPlatformHeader) {

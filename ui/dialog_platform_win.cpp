@@ -1,5 +1,7 @@
 // The dialog services on Windows: modal dialogs from the module's templates 1000 and 1001,
 // message boxes titled with the module's name, the shell's folder browser and HTML Help.
+#include "ui/dialog_platform.h"
+
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <windows.h>
@@ -8,7 +10,6 @@
 
 #include "system/module_file.h"
 #include "system/module_instance_win.h"
-#include "ui/dialog_platform.h"
 
 namespace orvella {
 namespace {

@@ -1,7 +1,7 @@
 // GTK pinned in the process with RTLD_NODELETE.
-#include <dlfcn.h>
-
 #include "ui/toolkit_pin.h"
+
+#include <dlfcn.h>
 
 namespace orvella {
 

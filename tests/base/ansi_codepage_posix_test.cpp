@@ -1,9 +1,9 @@
 // The ANSI code page where the POSIX conversion decides: Windows-1252 without best fit.
+#include "base/ansi_codepage.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "base/ansi_codepage.h"
 
 namespace orvella::test {
 namespace {

@@ -250,7 +250,8 @@ TEST_F(HostProcessTest, SyncDoesNotTakeARunningWorkersJournalForAnInterruptedOne
   std::wstring reason;
   ASSERT_TRUE(handle.Open(folder.path(), reason));
   FolderLock held;
-  ASSERT_EQ(held.TryAcquire(handle, L"rvt_orv_files.lst.lock", reason), FolderLock::Outcome::kLocked);
+  ASSERT_EQ(held.TryAcquire(handle, L"rvt_orv_files.lst.lock", reason),
+            FolderLock::Outcome::kLocked);
   std::string journal;
   ASSERT_TRUE(EncodeJournalEntry({JournalKind::kStarted, L"http://h/a.jpg", L"a.jpg"}, journal));
   folder.Write("rvt_orv_files.lst.jnl", journal);

@@ -1,10 +1,11 @@
 // Image downloads over WinINet where the platform stack decides: bodies cut short,
 // redirects it will not follow, and a stop request that ends a request blocked in WinINet.
+#include "engine/download_image.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "engine/download_image.h"
 #include "tests/support/engine_fixture.h"
 
 namespace orvella::test {

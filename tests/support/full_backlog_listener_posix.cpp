@@ -1,4 +1,6 @@
 // The full backlog with POSIX sockets.
+#include "tests/support/full_backlog_listener.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -8,8 +10,6 @@
 
 #include <cerrno>
 #include <stdexcept>
-
-#include "tests/support/full_backlog_listener.h"
 
 namespace orvella::test {
 namespace {

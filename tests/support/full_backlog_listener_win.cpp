@@ -1,10 +1,10 @@
 // The full backlog with Winsock.
+#include "tests/support/full_backlog_listener.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <stdexcept>
-
-#include "tests/support/full_backlog_listener.h"
 
 namespace orvella::test {
 namespace {

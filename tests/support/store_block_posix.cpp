@@ -1,4 +1,6 @@
 // Blocking the file store: a file in the folder's place, or a folder made immutable.
+#include "tests/support/store_block.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -7,8 +9,6 @@
 #include <unistd.h>
 
 #include <fstream>
-
-#include "tests/support/store_block.h"
 
 namespace orvella::test {
 namespace {

@@ -1,7 +1,7 @@
 // Blocking the registry store: a volatile key above the account key.
-#include <windows.h>
-
 #include "tests/support/store_block.h"
+
+#include <windows.h>
 
 namespace orvella::test {
 namespace {

@@ -1,12 +1,12 @@
 // Temporary folders and a private account store on Windows: the current user's registry
 // is redirected to a fresh key for the lifetime of a ScopedConfigHome.
+#include "tests/support/temp_dir.h"
+
 #include <windows.h>
 
 #include <random>
 #include <sstream>
 #include <stdexcept>
-
-#include "tests/support/temp_dir.h"
 
 namespace orvella::test {
 namespace {

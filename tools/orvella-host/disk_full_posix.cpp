@@ -1,9 +1,10 @@
 // A full disk in the C library's words.
+#include "tools/orvella-host/disk_full.h"
+
 #include <cerrno>
 #include <cstring>
 
 #include "base/text_utf8.h"
-#include "tools/orvella-host/disk_full.h"
 
 namespace orvella::host {
 

@@ -1,7 +1,8 @@
 // A full disk in the Windows API's words.
+#include "tools/orvella-host/disk_full.h"
+
 #include <windows.h>
 
-#include "tools/orvella-host/disk_full.h"
 #include "tools/orvella-host/system_message.h"
 
 namespace orvella::host {

@@ -1,11 +1,11 @@
 // The folder probe on POSIX: an O_TMPFILE file, which has no name to leave behind.
+#include "tools/orvella-host/folder_probe.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-
-#include "tools/orvella-host/folder_probe.h"
 
 namespace orvella::host {
 

@@ -1,9 +1,10 @@
 // The folder probe on Windows: a hidden file opened with FILE_FLAG_DELETE_ON_CLOSE, which
 // the system deletes with its handle, also when the process is killed.
+#include "tools/orvella-host/folder_probe.h"
+
 #include <windows.h>
 
 #include "base/text_utf8.h"
-#include "tools/orvella-host/folder_probe.h"
 #include "tools/orvella-host/system_message.h"
 
 namespace orvella::host {

@@ -6,7 +6,6 @@
 
 #include "base/path_text.h"
 #include "engine/image_folder.h"
-#include "engine/list_file_text.h"
 #include "tools/orvella-host/folder_probe.h"
 
 namespace orvella::host {

@@ -10,7 +10,7 @@
 
 #include "base/path_text.h"
 #include "base/text_utf8.h"
-#include "engine/local_names.h"
+#include "engine/image_folder.h"
 #include "service/server_address.h"
 #include "system/folder_handle.h"
 #include "system/folder_lock.h"

@@ -3,6 +3,8 @@
 // functions keep every character; values are written in quotes, which the read removes
 // again, so leading and trailing blanks survive. Writes wait in memory until Save(),
 // which applies them to a copy of the file and moves the copy over it in one step.
+#include "tools/orvella-host/ini_profile.h"
+
 #include <windows.h>
 
 #include <filesystem>
@@ -11,7 +13,6 @@
 
 #include "base/ansi_codepage.h"
 #include "base/text_utf8.h"
-#include "tools/orvella-host/ini_profile.h"
 #include "tools/orvella-host/ini_text.h"
 #include "tools/orvella-host/profile_answer.h"
 #include "tools/orvella-host/profile_limits.h"

@@ -1,11 +1,11 @@
 // The plug-in module loaded with dlopen.
+#include "tools/orvella-host/plugin_module.h"
+
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <climits>
 #include <filesystem>
-
-#include "tools/orvella-host/plugin_module.h"
 
 namespace orvella::host {
 

@@ -1,11 +1,12 @@
 // Loading the plug-in with LoadLibraryW. Paths are in the ANSI code page, as the
 // program's arguments arrive.
+#include "tools/orvella-host/plugin_module.h"
+
 #include <windows.h>
 
 #include <string>
 
 #include "base/ansi_codepage.h"
-#include "tools/orvella-host/plugin_module.h"
 #include "tools/orvella-host/system_message.h"
 
 namespace orvella::host {

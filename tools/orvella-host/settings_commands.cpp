@@ -21,7 +21,7 @@ const char* MediaName(Setting what) {
 // Rebuilds the feeds as the dialog's OK does after the one media type was changed.
 void SetMedia(IniHostProfile& profile, int32_t flavour, Setting what, const MediaChoice& media) {
   COrvellaConfig config;
-  ApplyStoredConfig(ReadStoredConfig(profile, flavour), config);
+  ApplyStoredConfig(LoadConfig(profile, flavour), config);
   MediaChoices choices = ShownMediaChoices(config.feeds);
   (what == Setting::kClocks ? choices.clocks : choices.wallpapers) = media;
   RebuildFeeds(choices, config.feeds);

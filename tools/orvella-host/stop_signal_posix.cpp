@@ -1,9 +1,9 @@
 // SIGINT and SIGTERM turned into a stop request; a second one takes its default action.
+#include "tools/orvella-host/stop_signal.h"
+
 #include <pthread.h>
 #include <signal.h>
 #include <time.h>
-
-#include "tools/orvella-host/stop_signal.h"
 
 namespace orvella::host {
 namespace {

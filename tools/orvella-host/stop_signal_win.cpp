@@ -1,8 +1,8 @@
 // Console Ctrl-C and close events turned into a stop request; a second one ends the
 // process through the system's default handler.
-#include <windows.h>
-
 #include "tools/orvella-host/stop_signal.h"
+
+#include <windows.h>
 
 namespace orvella::host {
 namespace {

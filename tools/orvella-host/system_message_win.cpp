@@ -1,7 +1,7 @@
 // The system's message for an error code, from FormatMessageW.
-#include <windows.h>
-
 #include "tools/orvella-host/system_message.h"
+
+#include <windows.h>
 
 namespace orvella::host {
 

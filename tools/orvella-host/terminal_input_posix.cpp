@@ -1,4 +1,6 @@
 // The terminal's questions on POSIX: /dev/tty, its echo turned off for a hidden answer.
+#include "tools/orvella-host/terminal_input.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <termios.h>
@@ -7,8 +9,6 @@
 #include <cerrno>
 #include <csignal>
 #include <iterator>
-
-#include "tools/orvella-host/terminal_input.h"
 
 namespace orvella::host {
 namespace {

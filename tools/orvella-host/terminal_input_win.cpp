@@ -1,9 +1,10 @@
 // The terminal's questions on Windows: the console, its echo turned off for a hidden
 // answer.
+#include "tools/orvella-host/terminal_input.h"
+
 #include <windows.h>
 
 #include "base/text_utf8.h"
-#include "tools/orvella-host/terminal_input.h"
 
 namespace orvella::host {
 namespace {

@@ -2,7 +2,8 @@
 // answered by the system's CryptoAPI in the mingw build, which has no OpenSSL.
 #pragma once
 
-// clang-format off: wincrypt.h needs windows.h first
+// wincrypt.h needs windows.h first.
+// clang-format off
 #include <windows.h>
 #include <wincrypt.h>
 // clang-format on
