@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "base/text_utf8.h"
+#include "bench/process_memory.h"
 #include "net/http_fetch.h"
 #include "service/md5.h"
 #include "service/orvella_client.h"
@@ -92,23 +93,6 @@ std::size_t CountUrls(const std::string& answer) {
   return n;
 }
 
-// A "kB" field of /proc/self/status (VmRSS: resident now, VmHWM: the peak since the last
-// reset).
-long StatusKilobytes(const std::string& field) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.compare(0, field.size() + 1, field + ":") == 0) {
-      return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
-    }
-  }
-  return 0;
-}
-
-// Starts a new peak: from here on VmHWM counts from what is resident now.
-void ResetPeakRss() {
-  std::ofstream("/proc/self/clear_refs") << "5";
-}
-
 // Bytes the allocator has handed out and not taken back, in every arena.
 double HeapInUseBytes() {
   const struct mallinfo2 info = mallinfo2();
@@ -130,8 +114,8 @@ void MeasureQueryFeed(benchmark::State& state, int key, int32_t maxP,
     std::string answer = makeAnswer();
     bodyBytes[key] = answer.size();
     servers[key] = std::make_unique<BodyServer>(std::move(answer), "application/json");
-    ResetPeakRss();
-    baseline = StatusKilobytes("VmRSS");
+    bench::ResetPeakRss();
+    baseline = bench::StatusKilobytes("VmRSS");
   }
   ::setenv("ORVELLA_SERVER_URL", servers[key]->base().c_str(), 1);
   COrvellaClient client(L"token", L"user");
@@ -142,7 +126,8 @@ void MeasureQueryFeed(benchmark::State& state, int key, int32_t maxP,
       break;
     }
   }
-  state.counters["peak_MB"] = static_cast<double>(StatusKilobytes("VmHWM") - baseline) / 1024.0;
+  state.counters["peak_MB"] =
+      static_cast<double>(bench::StatusKilobytes("VmHWM") - baseline) / 1024.0;
   state.counters["body_MB"] = static_cast<double>(bodyBytes[key]) / 1048576.0;
   feed.items.clear();
   const double before = HeapInUseBytes();

@@ -8,8 +8,9 @@
 // Rows: an image download (the stop flag), a feed query (the stop flag), the sign-in
 // (Cancel), and through the loaded module with its worker in a feed query: message 10 and
 // the module's unload. A second table has the module's worker in long local work: reading
-// a 16 MiB feed answer of small entries that arrived whole. Goal: every entry under one
-// second.
+// a 16 MiB feed answer of small entries that arrived whole, reading a list of a million
+// entries, replaying a journal of 16 MiB of line ends, and the batch end of a list of a
+// million entries. Goal: every entry under one second.
 #include <stdlib.h>
 
 #include <algorithm>
@@ -98,10 +99,11 @@ double SignInCancel(StallPoint point) {
 // its worker is where the row measures, then stops the worker (message 10) or unloads the
 // module. Returns the time that took.
 double StopWorkerWhen(const std::string& base, const std::function<void(const FakeHost&)>& busy,
-                      bool unload) {
+                      bool unload, const std::function<void(const TempDir&)>& prepare = {}) {
   SetServer(base);
   ScopedConfigHome config;
   TempDir folder;
+  if (prepare) prepare(folder);
   FakeHost host;
   host.SetOneFeedProfile(Utf8ToWide(folder.path().string()));
   LoadedModule module;
@@ -144,6 +146,38 @@ double AnswerReadStop(bool unload) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the last bytes arrive
       },
       unload);
+}
+
+// A list file of `entries` records whose files are gone: the worker reads it whole at its
+// start, and a batch end forgets every record no feed offered.
+std::string LongList(int entries) {
+  std::string list = "\xEF\xBB\xBF[Rovanta Orvella List]\r\n" + std::to_string(entries) + "\r\n";
+  for (int i = 0; i < entries; ++i)
+    list += "http://h/gone/" + std::to_string(i) + ".jpg\r\n" + std::to_string(i) + ".jpg\r\n";
+  return list;
+}
+
+// The module with its worker in the image folder's own work: reading a list of a million
+// entries, replaying a journal of 16 MiB of line ends, or ending a batch that forgets a
+// million records (after the one picture the feed offers).
+double FolderWorkStop(const std::string& kind, bool unload) {
+  static const std::string list = LongList(1000000);
+  static const std::string journal(std::size_t{16} << 20, '\n');
+  static const std::string answer =
+      R"({"art":[{"name":"a","filename":"a","wall_url":"http://127.0.0.1:1/none.jpg"}]})";
+  BodyServer service(answer, "application/json");
+  const auto prepare = [&](const TempDir& folder) {
+    if (kind != "journal") folder.Write("rvt_orv_files.lst", list);
+    if (kind == "journal") folder.Write("rvt_orv_files.lst.jnl", journal);
+  };
+  const auto busy = [&](const FakeHost& host) {
+    // The list's read and the journal's replay come first; the batch end after the one
+    // download, which fails at once.
+    const std::wstring mark = kind == "batch end" ? L"DownloadImage(), " : L"COrvellaThread::Start";
+    while (host.CountLogs(mark) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(kind == "batch end" ? 100 : 20));
+  };
+  return StopWorkerWhen(service.base(), busy, unload, prepare);
 }
 
 struct Row {
@@ -192,6 +226,18 @@ int main(int argc, char** argv) {
   const std::vector<std::pair<const char*, std::function<double()>>> localRows = {
       {"message 10, worker reading a 16 MiB answer", [] { return AnswerReadStop(false); }},
       {"module unload, worker reading a 16 MiB answer", [] { return AnswerReadStop(true); }},
+      {"message 10, worker reading a 1,000,000-entry list",
+       [] { return FolderWorkStop("list", false); }},
+      {"module unload, worker reading a 1,000,000-entry list",
+       [] { return FolderWorkStop("list", true); }},
+      {"message 10, worker replaying a 16 MiB journal",
+       [] { return FolderWorkStop("journal", false); }},
+      {"module unload, worker replaying a 16 MiB journal",
+       [] { return FolderWorkStop("journal", true); }},
+      {"message 10, worker in the batch end of a 1,000,000-entry list",
+       [] { return FolderWorkStop("batch end", false); }},
+      {"module unload, worker in the batch end of a 1,000,000-entry list",
+       [] { return FolderWorkStop("batch end", true); }},
   };
   std::printf("\n| long local work (ms: median / worst of %d) | stop |\n|---|---|\n", runs);
   for (const auto& [name, measure] : localRows) {

@@ -13,8 +13,8 @@ namespace {
 constexpr wchar_t kEntryEnd[] = L".";
 // Longest entry: kind, URL, name, one field and its end.
 constexpr std::size_t kMostLines = 5;
-// Entries replayed between two looks at the stop flag.
-constexpr std::size_t kStopCheckEvery = 4096;
+// Lines read between two looks at the stop flag.
+constexpr std::size_t kStopCheckLines = std::size_t{1} << 16;
 
 bool IsKind(std::wstring_view line) {
   return line.size() == 1 && (line[0] == static_cast<wchar_t>(JournalKind::kStarted) ||
@@ -113,10 +113,16 @@ bool EncodeJournalEntry(const JournalEntry& entry, std::string& out) {
   return true;
 }
 
-JournalReader::JournalReader(std::string_view bytes) : bytes_(bytes) {}
+JournalReader::JournalReader(std::string_view bytes, const std::atomic<int32_t>* stop)
+    : bytes_(bytes), stop_(stop) {}
 
 bool JournalReader::ReadLine(std::wstring& line) {
-  if (pos_ >= bytes_.size()) return false;
+  if (pos_ >= bytes_.size() || stopped_) return false;
+  // A journal of nothing but line ends holds no entry to look at the flag between.
+  if (++lines_ % kStopCheckLines == 0 && stop_ != nullptr && stop_->load() != 0) {
+    stopped_ = true;
+    return false;
+  }
   const std::size_t lf = bytes_.find('\n', pos_);
   if (lf == std::string_view::npos) {
     endsInsideLine_ = true;  // a whole entry never ends without its line end
@@ -162,13 +168,10 @@ std::vector<JournalEntry> DecodeJournal(std::string_view bytes, bool& endsInside
 JournalReplay ReplayJournal(std::string_view bytes, const JournalFolderView& folder,
                             CFileMap& files, const std::atomic<int32_t>* stop) {
   JournalReplay replay;
-  JournalReader reader(bytes);
+  JournalReader reader(bytes, stop);
   JournalEntry entry;
   while (reader.Next(entry)) {
-    if (++replay.entries % kStopCheckEvery == 0 && stop != nullptr && stop->load() != 0) {
-      replay.stopped = true;
-      return replay;
-    }
+    ++replay.entries;
     switch (entry.kind) {
       case JournalKind::kStarted:
         if (entry.bound) replay.begun.emplace_back(entry.name, entry.work);
@@ -205,6 +208,7 @@ JournalReplay ReplayJournal(std::string_view bytes, const JournalFolderView& fol
     }
   }
   replay.endsInsideLine = reader.EndsInsideLine();
+  replay.stopped = reader.Stopped();
   return replay;
 }
 

@@ -66,10 +66,13 @@ bool EncodeJournalEntry(const JournalEntry& entry, std::string& out);
 /// Holds a few lines at a time, never all of them. Any thread.
 class JournalReader {
  public:
-  /// `bytes` must outlive the reader.
-  explicit JournalReader(std::string_view bytes);
-  /// Reads the next entry; false at the end.
+  /// `bytes` must outlive the reader. The reader ends early once `stop` (null: none) is
+  /// set; it looks at the flag once in every 65,536 lines.
+  explicit JournalReader(std::string_view bytes, const std::atomic<int32_t>* stop = nullptr);
+  /// Reads the next entry; false at the end, or once stopped.
   bool Next(JournalEntry& entry);
+  /// True once the stop flag ended the reading.
+  bool Stopped() const { return stopped_; }
   /// True (once Next returned false) when the bytes end without a line end: a crash cut
   /// the last write short, and whoever appends next must end that line first.
   bool EndsInsideLine() const { return endsInsideLine_; }
@@ -79,8 +82,11 @@ class JournalReader {
   bool Fill();
 
   std::string_view bytes_;
+  const std::atomic<int32_t>* stop_;
   std::size_t pos_ = 0;
+  std::size_t lines_ = 0;
   bool endsInsideLine_ = false;
+  bool stopped_ = false;
   std::vector<std::wstring> window_;  // the lines read ahead, at most one entry's worth
 };
 
