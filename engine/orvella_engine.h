@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/engine_owner.h"
+#include "engine/feed_backoff.h"
 #include "engine/list_journal.h"
 #include "model/file_map.h"
 #include "model/orvella_model.h"
@@ -18,11 +19,13 @@
 #include "system/folder_lock.h"
 #include "system/monitors.h"
 #include "system/safe_files.h"
+#include "system/tick_count.h"
 
 namespace orvella {
 
-/// Returns a millisecond tick count that wraps after about 49.7 days. Any thread.
-using TickSource = std::function<uint32_t()>;
+/// Returns the milliseconds since the system started (never wrapping; its low 32 bits are
+/// the feeds' lastTm tick). Any thread.
+using TickSource = std::function<uint64_t()>;
 
 class COrvellaEngine : public COrvellaConfig {
  public:
@@ -63,9 +66,10 @@ class COrvellaEngine : public COrvellaConfig {
 
   // ---- Refresh cycle and download queue (worker thread) ----
 
-  /// Queries every enabled feed that is due and appends what it found to `queue`.
-  /// Ends early, before the next feed, once `stopFlag` is set; a query in progress then
-  /// fails as any failed query does. Lets the feed query's JSON errors through.
+  /// Queries every enabled feed that is due and appends what it found to `queue`. A feed
+  /// whose query failed waits as `backoff` says. Ends early, before the next feed, once
+  /// `stopFlag` is set; a query in progress then fails as any failed query does. Lets the
+  /// feed query's JSON errors through.
   void Refresh();
   /// Takes one item off `queue` and downloads it unless present; returns 1. With an
   /// empty queue finishes the batch (unused files, list file, host notice) and returns 0.
@@ -103,8 +107,12 @@ class COrvellaEngine : public COrvellaConfig {
   /// the worker before its loop (null: none). Worker thread only.
   const std::atomic<int32_t>* stopFlag = nullptr;
 
+  /// When each feed is asked next: its interval and the back-off of its failures. Worker
+  /// thread only (the worker's start resets it).
+  FeedBackoff backoff;
+
   CEngineOwner& owner;
-  TickSource tickCount;              // defaults to the system's monotonic milliseconds
+  TickSource tickCount;              // defaults to SystemTickCount
   MonitorSource monitors;            // defaults to the window system's monitors
   ImageSessionOpener imageSessions;  // defaults to the platform's HTTP sessions
 
@@ -167,8 +175,5 @@ class COrvellaEngine : public COrvellaConfig {
   AppendFile journalFile_;       // the journal, open while a batch writes to it
   std::wstring journalPath_;     // the journal journalFile_ has open
 };
-
-/// The system tick count in milliseconds (monotonic, wrapping at 2^32). Any thread.
-uint32_t SystemTickCount();
 
 }  // namespace orvella
