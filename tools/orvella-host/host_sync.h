@@ -38,6 +38,9 @@ class SyncProgress {
   int downloadsTried() const;  // downloads begun, for the progress line only
   /// Queries that brought nothing, in the order they were sent.
   std::vector<FeedFailure> failures() const;
+  /// The plug-in's line refusing the service's address (no request went out), without
+  /// its "ServerBaseUrl: " prefix; "" when the address was not refused.
+  std::wstring addressRefusal() const;
   /// "N of M feeds answered (K items), D downloads begun".
   std::string Describe() const;
   /// Waits until a line was observed since the last call, or `timeout` has passed.
@@ -46,6 +49,9 @@ class SyncProgress {
  private:
   void Count(const std::wstring& line);  // mutex_ held
   void EndQuery();                       // mutex_ held
+
+  /// Keeps the plug-in's refusal of the service's address. mutex_ held.
+  void NoteAddressRefusal(const std::wstring& line);
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;
@@ -60,7 +66,12 @@ class SyncProgress {
   bool querying_ = false;
   FeedFailure current_;
   std::vector<FeedFailure> failures_;
+  std::wstring addressRefusal_;
 };
+
+/// The sentence naming why a pass sent no feed query at all, or "" when it sent one:
+/// the plug-in refused the service's address, or no feed is enabled. Any thread.
+std::string NoQueryCause(const SyncProgress& progress);
 
 /// Sentences that name the likely cause of failed queries, for the service at
 /// `serviceUrl`: no monitor size (no display), a token the service refused (sign in
@@ -79,8 +90,8 @@ int CommandRun(HostSession& session);
 /// removed", counted from the folder's record (list file and journal) before and after.
 /// Returns 0 when every feed answered and every offered item is in the folder; 1 when
 /// the folder cannot be written or is in use by another worker, no worker could be
-/// started, a feed query failed, an item is missing or the list cannot be read after the
-/// pass; 130 or 143 when stopped by a signal.
+/// started, no feed query could be sent, a feed query failed, an item is missing or the
+/// list cannot be read after the pass; 130 or 143 when stopped by a signal.
 int CommandSync(HostSession& session);
 
 }  // namespace orvella::host
