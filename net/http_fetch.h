@@ -47,7 +47,8 @@ struct FetchWatch {
   std::chrono::milliseconds limit = kServiceTimeLimit;
 };
 
-/// The longest Retry-After text a FetchReply keeps (no valid value is longer).
+/// The longest Retry-After text a FetchReply keeps; a longer one is dropped (no value
+/// that makes sense is that long).
 inline constexpr std::size_t kMaxRetryAfterText = 64;
 
 /// What the service answered besides the body, for the caller's retry decisions: the
@@ -56,7 +57,7 @@ struct FetchReply {
   /// The HTTP status of the final answer; 0 when no answer came (not opened, refused).
   int32_t status = 0;
   /// The final answer's Retry-After value as sent, blanks around it dropped; "" when it
-  /// had none. At most kMaxRetryAfterText characters are kept.
+  /// had none or a longer one than kMaxRetryAfterText.
   std::string retryAfter;
 };
 

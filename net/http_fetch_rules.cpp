@@ -45,7 +45,8 @@ std::optional<std::string_view> HeaderLineValue(std::string_view line, std::stri
 std::string ReplyHeaderText(std::string_view value) {
   while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
   while (!value.empty() && IsBlank(value.back())) value.remove_suffix(1);
-  return std::string(value.substr(0, kMaxRetryAfterText));
+  // Cut short, a longer value could read as another one: it is dropped.
+  return value.size() > kMaxRetryAfterText ? std::string() : std::string(value);
 }
 
 }  // namespace orvella

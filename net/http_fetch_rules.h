@@ -19,8 +19,8 @@ bool IsAcceptedStatus(long status);
 /// Any thread.
 std::optional<std::string_view> HeaderLineValue(std::string_view line, std::string_view name);
 
-/// A header value as FetchReply keeps it: blanks around it dropped, cut to
-/// kMaxRetryAfterText characters. Any thread.
+/// A header value as FetchReply keeps it: blanks around it dropped; "" when what is left
+/// is longer than kMaxRetryAfterText characters. Any thread.
 std::string ReplyHeaderText(std::string_view value);
 
 }  // namespace orvella

@@ -64,8 +64,8 @@ void ReportReply(HINTERNET request, FetchReply& reply) {
   if (!::HttpQueryInfoW(request, kStatusQuery, &status, &size, nullptr)) status = 0;
   reply.status = static_cast<int32_t>(status);
   wchar_t text[kMaxRetryAfterText + 1] = {};
-  size = sizeof text - sizeof text[0];
-  // A longer value does not fit and fails the query: no valid value is that long.
+  size = sizeof text;  // room for kMaxRetryAfterText characters and the terminator
+  // A value too long to keep does not fit and fails the query: it is dropped.
   if (::HttpQueryInfoW(request, HTTP_QUERY_RETRY_AFTER, text, &size, nullptr)) {
     reply.retryAfter = ReplyHeaderText(WideToAnsi(std::wstring(text, size / sizeof text[0])));
   }
