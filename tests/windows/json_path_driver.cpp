@@ -31,7 +31,9 @@ const std::string* g_answer = nullptr;
 }  // namespace
 
 // Stands in for the platform's HTTP stack: the answer is the current document.
-int32_t FetchUrlWatched(const std::wstring&, const FetchWatch&, char*& block, uint32_t& length) {
+int32_t FetchUrlWatched(const std::wstring&, const FetchWatch&, char*& block, uint32_t& length,
+                        FetchReply* reply) {
+  if (reply != nullptr) *reply = FetchReply{200, ""};
   block = nullptr;
   length = static_cast<uint32_t>(g_answer->size());
   if (length == 0) return kFetchOk;
