@@ -25,6 +25,10 @@
 #   fetch  a 50 MB service answer: FetchUrl against curl -o /dev/null
 #   idle   the running worker's CPU time between passes
 #   stop   bench/stop_latency.sh, when it exists
+#   backoff  a feed failing in four ways (503, 401, 429 with Retry-After, an answer cut
+#          off) while the other feed's batch of 200 pictures is downloaded: the queries of
+#          the failing feed the service received, beside the batch's refresh passes (what
+#          asking it at every pass would send)
 # Every timed figure is the median of N rounds (default 5); the spread (max - min over
 # the median) is printed beside it, and figures whose spread exceeds 10% are marked
 # noisy. --table writes the summary as a Markdown table (for the README).
@@ -34,7 +38,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 rounds=5
 idle_seconds=60
-only="sync,durable,list,feed,md5,fetch,idle,stop"
+only="sync,durable,list,feed,md5,fetch,idle,stop,backoff"
 build="$root/build-bench"
 disk_dir=""
 table=""
@@ -53,7 +57,8 @@ wants() { [[ ",$only," == *",$1,"* ]]; }
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVELLA_BUILD_TESTS=OFF > /dev/null
 fi
-cmake --build "$build" -j2 --target Orvella orvella-host orvella-artd engine_bench service_bench sync_host > /dev/null
+cmake --build "$build" -j2 --target Orvella orvella-host orvella-artd engine_bench service_bench sync_host \
+  failing_feed > /dev/null
 # Absolute: the plug-in refuses a relative image folder.
 build="$(realpath -m "$build")"
 disk_dir="$(realpath -m "${disk_dir:-$build/bench-disk}")"
@@ -516,6 +521,20 @@ fi
 if wants stop && [ -x "$root/bench/stop_latency.sh" ]; then
   echo "== stop latency (bench/stop_latency.sh)"
   "$root/bench/stop_latency.sh" "$build"
+fi
+
+# ---- a failing feed during a batch ----
+if wants backoff; then
+  echo "== a failing feed during a batch of 200 downloads (bench/failing_feed)"
+  "$build/bench/failing_feed" "$build/bin/Orvella.rpl" "$work/backoff" > "$work/backoff.out"
+  cat "$work/backoff.out"
+  while read -r line; do
+    name=${line#failing feed }
+    name=${name%%: passes *}
+    read -r passes queries < <(awk '{ print $(NF - 2), $NF }' <<< "$line")
+    record "failing feed ($name), batch of 200: queries of it" "$queries" "<=" 2 0
+    record "failing feed ($name), batch of 200: passes (asked at each)" "$passes" "" "" 0
+  done < "$work/backoff.out"
 fi
 
 echo "== summary (median of $rounds rounds; spread = (max - min) / median)"

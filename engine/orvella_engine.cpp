@@ -1,16 +1,9 @@
 // The engine's construction, its settings snapshot and the use marks of its records.
 #include "engine/orvella_engine.h"
 
-#include <chrono>
-
 #include "engine/download_image.h"
 
 namespace orvella {
-
-uint32_t SystemTickCount() {
-  const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
-}
 
 COrvellaEngine::COrvellaEngine(CEngineOwner& engineOwner)
     : owner(engineOwner),

@@ -10,17 +10,20 @@
 #include <vector>
 
 #include "engine/engine_owner.h"
+#include "engine/feed_backoff.h"
 #include "engine/image_folder.h"
 #include "model/file_map.h"
 #include "model/orvella_model.h"
 #include "net/image_session.h"
 #include "net/url_parse.h"
 #include "system/monitors.h"
+#include "system/tick_count.h"
 
 namespace orvella {
 
-/// Returns a millisecond tick count that wraps after about 49.7 days. Any thread.
-using TickSource = std::function<uint32_t()>;
+/// Returns the milliseconds since the system started (never wrapping; its low 32 bits are
+/// the feeds' lastTm tick). Any thread.
+using TickSource = std::function<uint64_t()>;
 
 class COrvellaEngine : public COrvellaConfig {
  public:
@@ -68,10 +71,10 @@ class COrvellaEngine : public COrvellaConfig {
 
   // ---- Refresh cycle and download queue (worker thread) ----
 
-  /// Queries every enabled feed that is due and appends what it found to `queue`.
-  /// Ends early, before the next feed, once `stop` (null: none) is set; a query in
-  /// progress then fails as any failed query does. Lets the feed query's JSON errors
-  /// through.
+  /// Queries every enabled feed that is due and appends what it found to `queue`. A feed
+  /// whose query failed waits as `backoff` says. Ends early, before the next feed, once
+  /// `stop` (null: none) is set; a query in progress then fails as any failed query does.
+  /// Throws the feed query's CServiceAnswerError.
   void Refresh(const std::atomic<int32_t>* stop = nullptr);
   /// Takes one item off `queue` and downloads it unless present; returns 1. With an
   /// empty queue finishes the batch (unused files, list file, host notice) and returns 0.
@@ -114,8 +117,12 @@ class COrvellaEngine : public COrvellaConfig {
   /// The image folder `files` belong to: its lock, journal and list file. Worker thread.
   CImageFolder imageFolder{files};
 
+  /// When each feed is asked next: its interval and the back-off of its failures. Worker
+  /// thread only (the worker's start resets it).
+  FeedBackoff backoff;
+
   CEngineOwner& owner;
-  TickSource tickCount;              // defaults to the system's monotonic milliseconds
+  TickSource tickCount;              // defaults to SystemTickCount
   MonitorSource monitors;            // defaults to the window system's monitors
   ImageSessionOpener imageSessions;  // defaults to the platform's HTTP sessions
 
@@ -132,8 +139,5 @@ class COrvellaEngine : public COrvellaConfig {
   /// another worker holds it.
   bool EnterFolder(const std::wstring& folder);
 };
-
-/// The system tick count in milliseconds (monotonic, wrapping at 2^32). Any thread.
-uint32_t SystemTickCount();
 
 }  // namespace orvella

@@ -6,6 +6,9 @@
 // that position still asks what the query asked (a reload that left it as it was keeps the
 // answer; a feed changed, removed or disabled meanwhile drops it).
 //
+// Which feeds are due, and how long one whose query failed waits, is the back-off's
+// decision (engine/feed_backoff.h); the pass tells it each outcome.
+//
 // The worker runs a pass before every single download, so a pass that finds nothing due
 // must cost nothing per item: a feed's item list is never copied to decide whether it is
 // due, and a due feed's query starts from an empty feed that carries only what the query
@@ -21,20 +24,6 @@
 namespace orvella {
 namespace {
 
-constexpr uint32_t kMillisecondsPerMinute = 60000;
-
-// Both values wrap with the tick counter; the difference is right across the wrap. An
-// interval of 0 minutes or less means no periodic query at all: a feed is asked once
-// after the worker starts or the feeds are replaced (lastTm 0), and not again; re-asking
-// at every pass would queue the whole feed again before every download.
-bool IsDue(uint32_t lastTm, uint32_t now, int32_t tmUpdate) {
-  if (lastTm == 0) return true;
-  if (tmUpdate <= 0) return false;
-  const uint32_t elapsed = now - lastTm;
-  const uint32_t interval = static_cast<uint32_t>(tmUpdate) * kMillisecondsPerMinute;
-  return elapsed > interval;
-}
-
 // One feed's turn as read under the lock.
 struct FeedTurn {
   bool exists = false;
@@ -42,6 +31,8 @@ struct FeedTurn {
   bool due = false;
   uint32_t lastTm = 0;
   int32_t retries = 0;
+  int32_t tmUpdate = 0;
+  uint64_t generation = 0;
   COrvellaFeed query;  // the query's inputs only (type, tags, maximum), no items
 };
 
@@ -64,6 +55,7 @@ void COrvellaEngine::Refresh(const std::atomic<int32_t>* stop) {
   }
   COrvellaClient client(passToken, passUser, stop);
   DisplayGeometry geometry;
+  backoff.BeginPass(downloading != 0);
   for (int32_t i = 0;; ++i) {
     if (client.StopRequested()) break;
     FeedTurn turn;
@@ -75,7 +67,9 @@ void COrvellaEngine::Refresh(const std::atomic<int32_t>* stop) {
       if (!turn.enabled) continue;
       turn.lastTm = feed.lastTm;
       turn.retries = feed.retries;
-      turn.due = IsDue(feed.lastTm, tickCount(), owner.WorkerSettingsLocked().tmUpdate);
+      turn.generation = feedsGeneration;
+      turn.tmUpdate = owner.WorkerSettingsLocked().tmUpdate;
+      turn.due = backoff.IsDue(i, turn.generation, feed.lastTm, turn.tmUpdate, tickCount());
       if (turn.due) turn.query = COrvellaFeed(feed.Type, feed.MaxP, feed.Tags);
     }
     WriteLog(L"Refresh %d: lastTm=%d, retries=%d", i, turn.lastTm, turn.retries);
@@ -83,7 +77,8 @@ void COrvellaEngine::Refresh(const std::atomic<int32_t>* stop) {
     if (geometry.count == 0) EnumerateDisplays(geometry, monitors);
     const MeasuredSize size = QuerySize(geometry);
     const int32_t result = client.QueryFeed(turn.query, size.width, size.height);
-    const uint32_t now = tickCount();
+    const uint64_t now = tickCount();
+    backoff.Record(i, turn.generation, result > 0, client.reply, turn.tmUpdate, now);
     // The queue's copy is made before the lock: the feed's own list is shared with the
     // host's thread once it is stored.
     COrvellaItemList found;
@@ -100,7 +95,7 @@ void COrvellaEngine::Refresh(const std::atomic<int32_t>* stop) {
           // Swapped, not assigned: the previous result is released after the lock.
           target.items.swap(turn.query.items);
           target.retries = 0;
-          target.lastTm = now;
+          target.lastTm = static_cast<uint32_t>(now);
           target.Flg |= kFeedQueried;
           stored = true;
         }

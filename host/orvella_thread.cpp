@@ -128,6 +128,7 @@ bool COrvellaThread::GuardedRun(bool restarting) {
 
 void COrvellaThread::Main() {
   NameCurrentThread(kWorkerThreadName);
+  owner->backoff.Reset();  // a new worker asks a failed feed again at once
   bool restarting = false;
   while (!GuardedRun(restarting)) {
     // A stop request ends the pause early; the restarted loop then sees the flag.

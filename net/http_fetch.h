@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -46,6 +47,20 @@ struct FetchWatch {
   std::chrono::milliseconds limit = kServiceTimeLimit;
 };
 
+/// The longest Retry-After text a FetchReply keeps; a longer one is dropped (no value
+/// that makes sense is that long).
+inline constexpr std::size_t kMaxRetryAfterText = 64;
+
+/// What the service answered besides the body, for the caller's retry decisions: the
+/// result code says whether the request worked, this says what the server asked for.
+struct FetchReply {
+  /// The HTTP status of the final answer; 0 when no answer came (not opened, refused).
+  int32_t status = 0;
+  /// The final answer's Retry-After value as sent, blanks around it dropped; "" when it
+  /// had none or a longer one than kMaxRetryAfterText.
+  std::string retryAfter;
+};
+
 /// The platform's root internet session; one is opened for each request.
 struct InternetSession;
 
@@ -57,16 +72,18 @@ int32_t FetchUrl(const std::wstring& url, char*& block, uint32_t& length);
 /// FetchUrl with `watch` ending the request early: a stop or the time limit before the
 /// answer's headers fails as an open failure (-1), later as a read failure (-2), each
 /// with its log line showing kFetchStoppedError or kFetchTimedOutError. A stop flag that
-/// is already set sends nothing. Any thread.
+/// is already set sends nothing. When `reply` is given it is filled with the answer's
+/// status and Retry-After, whatever the result code (reset first). Any thread.
 int32_t FetchUrlWatched(const std::wstring& url, const FetchWatch& watch, char*& block,
-                        uint32_t& length);
+                        uint32_t& length, FetchReply* reply = nullptr);
 
 /// Fetches `url` in `session`: sent to the network with a no-cache pragma, never from or
 /// to a cache; for http: and https: URLs (any letter case) only a status of 200, 301 or
 /// 302 is read on. On success `block` is the body followed by one NUL byte (exactly
 /// length + 1 bytes, released by the caller with free()) or null for an empty body, and
 /// `length` counts the data without the NUL. On failure `block` is null and `length` 0.
-/// Watched as the session's FetchUrlWatched call asked. Blocks the calling thread.
+/// Watched, and the reply reported, as the session's FetchUrlWatched call asked. Blocks
+/// the calling thread.
 int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url, char*& block,
                               uint32_t& length);
 

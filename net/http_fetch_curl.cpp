@@ -5,6 +5,7 @@
 #include <sys/mman.h>
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "base/write_log.h"
@@ -24,6 +25,7 @@ struct InternetSession {
   }
   CURL* easy = nullptr;
   FetchWatch watch;
+  FetchReply* reply = nullptr;  // where the answer's status and Retry-After go, if anywhere
 };
 
 const int32_t kFetchStoppedError = CURLE_ABORTED_BY_CALLBACK;
@@ -51,6 +53,7 @@ struct Transfer {
   bool statusChecked = false;
   int32_t statusFailure = 0;  // non-zero: the status test refused the response
   bool growFailed = false;
+  std::string retryAfter;  // the current response's Retry-After, "" while it has none
   BodyBuffer body{kMaxServiceAnswer, AdviseLargeBlock};
 };
 
@@ -77,6 +80,9 @@ size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
   const std::string_view line(data, size * count);
   if (line.starts_with("HTTP/")) {
     t.headersDone = false;  // a new response begins (after an interim 1xx, say)
+    t.retryAfter.clear();
+  } else if (const auto retryAfter = HeaderLineValue(line, "retry-after")) {
+    if (t.retryAfter.empty()) t.retryAfter = ReplyHeaderText(*retryAfter);
   } else if (line == "\r\n" || line == "\n") {
     long status = 0;
     curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &status);
@@ -117,6 +123,15 @@ void SetRequestOptions(CURL* easy, const std::string& wireUrl, curl_slist* heade
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnBodyBytes);
   curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+}
+
+// What the final response said besides its body: its status (0 when none came) and its
+// Retry-After.
+void ReportReply(const Transfer& transfer, FetchReply& reply) {
+  long status = 0;
+  if (curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status) != CURLE_OK) status = 0;
+  reply.status = static_cast<int32_t>(status);
+  reply.retryAfter = transfer.retryAfter;
 }
 
 // Turns what the transfer saw into the result code, handing the body out on success.
@@ -172,6 +187,7 @@ int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url,
   transfer.easy = session.easy;
   SetRequestOptions(session.easy, wireUrl, headers, watch, transfer);
   const CURLcode result = PerformWatched(session.easy, watch.stop);
+  if (session.reply != nullptr) ReportReply(transfer, *session.reply);
   const int32_t code = Conclude(transfer, result, block, length);
   curl_easy_reset(session.easy);  // drops the options that point at this frame
   curl_slist_free_all(headers);
@@ -183,12 +199,14 @@ int32_t FetchUrl(const std::wstring& url, char*& block, uint32_t& length) {
 }
 
 int32_t FetchUrlWatched(const std::wstring& url, const FetchWatch& watch, char*& block,
-                        uint32_t& length) {
+                        uint32_t& length, FetchReply* reply) {
   block = nullptr;
   length = 0;
+  if (reply != nullptr) *reply = FetchReply{};
   const CURLcode init = InitCurlOnce();
   InternetSession session;
   session.watch = watch;
+  session.reply = reply;
   if (init == CURLE_OK) session.easy = curl_easy_init();
   if (session.easy == nullptr) {
     WriteLog(L"InternetOpen() failed, error: %d", init != CURLE_OK ? init : CURLE_FAILED_INIT);

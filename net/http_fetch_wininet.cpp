@@ -19,6 +19,7 @@ namespace orvella {
 struct InternetSession {
   HINTERNET root = nullptr;
   FetchWatch watch;
+  FetchReply* reply = nullptr;  // where the answer's status and Retry-After go, if anywhere
 };
 
 const int32_t kFetchStoppedError = ERROR_INTERNET_OPERATION_CANCELLED;
@@ -55,6 +56,20 @@ int32_t CheckStatus(HINTERNET request) {
                                   : static_cast<int32_t>(ERROR_HTTP_INVALID_SERVER_RESPONSE);
   WriteLog(L"HttpQueryInfo() failed, error %d", code);
   return code;
+}
+
+// What the answer said besides its body: its status and its Retry-After.
+void ReportReply(HINTERNET request, FetchReply& reply) {
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (!::HttpQueryInfoW(request, kStatusQuery, &status, &size, nullptr)) status = 0;
+  reply.status = static_cast<int32_t>(status);
+  wchar_t text[kMaxRetryAfterText + 1] = {};
+  size = sizeof text;  // room for kMaxRetryAfterText characters and the terminator
+  // A value too long to keep does not fit and fails the query: it is dropped.
+  if (::HttpQueryInfoW(request, HTTP_QUERY_RETRY_AFTER, text, &size, nullptr)) {
+    reply.retryAfter = ReplyHeaderText(WideToAnsi(std::wstring(text, size / sizeof text[0])));
+  }
 }
 
 // The error number a log line shows for a wait that ended without a completion.
@@ -103,6 +118,7 @@ int32_t InternetReadWholeFile(InternetSession& session, const std::wstring& url,
   if (watch.stop != nullptr && watch.stop->load() != 0) return OpenFailed(kAsyncStopped);
   AsyncRequest request(kReadBlock);
   if (const int32_t failed = OpenUrl(session, url, watch, request); failed != 0) return failed;
+  if (session.reply != nullptr) ReportReply(request.handle(), *session.reply);
   if (const int32_t refused = CheckStatus(request.handle()); refused != 0) return refused;
 
   BodyBuffer body(kMaxServiceAnswer);
@@ -136,11 +152,13 @@ int32_t FetchUrl(const std::wstring& url, char*& block, uint32_t& length) {
 }
 
 int32_t FetchUrlWatched(const std::wstring& url, const FetchWatch& watch, char*& block,
-                        uint32_t& length) {
+                        uint32_t& length, FetchReply* reply) {
   block = nullptr;
   length = 0;
+  if (reply != nullptr) *reply = FetchReply{};
   InternetSession session;
   session.watch = watch;
+  session.reply = reply;
   session.root = OpenAsyncSession(kAgent);
   if (session.root == nullptr) {
     const DWORD error = ::GetLastError();

@@ -21,9 +21,11 @@ std::wstring PasswordDigest(const std::wstring& password) {
 }  // namespace
 
 int32_t COrvellaClient::Authorize(const std::wstring& email, const std::wstring& password) {
+  std::wstring endpoint;
+  if (!EndpointUrl(kAccountEndpointPath, endpoint)) return 0;
   const std::wstring url =
-      Format(L"%s?client=%s&email=%s&password_md5=%s", AccountEndpointUrl(),
-             std::wstring_view(kApiClientKey), email, PasswordDigest(password));
+      Format(L"%s?client=%s&email=%s&password_md5=%s", endpoint, std::wstring_view(kApiClientKey),
+             email, PasswordDigest(password));
   std::string body;
   if (QueryServer(url, body) != 0) return 0;
 

@@ -8,6 +8,7 @@
 #include "base/text_format.h"
 #include "net/http_fetch.h"
 #include "resources/string_table.h"
+#include "service/server_address.h"
 
 namespace orvella {
 
@@ -33,13 +34,26 @@ int32_t COrvellaClient::QueryServer(const std::wstring& url, ServiceAnswer& answ
   std::free(answer.block_);
   answer.block_ = nullptr;
   answer.length_ = 0;
-  const int32_t result = FetchUrlWatched(url, watch_, answer.block_, answer.length_);
+  const int32_t result = FetchUrlWatched(url, watch_, answer.block_, answer.length_, &reply);
   if (result != kFetchOk) {
     errorText = Format(kTextConnectionFailed, result);
     return result;
   }
   errorText.clear();
   return result;
+}
+
+bool COrvellaClient::EndpointUrl(const wchar_t* path, std::wstring& url) {
+  const ServerAddress address = ReadServerAddress();
+  if (address.usable) {
+    url = address.base + path;
+    return true;
+  }
+  if (!addressRefused_) LogAddressRefusal(address);
+  addressRefused_ = true;
+  reply = FetchReply{};
+  errorText = Format(kTextConnectionFailed, kFetchOpenFailed);
+  return false;
 }
 
 int32_t COrvellaClient::QueryServer(const std::wstring& url, std::string& body) {

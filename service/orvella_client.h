@@ -66,12 +66,22 @@ class COrvellaClient {
   std::wstring token;
   std::wstring userName;
   std::wstring errorText;
+  /// The status and Retry-After of the last request's answer (status 0 when none came or
+  /// no request was sent). Set by QueryServer.
+  FetchReply reply;
 
   /// True once the stop flag given at construction is set. Any thread.
   bool StopRequested() const;
 
  private:
+  /// Returns true with the URL of the endpoint at `path` on the service's address. When
+  /// the address is not an http or https URL, returns false with errorText set as for a
+  /// URL that cannot be opened (string 34 with -1), and logs the refusal once for this
+  /// client (a refresh pass, a sign-in attempt).
+  bool EndpointUrl(const wchar_t* path, std::wstring& url);
+
   FetchWatch watch_;  // the stop flag and the time limit of every request
+  bool addressRefused_ = false;  // the refusal of the service's address was logged
 };
 
 }  // namespace orvella

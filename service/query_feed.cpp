@@ -11,12 +11,12 @@
 namespace orvella {
 namespace {
 
-// The art endpoint's URL for `feed` at width x height, carrying `tokenText` as the user
-// token when the client has one.
-std::wstring ArtQueryUrl(const COrvellaFeed& feed, bool hasToken, const std::wstring& tokenText,
-                         int32_t width, int32_t height) {
-  std::wstring url = Format(L"%s?client=%s&limit=%d", ArtEndpointUrl(),
-                            std::wstring_view(kApiClientKey), feed.MaxP);
+// The query URL for `feed` at width x height on the art endpoint `endpoint`, carrying
+// `tokenText` as the user token when the client has one.
+std::wstring ArtQueryUrl(const std::wstring& endpoint, const COrvellaFeed& feed, bool hasToken,
+                         const std::wstring& tokenText, int32_t width, int32_t height) {
+  std::wstring url =
+      Format(L"%s?client=%s&limit=%d", endpoint, std::wstring_view(kApiClientKey), feed.MaxP);
   if (hasToken) url += Format(L"&user_token=%s", tokenText);
   if (feed.Type == kFeedTypeClocks) {
     url += Format(L"&has_clock=1&clock_width=%d&clock_height=%d", width, height);
@@ -31,10 +31,12 @@ std::wstring ArtQueryUrl(const COrvellaFeed& feed, bool hasToken, const std::wst
 
 int32_t COrvellaClient::QueryFeed(COrvellaFeed& feed, int32_t width, int32_t height) {
   feed.items.clear();
+  std::wstring endpoint;
+  if (!EndpointUrl(kArtEndpointPath, endpoint)) return 0;
   const bool hasToken = !token.empty();
-  const std::wstring url = ArtQueryUrl(feed, hasToken, token, width, height);
+  const std::wstring url = ArtQueryUrl(endpoint, feed, hasToken, token, width, height);
   // The token is a credential and diagnostic logs get shared: the line shows a mask.
-  WriteLog(L"QueryFeed: %s", ArtQueryUrl(feed, hasToken, L"***", width, height));
+  WriteLog(L"QueryFeed: %s", ArtQueryUrl(endpoint, feed, hasToken, L"***", width, height));
 
   ServiceAnswer answer;
   if (QueryServer(url, answer) != 0) return 0;

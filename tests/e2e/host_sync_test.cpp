@@ -3,6 +3,8 @@
 
 #include <stdlib.h>
 
+#include <cstring>
+
 #include "engine/list_journal.h"
 #include "engine/local_names.h"
 #include "service/md5.h"
@@ -131,6 +133,44 @@ TEST_F(HostSyncTest, FailsWhenNothingCouldBeQueried) {
   ::setenv("ORVELLA_SERVER_URL", "http://127.0.0.1:1", 1);
   EXPECT_EQ(Sync(), 1);
   EXPECT_EQ(output, "sync: 0 present, 0 new, 0 failed, 0 removed\n");
+}
+
+// With no scheme, every query used to fail to open and the sync printed "0 failed" with
+// exit status 0. Now the plug-in sends nothing to such an address, and the sync fails
+// naming the variable; a scheme in capitals is still an address.
+TEST_F(HostSyncTest, FailsNamingTheAddressWhenNoQueryCouldBeSent) {
+  const std::string hostAndPort = art.Url().substr(std::strlen("http://"));
+  for (const std::string& value : {hostAndPort, "localhost:" + std::to_string(art.server.port())}) {
+    SCOPED_TRACE(value);
+    ::setenv("ORVELLA_SERVER_URL", value.c_str(), 1);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Sync(), 1);
+    const std::string errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(output, "sync: 0 present, 0 new, 0 failed, 0 removed\n");
+    EXPECT_NE(errors.find("orvella-host: no feed query was sent: ORVELLA_SERVER_URL \"" + value +
+                          "\" is not an http or https URL"),
+              std::string::npos)
+        << errors;
+  }
+  EXPECT_EQ(art.server.RequestCount(), 0u);
+  ::setenv("ORVELLA_SERVER_URL", ("HTTP://" + hostAndPort).c_str(), 1);
+  EXPECT_EQ(Sync(), 1);  // gone.jpg cannot be fetched; the rest arrives
+  EXPECT_EQ(output, "sync: 0 present, 3 new, 1 failed, 0 removed\n");
+}
+
+TEST_F(HostSyncTest, FailsWhenNoFeedIsEnabled) {
+  host::IniProfile profile(options.profilePath);
+  std::string error;
+  ASSERT_TRUE(profile.Load(error)) << error;
+  profile.SetInt("OrvellaPlugIn", "Feed0_Flg", 0);
+  profile.SetInt("OrvellaPlugIn", "Feed1_Flg", 0);
+  ASSERT_TRUE(profile.Save());
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(Sync(), 1);
+  const std::string errors = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(output, "sync: 0 present, 0 new, 0 failed, 0 removed\n");
+  EXPECT_NE(errors.find("no feed query was sent: no feed is enabled"), std::string::npos) << errors;
+  EXPECT_EQ(art.server.RequestCount(), 0u);
 }
 
 TEST(SyncProgress, FollowsTheQueriesAndNamesTheCauseOfFailures) {

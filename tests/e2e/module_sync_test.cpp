@@ -63,12 +63,17 @@ TEST_F(ModuleSyncTest, StopWhileTheBodyStallsLeavesNothingBehind) {
 
 TEST_F(ModuleSyncTest, WronglyTypedAnswerRestartsTheLoopWithoutLosingDownloads) {
   // The clock feed is busy until a.jpg was fetched, then answers once with a number where
-  // a text belongs, then properly.
+  // a text belongs, then properly. The host loads the settings while a.jpg is fetched, so
+  // the pass before the batch's end asks the clock feed again at once.
   std::atomic<bool> fetched{false};
   std::atomic<int> bad{0};
+  std::atomic<LoadedModule*> loaded{nullptr};
   server.SetCatalog(1, {"a.jpg"});
   server.server.SetHandler("/img/a.jpg", [&](const ReceivedRequest&) {
-    fetched = true;
+    if (!fetched.exchange(true)) {
+      WaitUntil([&] { return loaded.load() != nullptr; });
+      loaded.load()->Send(7);
+    }
     return Reply(200, "a", "image/jpeg");
   });
   server.SetArtAnswer(2, [&] {
@@ -77,6 +82,7 @@ TEST_F(ModuleSyncTest, WronglyTypedAnswerRestartsTheLoopWithoutLosingDownloads) 
     return Reply(200, server.Catalog(2, {"c.jpg"}));
   });
   auto module = Start();
+  loaded = module.get();
   WaitUntil([&] { return fs::exists(folder / "c.jpg"); });
   WaitForBatches(1);
   module->Send(10, 0, 1);
@@ -89,6 +95,24 @@ TEST_F(ModuleSyncTest, WronglyTypedAnswerRestartsTheLoopWithoutLosingDownloads) 
   const std::set<std::pair<std::string, std::string>> both = {{Url("a.jpg"), "a.jpg"},
                                                               {Url("c.jpg"), "c.jpg"}};
   EXPECT_EQ(ListedPairs(), both);
+}
+
+// One sync sent 201 queries of a feed answering 503 while another offered 200 pictures:
+// the pass before each download asked it again. The batch asks it once.
+TEST_F(ModuleSyncTest, FailingFeedIsAskedOncePerBatch) {
+  std::vector<std::string> clocks;
+  for (int i = 0; i < 40; ++i) {
+    clocks.push_back("c" + std::to_string(i) + ".jpg");
+    server.SetImage(clocks.back(), clocks.back());
+  }
+  server.SetCatalog(2, clocks);
+  server.SetArtAnswer(1, [] { return Reply(503, "busy", "text/plain", {{"Retry-After", "0"}}); });
+  auto module = Start();
+  WaitForBatches(1);
+  module->Send(10, 0, 1);
+  EXPECT_EQ(server.ArtRequests(1), 1);
+  EXPECT_EQ(host.CountLogs(L"Refresh 0: lastTm=0, retries=1"), 40);
+  EXPECT_EQ(folder.Read("c39.jpg"), "c39.jpg");
 }
 
 }  // namespace

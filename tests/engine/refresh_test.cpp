@@ -1,5 +1,6 @@
-// Refresh: which feeds are due (across the tick counter's wrap), what a query changes,
-// the monitor size it asks for, and results that arrive after the feeds were replaced.
+// Refresh: which feeds are due (across the tick counter's wrap, for every interval the
+// settings accept), what a query changes, the monitor size it asks for, and results that
+// arrive after the feeds were replaced.
 #include <stdlib.h>
 
 #include <thread>
@@ -32,14 +33,14 @@ class RefreshTest : public EngineTest {
     engine.feeds.Add(feed);
   }
   ArtService art;
-  uint32_t tick = 1000;
+  uint64_t tick = 1000;
 };
 
 TEST_F(RefreshTest, FeedIsDueOnlyAfterItsIntervalAcrossTheTickWrap) {
   AddFeed(1);
-  tick = 0xFFFFFFFFu - 5000;  // the counter is about to wrap
+  tick = 0xFFFFFFFFu - 5000;  // the 32-bit counter is about to wrap
   engine.Refresh();
-  EXPECT_EQ(engine.feeds[0].lastTm, tick);
+  EXPECT_EQ(engine.feeds[0].lastTm, 0xFFFFFFFFu - 5000);
   tick += 86400000u;  // 24 hours later, past the wrap: not yet due
   engine.Refresh();
   EXPECT_EQ(art.ArtRequests(1), 1);
@@ -47,7 +48,33 @@ TEST_F(RefreshTest, FeedIsDueOnlyAfterItsIntervalAcrossTheTickWrap) {
   tick += 1;
   engine.Refresh();
   EXPECT_EQ(art.ArtRequests(1), 2);
-  EXPECT_EQ(engine.feeds[0].lastTm, tick);
+  EXPECT_EQ(engine.feeds[0].lastTm, static_cast<uint32_t>(tick));  // the low 32 bits
+}
+
+// The settings accept up to 9,999,999 minutes (19 years): an interval in 32-bit
+// milliseconds would wrap above 71,582 minutes (71,583 would ask every 12.7 seconds).
+TEST_F(RefreshTest, IntervalsBeyondTheTickCounterDoNotWrap) {
+  for (const int32_t minutes : {71582, 71583, 9999999}) {
+    SCOPED_TRACE(minutes);
+    engine.feeds.RemoveAll();
+    AddFeed(1);
+    ++engine.feedsGeneration;
+    owner.tmUpdate = minutes;
+    const uint64_t interval = uint64_t{60000} * static_cast<uint64_t>(minutes);
+    const uint64_t start = 0xFFFFFFFFull - 5000;  // the low 32 bits wrap soon
+    tick = start;
+    const int before = art.ArtRequests(1);
+    engine.Refresh();
+    for (const uint64_t later : {uint64_t{12705}, interval}) {
+      tick = start + later;
+      engine.Refresh();
+    }
+    EXPECT_EQ(art.ArtRequests(1) - before, 1);
+    tick = start + interval + 1;
+    engine.Refresh();
+    EXPECT_EQ(art.ArtRequests(1) - before, 2);
+    EXPECT_EQ(engine.feeds[0].lastTm, static_cast<uint32_t>(tick));
+  }
 }
 
 TEST_F(RefreshTest, IntervalOfZeroOrLessAsksEachFeedOnlyOnce) {
@@ -110,10 +137,13 @@ TEST_F(RefreshTest, SuccessQueuesTheItemsAndMarksTheFeed) {
   }
 }
 
-TEST_F(RefreshTest, FailingFeedIsCountedAndAskedAgainEveryPass) {
+TEST_F(RefreshTest, FailingFeedIsCountedAndAskedAgainAfterItsWait) {
   AddFeed(1);
   art.SetArtAnswer(1, [] { return Reply(500, "oops"); });
-  for (int pass = 0; pass < 3; ++pass) engine.Refresh();
+  for (int pass = 0; pass < 3; ++pass) {
+    engine.Refresh();
+    tick += 60000;  // past each wait: 30 s, then 60 s
+  }
   EXPECT_EQ(art.ArtRequests(1), 3);
   EXPECT_TRUE(host.Logged(L"Refresh 0: lastTm=0, retries=2"));
   EXPECT_EQ(engine.feeds[0].retries, 3);
@@ -121,6 +151,7 @@ TEST_F(RefreshTest, FailingFeedIsCountedAndAskedAgainEveryPass) {
   // An answer of the wrong shape ends the pass with the JSON library's error; the
   // feed's counters stay as they were.
   art.SetArtAnswer(1, [] { return Reply(200, R"({"art":[{"wall_url":5}]})"); });
+  tick += 120000;
   EXPECT_THROW(engine.Refresh(), CServiceAnswerError);
   EXPECT_EQ(engine.feeds[0].retries, 3);
   EXPECT_TRUE(engine.queue.empty());

@@ -77,17 +77,33 @@ TEST_F(WorkerTest, StopWakesTheIdleWorkerWhichWritesAPendingList) {
 }
 
 TEST_F(WorkerTest, ErrorsRestartTheLoopWithoutLosingOrDeletingDownloads) {
-  // Feed 1 fails at first, so the next pass asks for the monitors again, which throws
-  // after a.jpg of feed 0 was downloaded; then feed 1 offers c.jpg.
+  // Both feeds fail at first, feed 1 asking for a minute's rest. Feed 0 then offers a.jpg;
+  // while it is fetched the minute passes, so the pass before the batch's end asks feed 1
+  // and the monitors again, which throws; then feed 1 offers c.jpg.
   engine.feeds.Add(COrvellaFeed(2, 10, L""));
-  art.SetImage("c.jpg", "c");
-  std::atomic<int> clockAnswers{0};
-  art.SetArtAnswer(2, [&] {
-    return clockAnswers++ == 0 ? Reply(503, "busy") : Reply(200, art.Catalog(2, {"c.jpg"}));
+  std::atomic<uint64_t> tick{1000};
+  engine.tickCount = [&] { return tick.load(); };
+  std::atomic<bool> fetched{false};
+  art.server.SetHandler("/img/a.jpg", [&](const ReceivedRequest&) {
+    tick = 1000 + 61000;
+    fetched = true;
+    return Reply(200, PatternBytes(3000), "image/jpeg");
   });
-  g_throwOnCall = 2;
-  Start(quickRestart);
+  std::atomic<int> wallAnswers{0};
+  art.SetArtAnswer(1, [&] {
+    return wallAnswers++ == 0 ? Reply(503, "busy") : Reply(200, art.Catalog(1, {"a.jpg"}));
+  });
+  art.SetImage("c.jpg", "c");
+  art.SetArtAnswer(2, [&] {
+    return fetched ? Reply(200, art.Catalog(2, {"c.jpg"}))
+                   : Reply(503, "busy", "text/plain", {{"Retry-After", "60"}});
+  });
+  g_throwOnCall = 3;
+  Start({milliseconds(20), milliseconds(20000), milliseconds(10)});
   WaitForLog(L"Download complete");
+  tick = 1000 + 30000;  // feed 0 may be asked again, feed 1 not yet
+  WaitUntil([&] { return host.CountLogs(L"DownloadImage(), ") >= 2; });
+  WaitUntil([&] { return host.CountLogs(L"Download complete") >= 2; });
   worker->Stop();
   const int error = Find(L"CException (monitor list unavailable) in COrvellaThread::RunComms()");
   ASSERT_GT(error, Find(L"DownloadImage(), "));
@@ -97,8 +113,21 @@ TEST_F(WorkerTest, ErrorsRestartTheLoopWithoutLosingOrDeletingDownloads) {
   EXPECT_TRUE(std::filesystem::exists(dir / "a.jpg"));
   EXPECT_TRUE(std::filesystem::exists(dir / "c.jpg"));
   EXPECT_EQ(art.ImageRequests("a.jpg"), 1);
+  EXPECT_EQ(art.ArtRequests(1), 2);
   engine.ReadLocalFileList();
   EXPECT_EQ(engine.files.GetCount(), 2u);
+}
+
+// A worker that starts anew asks a feed that failed under the last one at once.
+TEST_F(WorkerTest, NewWorkerAsksAFailedFeedAtOnce) {
+  art.SetArtAnswer(1, [] { return Reply(503, "busy"); });
+  engine.tickCount = [] { return uint64_t{5000}; };  // no time passes
+  for (int run = 1; run <= 2; ++run) {
+    Start({milliseconds(20), milliseconds(20000), minutes(10)});
+    WaitUntil([&] { return host.CountLogs(L"Download complete") >= 3 * run; });
+    worker->Stop();
+    EXPECT_EQ(art.ArtRequests(1), run);
+  }
 }
 
 TEST_F(WorkerTest, JsonErrorsGetTheGenericLine) {

@@ -110,6 +110,54 @@ TEST_F(TransportTest, SchemeIsRecognisedInAnyLetterCase) {
   EXPECT_NE(host.logs()[0], L"InternetOpenUrl() failed, error 1");
 }
 
+// The answer's status and Retry-After reach the caller beside the result code, for its
+// decision when to ask again; the result codes stay the transport's own.
+TEST_F(TransportTest, AnswerStatusAndRetryAfterReachTheCaller) {
+  const std::string longValue(kMaxRetryAfterText + 1, '7');
+  server.Set("/busy", Reply{503, "busy", "text/plain", {{"Retry-After", "120"}}});
+  server.Set(
+      "/limited",
+      Reply{
+          429, "slow down", "text/plain", {{"retry-after", "  Sun, 06 Nov 1994 08:49:37 GMT  "}}});
+  server.Set("/long", Reply{503, "", "text/plain", {{"Retry-After", longValue}}});
+  server.Set("/fine", Reply{200, "{}", "application/json", {{"Retry-After", "5"}}});
+  const std::string longest = "Sunday, 06-Nov-94 08:49:37 GMT" + std::string(33, ' ') + "x";
+  server.Set("/longest", Reply{503, "", "text/plain", {{"Retry-After", longest}}});
+  server.Set("/missing", Reply{404, "gone", "text/plain"});
+  const struct {
+    const char* path;
+    int32_t code;
+    FetchReply reply;
+  } cases[] = {
+      {"/busy", 503, {503, "120"}},      {"/limited", 429, {429, "Sun, 06 Nov 1994 08:49:37 GMT"}},
+      {"/long", 503, {503, ""}},  // cut short it could read as another value
+      {"/longest", 503, {503, longest}}, {"/fine", 0, {200, "5"}},
+      {"/missing", 404, {404, ""}}};
+  COrvellaClient client(L"", L"");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    char* block = nullptr;
+    uint32_t length = 0;
+    FetchReply reply{1, "stale"};
+    EXPECT_EQ(FetchUrlWatched(Url(c.path), FetchWatch{}, block, length, &reply), c.code);
+    std::free(block);
+    EXPECT_EQ(reply.status, c.reply.status);
+    EXPECT_EQ(reply.retryAfter, c.reply.retryAfter);
+    std::string body;
+    EXPECT_EQ(client.QueryServer(Url(c.path), body), c.code);
+    EXPECT_EQ(client.reply.status, c.reply.status);
+    EXPECT_EQ(client.reply.retryAfter, c.reply.retryAfter);
+  }
+  // No answer at all: no status, and nothing of the previous answer is left.
+  LoopbackServer closed;
+  const std::wstring refused = closed.WideBaseUrl() + L"/x";
+  closed.Stop();
+  std::string body;
+  EXPECT_EQ(client.QueryServer(refused, body), kFetchOpenFailed);
+  EXPECT_EQ(client.reply.status, 0);
+  EXPECT_EQ(client.reply.retryAfter, "");
+}
+
 TEST_F(TransportTest, LaterSuccessEmptiesTheErrorText) {
   server.Set("/bad", Reply{503, "busy", "text/plain"});
   server.Set("/good", Reply{200, "{}"});

@@ -29,6 +29,9 @@ bool StartsWith(const std::wstring& line, const wchar_t* prefix) {
 // The plug-in's line for an HTTP status other than 200, the status after it.
 constexpr wchar_t kServerStatusLine[] = L"HttpQueryInfo()  error returned by server: ";
 
+// The plug-in's line for a service address it refused, the refusal after it.
+constexpr wchar_t kAddressRefusalLine[] = L"ServerBaseUrl: ";
+
 // A size of 0 in the query: the plug-in found no monitor to measure.
 bool AskedForNoSize(const std::wstring& query) {
   return query.find(L"_width=0&") != std::wstring::npos ||
@@ -146,6 +149,7 @@ void SyncProgress::Observe(const std::wstring& line) {
     Count(line);
     NoteDiskFull(line);
     lastLine_ = std::chrono::steady_clock::now();
+    NoteAddressRefusal(line);
     unseen_ = true;
   }
   changed_.notify_all();
@@ -226,6 +230,27 @@ void SyncProgress::Count(const std::wstring& line) {
   } else if (CountItemLine(line)) {
     EndQuery();
   }
+}
+
+void SyncProgress::NoteAddressRefusal(const std::wstring& line) {
+  if (StartsWith(line, kAddressRefusalLine)) {
+    addressRefusal_ = line.substr(std::wcslen(kAddressRefusalLine));
+  }
+}
+
+std::wstring SyncProgress::addressRefusal() const {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return addressRefusal_;
+}
+
+std::string NoQueryCause(const SyncProgress& progress) {
+  if (progress.feedsAsked() > 0) return "";
+  const std::wstring refusal = progress.addressRefusal();
+  if (!refusal.empty()) {
+    return "no feed query was sent: " + WideToUtf8(refusal) +
+           " (it takes http:// or https:// and a host, such as http://127.0.0.1:8780)";
+  }
+  return "no feed query was sent: no feed is enabled (see 'orvella-host show')";
 }
 
 bool SyncProgress::workerStarted() const {
@@ -446,6 +471,8 @@ int CommandSync(HostSession& session) {
   std::fflush(stdout);
   if (interrupted) return stop.exitStatus();
 
+  const std::string noQuery = NoQueryCause(progress);
+  if (!noQuery.empty()) std::fprintf(stderr, "orvella-host: %s\n", noQuery.c_str());
   const std::vector<FeedFailure> failures = progress.failures();
   for (const FeedFailure& failure : failures) {
     std::fprintf(stderr, "orvella-host: feed query failed: %s\n",
@@ -459,7 +486,9 @@ int CommandSync(HostSession& session) {
                  after.listProblem.c_str());
   }
   ShowItemFailures(progress, folder, counts.failed, verbosity);
-  return failures.empty() && counts.failed == 0 && after.listProblem.empty() ? 0 : 1;
+  const bool done =
+      noQuery.empty() && failures.empty() && counts.failed == 0 && after.listProblem.empty();
+  return done ? 0 : 1;
 }
 
 }  // namespace orvella::host

@@ -50,6 +50,9 @@ class SyncProgress {
   /// Sets how many feeds the pass asks (the enabled ones the plug-in loaded), for the
   /// progress line's total. Any thread.
   void SetFeedTotal(int feeds);
+  /// The plug-in's line refusing the service's address (no request went out), without
+  /// its "ServerBaseUrl: " prefix; "" when the address was not refused.
+  std::wstring addressRefusal() const;
   /// "N of M feeds answered (K items), D downloads begun".
   std::string Describe() const;
   /// Returns how many offered URLs the worker tried and could not store: its item
@@ -70,6 +73,9 @@ class SyncProgress {
   bool CountItemLine(const std::wstring& line);  // mutex_ held; false: no item's line
   void EndItem();                                // mutex_ held
   void NoteDiskFull(const std::wstring& line);   // mutex_ held
+
+  /// Keeps the plug-in's refusal of the service's address. mutex_ held.
+  void NoteAddressRefusal(const std::wstring& line);
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;
@@ -92,7 +98,12 @@ class SyncProgress {
   std::wstring diskFull_;                      // the one a line carried
   std::chrono::steady_clock::time_point lastLine_ = std::chrono::steady_clock::now();
   std::wstring waitingFor_;
+  std::wstring addressRefusal_;
 };
+
+/// The sentence naming why a pass sent no feed query at all, or "" when it sent one:
+/// the plug-in refused the service's address, or no feed is enabled. Any thread.
+std::string NoQueryCause(const SyncProgress& progress);
 
 /// Sentences that name the likely cause of failed queries, for the service at
 /// `serviceUrl`: no monitor size (no display), a token the service refused (sign in
@@ -111,9 +122,9 @@ int CommandRun(HostSession& session);
 /// removed", counted from the folder's record (list file and journal) before and after.
 /// While the worker waits on the service for long, says what it waits for. Returns 0
 /// when every feed answered and every offered item is in the folder; 1 when the folder
-/// cannot be written or is in use by another worker, no worker could be started, a feed
-/// query failed, an item is missing or the list cannot be read after the pass; 130 or
-/// 143 when stopped by a signal.
+/// cannot be written or is in use by another worker, no worker could be started, no feed
+/// query could be sent, a feed query failed, an item is missing or the list cannot be read
+/// after the pass; 130 or 143 when stopped by a signal.
 int CommandSync(HostSession& session);
 
 }  // namespace orvella::host
