@@ -165,5 +165,57 @@ TEST_F(ModuleFolderTest, SecondHostOnTheFolderLeavesItToTheFirst) {
             (std::set<std::pair<std::string, std::string>>{{Url("a.jpg"), "a.jpg"}}));
 }
 
+// A power cut used to leave empty pictures that later syncs counted present (recorded) or
+// never fetched (untracked, "File already exits"): both come again, whole; an empty file
+// of the user's that no feed offers stays.
+TEST_F(ModuleFolderTest, PicturesAPowerCutLeftEmptyAreFetchedAgain) {
+  folder.Write("rvt_orv_files.lst",
+               "\xEF\xBB\xBF[Rovanta Orvella List]\r\n1\r\n" + Url("a.jpg") + "\r\na.jpg\r\n");
+  folder.Write("a.jpg", "");
+  folder.Write("b.jpg", "");
+  folder.Write("user-empty.jpg", "");
+  Pass();
+  EXPECT_EQ(folder.Read("a.jpg"), PatternBytes(50000, 'a'));
+  EXPECT_EQ(folder.Read("b.jpg"), PatternBytes(50000, 'b'));
+  EXPECT_TRUE(fs::exists(folder / "user-empty.jpg"));
+  EXPECT_EQ(ListedPairs(), (std::set<std::pair<std::string, std::string>>{
+                               {Url("a.jpg"), "a.jpg"}, {Url("b.jpg"), "b.jpg"}}));
+}
+
+// Journal entries the plug-in did not write (planted, or an older journal's, without the
+// work file's name or the stored bytes' digest) used to delete the user's photo at a batch
+// end and the user's work-named file and empty picture at the next start.
+TEST_F(ModuleFolderTest, JournalEntriesThePlugInDidNotWriteDeleteNothing) {
+  folder.Write("userphoto.jpg", "the user's photo");
+  folder.Write("userphoto.rprop", "its properties");
+  folder.Write("holiday.__t", "the user's own");
+  folder.Write("holiday.jpg", "");
+  folder.Write("rvt_orv_files.lst.jnl",
+               "+\r\nhttp://h/userphoto.jpg\r\nuserphoto.jpg\r\n.\r\n"
+               "*\r\nhttp://h/holiday.jpg\r\nholiday.jpg\r\n.\r\n");
+  Pass();
+  EXPECT_EQ(folder.Read("userphoto.jpg"), "the user's photo");
+  EXPECT_EQ(folder.Read("userphoto.rprop"), "its properties");
+  EXPECT_EQ(folder.Read("holiday.__t"), "the user's own");
+  EXPECT_TRUE(fs::exists(folder / "holiday.jpg"));
+  EXPECT_EQ(ListedPairs(), (std::set<std::pair<std::string, std::string>>{
+                               {Url("a.jpg"), "a.jpg"}, {Url("b.jpg"), "b.jpg"}}));
+}
+
+// While a picture named x.__t is recorded, x.jpg used to be never stored: its work name
+// was taken by the record. It goes through another work name.
+TEST_F(ModuleFolderTest, APictureAtAnotherOnesWorkNameIsGoneAround) {
+  server.SetImage("x.__t", "a picture of that name");
+  server.SetImage("x.jpg", "x");
+  server.SetCatalog(1, {"x.__t"});
+  Pass();
+  server.SetCatalog(1, {"x.__t", "x.jpg"});
+  Pass();
+  EXPECT_EQ(folder.Read("x.__t"), "a picture of that name");
+  EXPECT_EQ(folder.Read("x.jpg"), "x");
+  EXPECT_EQ(ListedPairs().size(), 2u);
+  EXPECT_EQ(CountInFolder("~1.__t"), 0);
+}
+
 }  // namespace
 }  // namespace orvella::test

@@ -2,19 +2,10 @@
 // requests, redirects and the request it sends.
 #include "engine/download_image.h"
 
-#include "tests/support/engine_fixture.h"
+#include "tests/engine/download_image_fixture.h"
 
 namespace orvella::test {
 namespace {
-
-class DownloadImageTest : public EngineTest {
- protected:
-  int32_t Download(const std::string& name, const std::string& target = "out.jpg") {
-    return engine.DownloadImage(art.ImageUrl(name), InFolder(target), &stop);
-  }
-  ArtService art;
-  std::atomic<int32_t> stop{0};
-};
 
 TEST_F(DownloadImageTest, BodyIsWrittenAndTheRequestCarriesAgentAndAccept) {
   const std::string body = PatternBytes(700000);  // several write pieces
@@ -99,38 +90,6 @@ TEST_F(DownloadImageTest, RefusedRequestsLeaveNoFile) {
   EXPECT_TRUE(host.Logged(L"DownloadImage(), can't create file " + InFolder("no/folder.jpg")));
   EXPECT_EQ(art.ImageRequests("a.jpg"), 0);  // nothing was sent
   EXPECT_EQ(CountFiles(""), 0);
-}
-
-TEST_F(DownloadImageTest, ShortBodiesAndWriteErrorsAreFailures) {
-  Reply cut(200, PatternBytes(200000), "image/jpeg");
-  cut.closeAfter = 100000;
-  art.SetImage("short.jpg", cut);
-  EXPECT_EQ(Download("short.jpg"), kDownloadError);
-  EXPECT_EQ(host.CountLogs(L"DownloadImage(), Error "), 1);
-  EXPECT_FALSE(Exists("out.jpg"));
-
-  art.SetImage("big.jpg", PatternBytes(600000));
-  art.SetImage("small.jpg", PatternBytes(100000));
-  for (const char* name : {"big.jpg", "small.jpg"}) {  // fails while writing, or at the end
-    ScopedFileSizeLimit disk(64 * 1024);
-    EXPECT_EQ(Download(name), kDownloadError) << name;
-  }
-  EXPECT_EQ(host.CountLogs(L"DownloadImage(), can't write file " + InFolder("out.jpg")), 2);
-  EXPECT_FALSE(Exists("out.jpg"));
-}
-
-TEST_F(DownloadImageTest, RedirectsAreFollowedToHttpOnly) {
-  art.SetImage("real.jpg", "real");
-  art.SetImage("moved.jpg",
-               Reply(302, "", "text/plain", {{"Location", art.Url() + "/img/real.jpg"}}));
-  EXPECT_EQ(Download("moved.jpg"), kDownloadOk);
-  EXPECT_EQ(dir.Read("out.jpg"), "real");
-  dir.Write("secret.txt", "local file");
-  art.SetImage("sneaky.jpg",
-               Reply(302, "", "text/plain",
-                     {{"Location", "file://" + (dir.path() / "secret.txt").string()}}));
-  EXPECT_EQ(Download("sneaky.jpg", "sneaky.jpg"), kDownloadError);
-  EXPECT_FALSE(Exists("sneaky.jpg"));
 }
 
 TEST_F(DownloadImageTest, StopEndsAStalledOrWaitingTransfer) {

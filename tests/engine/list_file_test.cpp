@@ -3,32 +3,10 @@
 #include "engine/list_file_text.h"
 #include "engine/list_journal.h"
 #include "system/safe_files.h"
-#include "tests/support/engine_fixture.h"
+#include "tests/engine/list_file_fixture.h"
 
 namespace orvella::test {
 namespace {
-
-const std::string kBom = "\xEF\xBB\xBF";
-const std::string kHead = kBom + "[Rovanta Orvella List]\r\n";
-
-std::size_t BucketsAfterRehash(std::size_t n) {
-  CFileMap reference;
-  reference.InitHashTable(n);
-  return reference.GetHashTableSize();
-}
-
-class ListFileTest : public EngineTest {
- protected:
-  void Load(const std::string& bytes) {
-    dir.Write("rvt_orv_files.lst", bytes);
-    engine.modified = engine.downloading = 1;
-    engine.ReadLocalFileList();
-  }
-  std::wstring Name(const std::wstring& url) const {
-    const CFileData* record = engine.files.Find(url);
-    return record == nullptr ? L"<none>" : record->localName;
-  }
-};
 
 TEST_F(ListFileTest, WrittenBytesReadBackAsUnusedRecords) {
   engine.files.Set(CFileData{L"a.jpg", L"http://h/a.jpg", L"x", 1});
@@ -142,23 +120,6 @@ TEST_F(ListFileTest, EntriesThatWouldReachOutsideTheFolderAreDropped) {
        "u4\r\nrvt_orv_files.lst\r\nu5\r\n\r\nu6\r\ngood.jpg\r\n");
   ASSERT_EQ(engine.files.GetCount(), 1u);
   EXPECT_EQ(Name(L"u6"), L"good.jpg");
-}
-
-TEST_F(ListFileTest, FailedWriteKeepsThePreviousList) {
-  const std::string previous = kHead + "1\r\nu\r\nn.jpg\r\n";
-  dir.Write("rvt_orv_files.lst", previous);
-  for (int i = 0; i < 200; ++i) {
-    const std::wstring url = std::to_wstring(i) + L"-url";
-    engine.files.Set(CFileData{L"n.jpg", url, L"", 1});
-  }
-  {
-    ScopedFileSizeLimit disk(1000);  // the new list needs more
-    EXPECT_FALSE(engine.WriteLocalFileList());
-  }
-  EXPECT_EQ(dir.Read("rvt_orv_files.lst"), previous);
-  EXPECT_FALSE(Exists("rvt_orv_files.lst.tmp"));
-  EXPECT_TRUE(
-      host.Logged(L"WriteLocalFileList: can't create file " + InFolder("rvt_orv_files.lst")));
 }
 
 TEST_F(ListFileTest, EmptyFolderNeverMeansTheCurrentFolder) {

@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <json/json.h>
-#include <sys/resource.h>
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -150,23 +148,6 @@ class EngineTest : public ::testing::Test {
   ScopedConfigHome config;  // the measured size goes to the user store
   TestEngineOwner owner;
   COrvellaEngine engine{owner};
-};
-
-/// Limits the size of files this process writes (writes beyond fail with EFBIG), as a
-/// full disk would; restored when it goes out of scope.
-class ScopedFileSizeLimit {
- public:
-  explicit ScopedFileSizeLimit(rlim_t bytes) {
-    ::signal(SIGXFSZ, SIG_IGN);
-    ::getrlimit(RLIMIT_FSIZE, &old_);
-    rlimit limit = old_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~ScopedFileSizeLimit() { ::setrlimit(RLIMIT_FSIZE, &old_); }
-
- private:
-  rlimit old_{};
 };
 
 }  // namespace orvella::test

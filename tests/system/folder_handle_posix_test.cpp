@@ -10,6 +10,7 @@
 #include <string>
 
 #include "system/folder_lock.h"
+#include "tests/support/file_size_limit_posix.h"
 #include "tests/support/temp_dir.h"
 
 namespace orvella::test {
@@ -131,6 +132,25 @@ TEST_F(FolderHandleTest, ChangesGoToTheFolderOpenedWhenItsPathIsRenamedOrSwapped
   EXPECT_TRUE(fs::exists(dir / "moved" / "n.jpg"));
   EXPECT_FALSE(fs::exists(outside / "n.jpg"));
   EXPECT_TRUE(folder.StillAt(dir / "moved"));
+}
+
+// A full disk can take part of an entry: what it took is cut off again, so that the next
+// entry never continues the piece.
+TEST_F(FolderHandleTest, AnAppendCutShortLeavesNothingOfItBehind) {
+  AppendFile file;
+  std::wstring reason;
+  ASSERT_TRUE(folder.OpenOwnForAppend(L"j", file, &reason));
+  ASSERT_TRUE(file.Append("first entry\n"));
+  bool partial = true;
+  {
+    ScopedFileSizeLimit disk(20);  // room for 8 of the next 16 bytes
+    EXPECT_FALSE(file.Append("second entry...\n", &partial));
+  }
+  EXPECT_FALSE(partial);
+  EXPECT_EQ(dir.Read("pics/j"), "first entry\n");
+  EXPECT_TRUE(file.Append("third entry\n"));
+  file.Close();
+  EXPECT_EQ(dir.Read("pics/j"), "first entry\nthird entry\n");
 }
 
 }  // namespace
