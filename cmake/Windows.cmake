@@ -2,8 +2,8 @@
 #
 # The plug-in needs only system DLLs there: WinINet for HTTP, the registry, version
 # information, Win32 dialogs and the shell's folder browser. The one outside library is
-# JsonCpp, compiled from Debian's source package with this toolchain and linked in
-# statically; the test servers take cpp-httplib's header from Debian's source package.
+# JsonCpp, and xxHash for the stored files' digests, compiled from Debian's source packages
+# with this toolchain and linked in statically; the test servers take cpp-httplib's header from Debian's source package.
 
 include(${CMAKE_CURRENT_LIST_DIR}/DebianSources.cmake)
 
@@ -28,6 +28,16 @@ if(NOT TARGET JsonCpp::JsonCpp)
     _jsoncpp_version)
   message(STATUS "JsonCpp ${_jsoncpp_version} (Debian libjsoncpp ${_jsoncpp_debian_version}), "
                  "linked into the module")
+endif()
+
+if(NOT TARGET xxHash::xxhash)
+  orvella_debian_source(xxhash _xxhash_source _xxhash_debian_version)
+  # The one source of the library, as its own Makefile builds it, without the dispatch to
+  # AVX2 and AVX-512 (the SSE2 code every x86-64 runs hashes at memory speed already).
+  add_library(orvella_xxhash STATIC ${_xxhash_source}/xxhash.c)
+  target_include_directories(orvella_xxhash SYSTEM PUBLIC ${_xxhash_source})
+  add_library(xxHash::xxhash ALIAS orvella_xxhash)
+  message(STATUS "xxHash (Debian xxhash ${_xxhash_debian_version}), linked into the module")
 endif()
 
 # GoogleTest has no mingw build in Debian: build it from its sources with this toolchain.

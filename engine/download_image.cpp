@@ -19,7 +19,7 @@ class FileSink final : public ImageSink {
  public:
   static constexpr std::size_t kWritePiece = std::size_t{256} << 10;
 
-  FileSink(WorkFile& file, const std::atomic<int32_t>* stop, cMD5* digest)
+  FileSink(WorkFile& file, const std::atomic<int32_t>* stop, ContentDigest* digest)
       : file_(file), stop_(stop), digest_(digest) {
     pending_.reserve(kWritePiece);
   }
@@ -30,8 +30,7 @@ class FileSink final : public ImageSink {
       return false;
     }
     pending_.insert(pending_.end(), data, data + size);
-    if (digest_ != nullptr)
-      digest_->Update(reinterpret_cast<const unsigned char*>(data), static_cast<uint32_t>(size));
+    if (digest_ != nullptr) digest_->Update(data, size);
     if (pending_.size() >= kWritePiece && !WritePending()) {
       writeFailed_ = true;
       return false;
@@ -52,7 +51,7 @@ class FileSink final : public ImageSink {
 
   WorkFile& file_;
   const std::atomic<int32_t>* stop_;
-  cMD5* digest_;
+  ContentDigest* digest_;
   std::vector<char> pending_;
   bool stopped_ = false;
   bool writeFailed_ = false;
@@ -128,7 +127,7 @@ int32_t Fetch(ImageSession& session, const std::wstring& url, const ParsedUrl& p
       WriteLog(L"DownloadImage(), can't create file %s", target.text);
       return kDownloadFailed;
   }
-  if (target.digest != nullptr) target.digest->Init();
+  if (target.digest != nullptr) target.digest->Reset();
   FileSink sink(file, stop, target.digest);
   ImageFetchResult result;
   try {

@@ -8,7 +8,7 @@
 
 #include "net/image_session.h"
 #include "net/url_parse.h"
-#include "service/md5.h"
+#include "engine/content_digest.h"
 #include "system/safe_files.h"
 
 namespace orvella {
@@ -30,8 +30,8 @@ struct DownloadTarget {
   std::function<CreateOutcome(WorkFile& file, std::wstring& reason)> create;
   /// Removes what create made, after the download failed.
   std::function<void()> remove;
-  /// Takes the MD5 digest of the body as it is written, when given.
-  cMD5* digest = nullptr;
+  /// Takes the digest of the body as it is written, when given.
+  ContentDigest* digest = nullptr;
 };
 
 /// DownloadImage of a URL parsed already, into the file `target` makes. On 0 the whole

@@ -85,7 +85,7 @@ void COrvellaEngine::FetchItem(const std::wstring& folder, const std::wstring& u
     return;
   }
   const std::wstring work = intent->work;
-  cMD5 digest;
+  ContentDigest digest;
   DownloadTarget target{JoinFolder(folder, work),
                         [this, &work](WorkFile& file, std::wstring& reason) {
                           return imageFolder.CreateWork(work, file, reason);
@@ -102,9 +102,7 @@ void COrvellaEngine::FetchItem(const std::wstring& folder, const std::wstring& u
     imageFolder.DropWork(work);
     return;
   }
-  unsigned char raw[16];
-  digest.Final(raw);
-  imageFolder.AddDownloaded(url, size, DigestText(raw));
+  imageFolder.AddDownloaded(url, size, digest.Text());
   modified = 1;  // the records change when the group is committed
 }
 

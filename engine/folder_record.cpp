@@ -4,15 +4,15 @@
 #include <string>
 
 #include "base/path_text.h"
+#include "engine/content_digest.h"
 #include "engine/image_folder.h"
 #include "engine/list_file_text.h"
 #include "engine/local_names.h"
-#include "service/md5.h"
 
 namespace orvella {
 namespace {
 
-// The MD5 digest of the plain file at `name` when it holds exactly `size` bytes; "".
+// The content digest of the plain file at `name` when it holds exactly `size` bytes; "".
 std::string FileDigest(const FolderHandle& folder, const std::wstring& name, uint64_t size) {
   std::string bytes;
   if (size > kMaxFolderRecordBytes ||
@@ -20,17 +20,7 @@ std::string FileDigest(const FolderHandle& folder, const std::wstring& name, uin
       bytes.size() != size) {
     return {};
   }
-  cMD5 digest;
-  digest.Init();
-  // Fed in pieces: Update takes 32-bit lengths.
-  for (std::size_t at = 0; at < bytes.size(); at += std::size_t{1} << 30) {
-    const std::size_t piece = std::min(bytes.size() - at, std::size_t{1} << 30);
-    digest.Update(reinterpret_cast<const unsigned char*>(bytes.data() + at),
-                  static_cast<uint32_t>(piece));
-  }
-  unsigned char raw[16];
-  digest.Final(raw);
-  return DigestText(raw);
+  return ContentDigest::Of(bytes.data(), bytes.size());
 }
 
 ListFileState ReadList(const FolderHandle& folder, CFileMap& files,

@@ -173,7 +173,7 @@ class CImageFolder {
   void DropWork(std::wstring_view work) const;
 
   /// Keeps the download of `url` into its intended work file, whole with `size` bytes of
-  /// the MD5 `digest`, to be committed with the others of its group.
+  /// the content `digest`, to be committed with the others of its group.
   void AddDownloaded(const std::wstring& url, uint64_t size, std::string digest);
   /// True when a download of `url`, or one that will take `name`, waits for its commit.
   bool IsDownloaded(const std::wstring& url) const;

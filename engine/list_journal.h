@@ -8,7 +8,7 @@
 // a field never ".".
 //
 // The entries bind themselves to what the plug-in did: a begun download's entry names its
-// work file, a stored file's entry the size and MD5 digest of the very bytes stored. After
+// work file, a stored file's entry the size and content digest of the very bytes stored. After
 // a crash only that file, whole, is recorded under the name, and only the work file named
 // is cleared away; another file that stands there, ours cut short by a power cut, or
 // anything an entry without these (as an older journal wrote them, or a hand) names, is
@@ -45,7 +45,7 @@ struct JournalEntry {
   std::wstring name;
   /// kStarted: the work file's name (written always; WorkName(name) when it is left out).
   std::wstring work;
-  /// kStored: the size and MD5 digest (32 upper-case hexadecimal digits) of the bytes
+  /// kStored: the size and content digest (32 upper-case hexadecimal digits) of the bytes
   /// about to take the name.
   uint64_t size = 0;
   std::string digest;

@@ -9,14 +9,14 @@ set -euo pipefail
 profile="${1:-all}"
 demo=(
   build-essential cmake pkg-config
-  libjsoncpp-dev libcurl4-openssl-dev libcpp-httplib-dev libssl-dev
+  libjsoncpp-dev libxxhash-dev libcurl4-openssl-dev libcpp-httplib-dev libssl-dev
   libglib2.0-dev libx11-dev libxrandr-dev libjpeg62-turbo-dev
   xvfb xauth curl coreutils
 )
 package=(
   "${demo[@]}" libgtk-3-dev file dpkg-dev
-  # The Windows module: mingw-w64 (posix threads) and chmcmd for the HTML help file (JsonCpp
-  # and cpp-httplib come from their Debian source packages, fetched below).
+  # The Windows module: mingw-w64 (posix threads) and chmcmd for the HTML help file (JsonCpp,
+  # xxHash and cpp-httplib come from their Debian source packages, fetched below).
   g++-mingw-w64-x86-64-posix mingw-w64-tools fp-utils
   # The Debian package's checks: lintian, hardening-check (devscripts), and the manual
   # pages formatted as man shows them.
@@ -56,7 +56,7 @@ if ((${#missing[@]})); then
 fi
 
 # ---- Debian source packages for the Windows build ----------------------------------------
-# mingw-w64 has no build of JsonCpp or cpp-httplib: the Windows build compiles them from
+# mingw-w64 has no build of JsonCpp, xxHash or cpp-httplib: the Windows build compiles them from
 # Debian's own source packages (cmake/DebianSources.cmake). They are fetched into a cache
 # folder through a sources list of our own, apt's lists and caches in a scratch folder, so
 # the machine's apt configuration and state stay as they are. Every file is checked against

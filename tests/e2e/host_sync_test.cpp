@@ -5,9 +5,9 @@
 
 #include <cstring>
 
+#include "engine/content_digest.h"
 #include "engine/list_journal.h"
 #include "engine/local_names.h"
-#include "service/md5.h"
 #include "system/safe_files.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/module_host.h"
@@ -77,7 +77,7 @@ TEST_F(HostSyncTest, CountsStartFromTheRecordThePlugInLoads) {
       EncodeJournalEntry({JournalKind::kStarted, art.ImageUrl("d.jpg"), L"d.jpg"}, journal));
   JournalEntry stored(JournalKind::kStored, art.ImageUrl("d.jpg"), L"d.jpg");
   stored.size = 5;
-  stored.digest = cMD5().DigestString("d.jpg");
+  stored.digest = ContentDigest::Of("d.jpg", 5);
   ASSERT_TRUE(EncodeJournalEntry(stored, journal));
   folder.Write(WideToUtf8(kJournalFileName), journal);
   art.SetCatalog(1, {"a.jpg", "d.jpg"});

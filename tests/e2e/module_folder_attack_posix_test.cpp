@@ -81,7 +81,9 @@ TEST_F(FolderAttackTest, ALockFileDeletedWhileHeldIsNoticedBeforeTheNextChange) 
   slow.stallAfter = 1000;
   server.SetImage("b.jpg", slow);
   auto first = Start();
-  WaitUntil([&] { return server.ImageRequests("b.jpg") == 1; });
+  // The body is held back: a release before that would be missed, and the download
+  // would wait for its time-out.
+  WaitUntil([&] { return server.server.HeldCount() == 1; });
   fs::remove(folder / kLock);
   folder.Write(kLock, "");  // a second worker's new lock file, say
   server.server.ReleaseStalls();
@@ -137,7 +139,9 @@ TEST_F(FolderAttackTest, AFolderSwappedForALinkMidBatchReceivesNothingOfIt) {
   server.SetImage("d.jpg", "d");
   server.SetCatalog(1, {"a.jpg", "b.jpg", "d.jpg"});
   auto module = Start();
-  WaitUntil([&] { return server.ImageRequests("a.jpg") == 1; });
+  // The body is held back: a release before that would be missed, and the download
+  // would wait for its time-out.
+  WaitUntil([&] { return server.server.HeldCount() == 1; });
   const fs::path moved = folder.path().string() + ".moved";
   fs::rename(folder.path(), moved);
   fs::create_symlink(other.path(), folder.path());

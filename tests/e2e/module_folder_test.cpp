@@ -148,7 +148,9 @@ TEST_F(ModuleFolderTest, SecondHostOnTheFolderLeavesItToTheFirst) {
   slow.stallAfter = 1000;
   server.SetImage("b.jpg", slow);
   auto first = Start();
-  WaitUntil([&] { return server.ImageRequests("b.jpg") == 1; });
+  // The body is held back: a release before that would be missed, and the download
+  // would wait for its time-out.
+  WaitUntil([&] { return server.server.HeldCount() == 1; });
   auto other = Start(second.string());  // its worker finds the folder taken
   WaitUntil([&] {
     return host.CountLogs(L"DownloadNext(), image folder in use by another worker") == 1;

@@ -11,9 +11,9 @@
 
 #include "base/text_utf8.h"
 #include "base/write_log.h"
+#include "engine/content_digest.h"
 #include "engine/list_file_text.h"
 #include "engine/list_journal.h"
-#include "service/md5.h"
 #include "system/folder_handle.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/temp_dir.h"
@@ -48,13 +48,7 @@ class ImageFolderTest : public ::testing::Test {
     return entry;
   }
   static std::string Digest(const std::string& bytes) {
-    cMD5 md5;
-    md5.Init();
-    md5.Update(reinterpret_cast<const unsigned char*>(bytes.data()),
-               static_cast<uint32_t>(bytes.size()));
-    unsigned char raw[16];
-    md5.Final(raw);
-    return DigestText(raw);
+    return ContentDigest::Of(bytes.data(), bytes.size());
   }
   std::wstring InFolder(const std::string& name) const {
     return Utf8ToWide((dir.path() / name).string());

@@ -48,7 +48,7 @@ done
 ! grep -q 'orvella-artd\|README.md' "$work/contents" || fail "the user's package holds $(grep 'orvella-artd\|README.md' "$work/contents")"
 ! grep -q 'orvella-host\|Orvella.rpl' "$work/artd-contents" || fail "orvella-artd holds the plug-in's files"
 depends="$(dpkg-deb -f "$deb" Depends)"
-for package in libc6 libcurl4 libglib2.0-0 libjsoncpp25 libxrandr2 libgtk-3-0; do
+for package in libc6 libcurl4 libglib2.0-0 libjsoncpp25 libxxhash0 libxrandr2 libgtk-3-0; do
   echo "$depends" | grep -q "\\b$package\\b" || fail "the package does not depend on $package: $depends"
 done
 [ -z "$(dpkg-deb -f "$deb" Recommends)" ] || fail "the package recommends $(dpkg-deb -f "$deb" Recommends)"
