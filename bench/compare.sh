@@ -281,7 +281,8 @@ if wants sync; then
     done
   done
   start=$(now)
-  for _ in 1 2 3; do "$host" --quiet --profile /dev/null version > /dev/null; done
+  : > "$work/empty.ini"  # a profile of nothing: orvella-host reads only regular files
+  for _ in 1 2 3; do "$host" --quiet --profile "$work/empty.ini" version > /dev/null; done
   load_s=$(awk -v ns=$(($(now) - start)) 'BEGIN { printf "%.3f", ns / 3e9 }')
   echo "loading the module and its libraries (orvella-host version): $load_s s, part of every module figure"
 

@@ -75,8 +75,10 @@ void COrvellaEngine::FetchItem(const std::wstring& folder, const std::wstring& u
     WriteLog(L"File already exits: %s", JoinFolder(folder, bare));
     return;
   }
-  if (!BuildLocalName(parsed, folder, path, name)) return;
+  WorkFile probe;  // the file that proved the name, open: it becomes the work file
+  if (!BuildLocalName(parsed, folder, path, name, &probe)) return;
   if (intent == nullptr) {
+    imageFolder.DropProbe(probe, name);
     // Its usual work name held by anyone else's file, or no journal to announce it in.
     if (imageFolder.ChooseWorkName(name).empty()) {
       WriteLog(L"DownloadNext(), work file name is taken by a file that is not the plug-in's: %s",
@@ -85,14 +87,25 @@ void COrvellaEngine::FetchItem(const std::wstring& folder, const std::wstring& u
     return;
   }
   const std::wstring work = intent->work;
+  // Where the test file cannot be moved (its work name taken since, a file system that
+  // moves no open file), the work file is made on its own as the download starts.
+  imageFolder.AdoptProbe(probe, name, work);
   ContentDigest digest;
   DownloadTarget target{JoinFolder(folder, work),
-                        [this, &work](WorkFile& file, std::wstring& reason) {
-                          return imageFolder.CreateWork(work, file, reason);
+                        [this, &work, &probe](WorkFile& file, std::wstring& reason) {
+                          if (!probe.IsOpen()) return imageFolder.CreateWork(work, file, reason);
+                          file.Swap(probe);
+                          return CreateOutcome::kCreated;
                         },
                         [this, &work] { imageFolder.DropWork(work); }, &digest};
   WorkFile file;
-  if (DownloadParsedImage(url, parsed, target, file, stop, imageSessions) != kDownloadOk) return;
+  const int32_t result = DownloadParsedImage(url, parsed, target, file, stop, imageSessions);
+  if (probe.IsOpen()) {
+    // The download ended before it took the work file over (a scheme it does not fetch).
+    probe.Close();
+    imageFolder.DropWork(work);
+  }
+  if (result != kDownloadOk) return;
   uint64_t size = 0;
   uint64_t volume = 0;
   uint64_t index = 0;

@@ -364,6 +364,19 @@ CreateOutcome CImageFolder::CreateWork(std::wstring_view work, WorkFile& file,
   return handle_.CreateExclusive(work, file, &reason);
 }
 
+bool CImageFolder::AdoptProbe(WorkFile& probe, std::wstring_view name,
+                              std::wstring_view work) const {
+  if (probe.IsOpen() && handle_.MoveOpenNoReplace(probe, name, work)) return true;
+  DropProbe(probe, name);
+  return false;
+}
+
+void CImageFolder::DropProbe(WorkFile& probe, std::wstring_view name) const {
+  if (!probe.IsOpen()) return;
+  probe.Close();
+  handle_.Remove(name, RemoveRule::kOwnFile);
+}
+
 void CImageFolder::DropWork(std::wstring_view work) const {
   handle_.Remove(work, RemoveRule::kOwnFile);
 }

@@ -169,6 +169,13 @@ class CImageFolder {
   const Intent* IntentFor(const std::wstring& url) const;
   /// Creates the work file `work` for the download to fill.
   CreateOutcome CreateWork(std::wstring_view work, WorkFile& file, std::wstring& reason) const;
+  /// Moves the test file `probe` holds open at `name` to the work name `work`, where the
+  /// download goes on in it: one file made per download, not a test file and a work file.
+  /// When `work` is taken meanwhile the test file is closed and removed. Returns whether
+  /// `probe` now holds the work file.
+  bool AdoptProbe(WorkFile& probe, std::wstring_view name, std::wstring_view work) const;
+  /// Closes and removes the test file `probe` holds open at `name`.
+  void DropProbe(WorkFile& probe, std::wstring_view name) const;
   /// Removes the work file `work` of a download that failed.
   void DropWork(std::wstring_view work) const;
 

@@ -18,7 +18,7 @@ bool COrvellaEngine::BuildLocalName(const std::wstring& url, std::wstring& path,
 }
 
 bool COrvellaEngine::BuildLocalName(const ParsedUrl& parsed, const std::wstring& folder,
-                                    std::wstring& path, std::wstring& name) {
+                                    std::wstring& path, std::wstring& name, WorkFile* keep) {
   const std::wstring bare = BareNameOf(parsed);
   const std::wstring full = JoinFolder(folder, bare);
   // An empty name leaves the folder itself, which exists: reported as existing below.
@@ -44,6 +44,10 @@ bool COrvellaEngine::BuildLocalName(const ParsedUrl& parsed, const std::wstring&
       handle != nullptr ? handle->CreateExclusive(bare, probe, &problem) : CreateOutcome::kFailed;
   switch (outcome) {
     case CreateOutcome::kCreated:
+      if (keep != nullptr && handle != &own) {
+        keep->Swap(probe);
+        return true;
+      }
       probe.Close();
       handle->Remove(bare, RemoveRule::kOwnFile);
       return true;

@@ -63,8 +63,10 @@ class COrvellaEngine : public COrvellaConfig {
   /// false, with one log line, otherwise (the outputs are set when it exists).
   bool BuildLocalName(const std::wstring& url, std::wstring& path, std::wstring& name);
   /// BuildLocalName of a parsed URL in `folder`: the download step parses each URL once.
+  /// With `keep`, in the folder of the batch, the file that proved the name is left open
+  /// in `keep` for the download to take over (closed and removed otherwise).
   bool BuildLocalName(const ParsedUrl& parsed, const std::wstring& folder, std::wstring& path,
-                      std::wstring& name);
+                      std::wstring& name, WorkFile* keep = nullptr);
   /// DownloadImage (engine/download_image.h) through this engine's session opener.
   int32_t DownloadImage(const std::wstring& url, const std::wstring& target,
                         const std::atomic<int32_t>* stop);

@@ -84,6 +84,10 @@ class FolderHandle {
 
   /// Moves `from` to `to` only when nothing stands at `to`. False when it did not move.
   bool MoveNoReplace(std::wstring_view from, std::wstring_view to) const;
+  /// Moves the file `file` holds open, created at `from` by CreateExclusive, to `to` only
+  /// when nothing stands there; it stays open for writing under its new name. False, with
+  /// nothing moved, when `to` is taken or the system cannot move an open file.
+  bool MoveOpenNoReplace(const WorkFile& file, std::wstring_view from, std::wstring_view to) const;
   /// Moves `from` over `to`, replacing a plain file there (never what a link points to).
   bool MoveReplacing(std::wstring_view from, std::wstring_view to) const;
 

@@ -175,6 +175,12 @@ bool FolderHandle::Remove(std::wstring_view name, RemoveRule rule) const {
   return ::unlinkat(dir, bytes.c_str(), 0) == 0;
 }
 
+bool FolderHandle::MoveOpenNoReplace(const WorkFile&, std::wstring_view from,
+                                     std::wstring_view to) const {
+  // The descriptor follows the file to its new name.
+  return MoveNoReplace(from, to);
+}
+
 bool FolderHandle::MoveNoReplace(std::wstring_view from, std::wstring_view to) const {
   const std::string source = NameBytes(from);
   const std::string target = NameBytes(to);

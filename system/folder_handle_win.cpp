@@ -162,9 +162,9 @@ CreateOutcome FolderHandle::CreateExclusive(std::wstring_view name, WorkFile& fi
                                             std::wstring* reason) const {
   file.Close();
   // CREATE_NEW fails on any existing name; a reparse point is never followed.
-  const HANDLE handle =
-      ::CreateFileW(PathOf(name).c_str(), GENERIC_WRITE | GENERIC_READ, FILE_SHARE_READ, nullptr,
-                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE handle = ::CreateFileW(
+      PathOf(name).c_str(), GENERIC_WRITE | GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
+      CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
     if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return CreateOutcome::kTaken;
@@ -260,6 +260,23 @@ bool FolderHandle::Remove(std::wstring_view name, RemoveRule rule) const {
   FILE_DISPOSITION_INFO disposition{TRUE};
   return ::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
                                       sizeof disposition) != 0;
+}
+
+bool FolderHandle::MoveOpenNoReplace(const WorkFile& file, std::wstring_view from,
+                                     std::wstring_view to) const {
+  // Renamed through its own handle (opened with the right to), which no other program
+  // shares: a file of that name elsewhere is never the one moved.
+  const HANDLE handle = reinterpret_cast<HANDLE>(file.handle_);
+  if (!file.IsOpen() || !IsInside(handle, from)) return false;
+  const std::wstring target = PathOf(to).wstring();
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = FALSE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+  std::copy(target.begin(), target.end(), rename->FileName);
+  return ::SetFileInformationByHandle(handle, FileRenameInfo, rename,
+                                      static_cast<DWORD>(buffer.size())) != 0;
 }
 
 bool FolderHandle::MoveNoReplace(std::wstring_view from, std::wstring_view to) const {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace orvella {
 
@@ -52,6 +53,8 @@ class WorkFile {
   /// Closes the file; false when it was not open or closing reported an error.
   bool Close();
   bool IsOpen() const { return handle_ != kClosed; }
+  /// Trades the open files of the two objects (either may be closed). Any thread.
+  void Swap(WorkFile& other) noexcept { std::swap(handle_, other.handle_); }
 
  private:
   friend class FolderHandle;

@@ -112,15 +112,17 @@ TEST_F(DownloadQueueTest, FailedAndStoppedItemsAreDroppedWithoutARecord) {
   Reply stalled(200, PatternBytes(1 << 20), "image/jpeg");
   stalled.stallAfter = 8192;
   art.SetImage("slow.jpg", stalled);
-  for (const std::wstring& url : {art.ImageUrl("missing.jpg"), art.ImageUrl("taken.jpg"),
-                                  std::wstring(L"::not a url::"), art.ImageUrl("slow.jpg")}) {
+  // A scheme the download refuses ends it after the name was proved by a file of its own.
+  for (const std::wstring& url :
+       {art.ImageUrl("missing.jpg"), art.ImageUrl("taken.jpg"), std::wstring(L"::not a url::"),
+        std::wstring(L"ftp://h/f.jpg"), art.ImageUrl("slow.jpg")}) {
     Queue(url);
   }
   std::thread stopper([&] {
     WaitUntil([&] { return art.ImageRequests("slow.jpg") == 1; });
     stop.store(1);
   });
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(engine.DownloadNext(&stop), 1);
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(engine.DownloadNext(&stop), 1);
   stopper.join();
   EXPECT_TRUE(engine.queue.empty());
   EXPECT_TRUE(engine.files.IsEmpty());

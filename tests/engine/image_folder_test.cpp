@@ -216,5 +216,25 @@ TEST(ListJournal, EntriesCutShortAreSkippedAndTheNextWholeOneIsFound) {
   EXPECT_TRUE(none.empty());
 }
 
+// The file that proved a picture's name becomes its work file: the bytes written to it
+// land under the work name and the picture's name is free again. When the work name was
+// taken meanwhile, whatever stands there stays as it is and the test file goes.
+TEST_F(ImageFolderTest, TheTestFileMovesToTheWorkNameOnlyWhenThatIsFree) {
+  Load();
+  WorkFile probe;
+  ASSERT_EQ(folder.Handle().CreateExclusive(L"a.jpg", probe, nullptr), CreateOutcome::kCreated);
+  ASSERT_TRUE(folder.AdoptProbe(probe, L"a.jpg", L"a.__t"));
+  ASSERT_TRUE(probe.Write("the picture") && probe.Close());
+  EXPECT_EQ(dir.Read("a.__t"), "the picture");
+  EXPECT_FALSE(Exists("a.jpg"));
+
+  dir.Write("b.__t", "someone else's");
+  ASSERT_EQ(folder.Handle().CreateExclusive(L"b.jpg", probe, nullptr), CreateOutcome::kCreated);
+  EXPECT_FALSE(folder.AdoptProbe(probe, L"b.jpg", L"b.__t"));
+  EXPECT_FALSE(probe.IsOpen());
+  EXPECT_EQ(dir.Read("b.__t"), "someone else's");
+  EXPECT_FALSE(Exists("b.jpg"));
+}
+
 }  // namespace
 }  // namespace orvella::test
