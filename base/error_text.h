@@ -14,4 +14,9 @@ namespace orvella {
 /// throws but for memory. Any thread.
 std::wstring SystemErrorText(int32_t code, const wchar_t* library = nullptr);
 
+/// On Windows, records `module`, a DLL kept loaded for good, as the one named `library`:
+/// SystemErrorText then finds its messages without asking the loader, whose lock a module
+/// unload holds while it waits for the worker. Elsewhere it does nothing. Any thread.
+void RememberMessageModule(const wchar_t* library, void* module);
+
 }  // namespace orvella

@@ -14,4 +14,6 @@ std::wstring SystemErrorText(int32_t code, const wchar_t*) {
   return Utf8ToWide(text);
 }
 
+void RememberMessageModule(const wchar_t*, void*) {}
+
 }  // namespace orvella

@@ -3,10 +3,38 @@
 
 #include <windows.h>
 
+#include <mutex>
+#include <utility>
+#include <vector>
+
 namespace orvella {
+namespace {
+
+std::mutex rememberedMutex;
+std::vector<std::pair<std::wstring, HMODULE>> remembered;  // under rememberedMutex
+
+HMODULE MessageModule(const wchar_t* library) {
+  if (library == nullptr) return nullptr;
+  {
+    std::lock_guard<std::mutex> guard(rememberedMutex);
+    for (const auto& [name, module] : remembered)
+      if (name == library) return module;
+  }
+  return ::GetModuleHandleW(library);
+}
+
+}  // namespace
+
+void RememberMessageModule(const wchar_t* library, void* module) {
+  if (library == nullptr || module == nullptr) return;
+  std::lock_guard<std::mutex> guard(rememberedMutex);
+  for (const auto& entry : remembered)
+    if (entry.first == library) return;
+  remembered.emplace_back(library, static_cast<HMODULE>(module));
+}
 
 std::wstring SystemErrorText(int32_t code, const wchar_t* library) {
-  const HMODULE module = library != nullptr ? ::GetModuleHandleW(library) : nullptr;
+  const HMODULE module = MessageModule(library);
   DWORD flags =
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
   if (module != nullptr) flags |= FORMAT_MESSAGE_FROM_HMODULE;

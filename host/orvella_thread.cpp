@@ -37,6 +37,8 @@ std::unique_ptr<COrvellaThread> COrvellaThread::Start(COrvellaEngine& owner, Thr
     return nullptr;
   }
   worker->started_ = true;
+  std::unique_lock<std::mutex> guard(worker->finishMutex_);
+  worker->finishedSignal_.wait(guard, [&] { return worker->begun_; });
   return worker;
 }
 
@@ -128,6 +130,7 @@ bool COrvellaThread::GuardedRun(bool restarting) {
 
 void COrvellaThread::Main() {
   NameCurrentThread(kWorkerThreadName);
+  MarkBegun();
   owner->backoff.Reset();  // a new worker asks a failed feed again at once
   bool restarting = false;
   while (!GuardedRun(restarting)) {
@@ -137,6 +140,14 @@ void COrvellaThread::Main() {
   }
   MarkFinished();
   exitGate_.Pass();
+}
+
+void COrvellaThread::MarkBegun() {
+  {
+    std::lock_guard<std::mutex> guard(finishMutex_);
+    begun_ = true;
+  }
+  finishedSignal_.notify_all();
 }
 
 void COrvellaThread::MarkFinished() {

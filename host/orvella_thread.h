@@ -31,9 +31,12 @@ inline constexpr int32_t kWaitTimeout = 258;
 
 class COrvellaThread {
  public:
-  /// Logs "COrvellaThread::Start()", creates the worker for `owner` and starts it.
-  /// Returns null when the platform cannot create a thread (the caller's pointer then
-  /// stays null and a later start may try again). Host's thread.
+  /// Logs "COrvellaThread::Start()", creates the worker for `owner`, starts it and waits
+  /// until its routine has begun. On Windows a thread's first steps (its attach to the
+  /// loaded modules, its name) take the loader lock, which an unload holds while it waits
+  /// for the worker: a worker still starting then would wait for the unload, and run into
+  /// unmapped code once the unload gave up. Returns null when the platform cannot create a thread
+  /// (the caller's pointer then stays null and a later start may try again). Host's thread.
   static std::unique_ptr<COrvellaThread> Start(COrvellaEngine& owner, ThreadTiming timing = {});
 
   /// Asks a worker that is still running to stop and waits for it without a time
@@ -70,6 +73,7 @@ class COrvellaThread {
   /// One run of RunComms; returns false when an error escaped it (already logged).
   bool GuardedRun(bool restarting);
   void MarkFinished();
+  void MarkBegun();
 
   std::atomic<int32_t> stopRequested{0};
   COrvellaEngine* owner = nullptr;
@@ -85,6 +89,7 @@ class COrvellaThread {
   mutable std::mutex finishMutex_;
   std::condition_variable finishedSignal_;
   bool finished_ = false;
+  bool begun_ = false;  // the routine runs, past its loader calls; under finishMutex_
 };
 
 }  // namespace orvella

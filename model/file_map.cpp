@@ -85,6 +85,10 @@ std::size_t SlotsFor(std::size_t wanted) {
 
 }  // namespace
 
+CFileMap::CFileMap() {
+  ProcessSeed();
+}
+
 CFileMap::Compaction::~Compaction() {
   for (; next < files.count_; ++next) Keep();
   if (kept != files.count_) {

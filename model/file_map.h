@@ -27,7 +27,11 @@ class CFileMap {
   /// believed beyond this (the table still grows as records come).
   static constexpr std::size_t kMaxPresizedSlots = std::size_t{1} << 22;
 
-  CFileMap() = default;
+  /// Draws the process's hash seed, if no map did so before, on the constructing thread
+  /// (the host's, for the engine's map): on Windows the first draw looks up the C runtime's
+  /// random source under the loader lock, which a worker must never wait for while the
+  /// module is being unloaded.
+  CFileMap();
   CFileMap(const CFileMap&) = delete;
   CFileMap& operator=(const CFileMap&) = delete;
 

@@ -1,6 +1,7 @@
 // WinINet requests in asynchronous mode, waited for in short slices.
 #include "net/async_request_wininet.h"
 
+#include "base/error_text.h"
 #include "net/content_length_wininet.h"
 
 namespace orvella {
@@ -25,7 +26,12 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
 void KeepWinInetLoaded() {
   static const bool pinned = [] {
     HMODULE module = nullptr;
-    return ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"wininet.dll", &module) != 0;
+    if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"wininet.dll", &module) == 0) {
+      return false;
+    }
+    // Its error texts are then found without the loader, which an unload holds.
+    RememberMessageModule(L"wininet.dll", module);
+    return true;
   }();
   (void)pinned;
 }

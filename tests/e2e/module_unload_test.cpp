@@ -50,5 +50,30 @@ TEST_F(ModuleUnloadTest, UnloadOfAnIdleWorker) {
   EXPECT_TRUE(std::filesystem::exists(folder / "rvt_orv_files.lst"));
 }
 
+// The worker's first list read is where it first hashes a URL. Unloading then must not
+// leave the worker waiting for a lock the unload holds: the unload would give up after its
+// wait and unmap code the worker then returns into.
+TEST(ModuleUnloadListReadTest, UnloadDuringTheFirstListReadEndsTheWorker) {
+  ScopedConfigHome config;
+  FakeHost host;
+  TempDir folder;
+  std::string list = "\xEF\xBB\xBF[Rovanta Orvella List]\r\n200000\r\n";
+  for (int i = 0; i < 200000; ++i)
+    list += "http://h/gone/" + std::to_string(i) + ".jpg\r\n" + std::to_string(i) + ".jpg\r\n";
+  folder.Write("rvt_orv_files.lst", list);
+  ArtService server;
+  ::setenv("ORVELLA_SERVER_URL", server.Url().c_str(), 1);
+  host.SetOneFeedProfile(Utf8ToWide(folder.path().string()));
+  LoadedModule module;
+  module.Send(3, FakeHost::callbackArg());
+  module.Send(7);
+  module.Send(9);
+  WaitUntil([&] { return host.CountLogs(L"COrvellaThread::Start") > 0; });
+  module.Unload();
+  const std::size_t lines = host.logs().size();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(host.logs().size(), lines);  // nothing runs on after the unload
+}
+
 }  // namespace
 }  // namespace orvella::test
