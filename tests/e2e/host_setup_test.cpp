@@ -76,6 +76,10 @@ class HostSetupTest : public ::testing::Test {
 void HostSetupTest::SetUpEverything() {
   EXPECT_EQ(Run({"show"}), 0) << host->err();
   EXPECT_TRUE(Has(host->out(), "account: not signed in")) << host->out();
+  // A sync before the folder is set names the command that sets it, which needs no display.
+  EXPECT_EQ(Run({"sync"}), 1);
+  EXPECT_TRUE(Has(host->err(), "no image folder is set (orvella-host set folder DIR"))
+      << host->err();
 
   const std::string profile = ProfilePath().string();
   EXPECT_EQ(Run({"set", "folder", pictures.path().string()}), 0) << host->err();

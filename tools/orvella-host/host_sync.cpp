@@ -131,7 +131,8 @@ void PrintStopping() {
 
 // Returns "" when the plug-in can download into its image folder, else why not.
 std::string ImageFolderProblem(const std::string& folder) {
-  if (folder.empty()) return "no image folder is set (orvella-host configure sets one)";
+  if (folder.empty())
+    return "no image folder is set (orvella-host set folder DIR, or configure, sets one)";
   if (!std::filesystem::path(folder).is_absolute()) {
     return "the image folder " + folder + " is not an absolute path";
   }
