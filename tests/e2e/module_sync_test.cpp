@@ -102,7 +102,7 @@ TEST_F(ModuleSyncTest, WronglyTypedAnswerRestartsTheLoopWithoutLosingDownloads) 
 TEST_F(ModuleSyncTest, FailingFeedIsAskedOncePerBatch) {
   std::vector<std::string> clocks;
   for (int i = 0; i < 40; ++i) {
-    clocks.push_back("c" + std::to_string(i) + ".jpg");
+    clocks.push_back(std::string("c").append(std::to_string(i)).append(".jpg"));
     server.SetImage(clocks.back(), clocks.back());
   }
   server.SetCatalog(2, clocks);

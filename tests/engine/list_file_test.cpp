@@ -33,7 +33,10 @@ TEST_F(ListFileTest, WrittenBytesReadBackAsUnusedRecords) {
 
 TEST_F(ListFileTest, CountIsReadWithAutomaticBaseAndSizesTheTable) {
   std::string pairs;
-  for (int i = 0; i < 9; ++i) pairs += "u" + std::to_string(i) + "\nn" + std::to_string(i) + "\n";
+  for (int i = 0; i < 9; ++i) {
+    const std::string number = std::to_string(i);
+    pairs.append("u").append(number).append("\nn").append(number).append("\n");
+  }
   const std::tuple<const char*, std::size_t, std::size_t> cases[] = {
       {"0x2", 2, 5},   {"010", 8, 17},           {" +3 x", 3, 7},         {"abc", 0, 1},
       {"-5", 0, 2523}, {"99999999999", 9, 2523}, {"0x7fffffff", 9, 2523},

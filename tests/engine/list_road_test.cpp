@@ -56,7 +56,7 @@ std::string RandomInput(std::mt19937& random) {
             static_cast<std::size_t>(std::uniform_int_distribution<int>(8170, 8200)(random)), 'p');
         break;
       default:
-        input += "a" + std::to_string(byte(random));
+        input.append("a").append(std::to_string(byte(random)));
     }
   }
   return input;
