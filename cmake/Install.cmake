@@ -7,6 +7,23 @@ if(WIN32)
   endif()
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/INSTALL-windows.txt DESTINATION . RENAME INSTALL.txt)
   install(FILES ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
+  # The libraries linked into the module ask that a binary carries their notices: JsonCpp
+  # and xxHash (built from Debian's sources), and the toolchain's runtime, whose thread
+  # library and start-up code are linked in statically (Debian's description of its
+  # licences). libstdc++ and libgcc come under GCC's runtime exception, which asks none.
+  find_file(ORVELLA_MINGW_RUNTIME_NOTICE copyright
+    PATHS /usr/share/doc/mingw-w64-x86-64-dev NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+  foreach(notice JsonCpp:ORVELLA_JSONCPP_NOTICE xxHash:ORVELLA_XXHASH_NOTICE
+                 mingw-w64:ORVELLA_MINGW_RUNTIME_NOTICE)
+    string(REPLACE ":" ";" notice "${notice}")
+    list(GET notice 0 name)
+    list(GET notice 1 variable)
+    if(NOT ${variable})
+      message(WARNING "The Windows ZIP will lack the licence notice of ${name}")
+      continue()
+    endif()
+    install(FILES ${${variable}} DESTINATION licenses RENAME ${name}.txt)
+  endforeach()
   return()
 endif()
 

@@ -28,6 +28,8 @@ if(NOT TARGET JsonCpp::JsonCpp)
     _jsoncpp_version)
   message(STATUS "JsonCpp ${_jsoncpp_version} (Debian libjsoncpp ${_jsoncpp_debian_version}), "
                  "linked into the module")
+  # A binary that holds the library carries its notice (cmake/Install.cmake).
+  set(ORVELLA_JSONCPP_NOTICE ${_jsoncpp_source}/LICENSE)
 endif()
 
 if(NOT TARGET xxHash::xxhash)
@@ -38,6 +40,7 @@ if(NOT TARGET xxHash::xxhash)
   target_include_directories(orvella_xxhash SYSTEM PUBLIC ${_xxhash_source})
   add_library(xxHash::xxhash ALIAS orvella_xxhash)
   message(STATUS "xxHash (Debian xxhash ${_xxhash_debian_version}), linked into the module")
+  set(ORVELLA_XXHASH_NOTICE ${_xxhash_source}/LICENSE)
 endif()
 
 # GoogleTest has no mingw build in Debian: build it from its sources with this toolchain.
