@@ -17,6 +17,7 @@
 
 #include "base/write_log.h"
 #include "engine/orvella_engine.h"
+#include "service/answer_error.h"
 #include "service/orvella_client.h"
 #include "system/display_geometry.h"
 #include "system/query_size.h"
@@ -76,7 +77,16 @@ void COrvellaEngine::Refresh(const std::atomic<int32_t>* stop) {
     if (!turn.due) continue;
     if (geometry.count == 0) EnumerateDisplays(geometry, monitors);
     const MeasuredSize size = QuerySize(geometry);
-    const int32_t result = client.QueryFeed(turn.query, size.width, size.height);
+    int32_t result = 0;
+    try {
+      result = client.QueryFeed(turn.query, size.width, size.height);
+    } catch (const CServiceAnswerError&) {
+      // The error ends the pass, and the worker's loop starts again a second later: the
+      // feed waits its turn like any failed one, or a service that sends answers of the
+      // wrong shape would be asked every second.
+      backoff.Record(i, turn.generation, false, client.reply, turn.tmUpdate, tickCount());
+      throw;
+    }
     const uint64_t now = tickCount();
     backoff.Record(i, turn.generation, result > 0, client.reply, turn.tmUpdate, now);
     // The queue's copy is made before the lock: the feed's own list is shared with the

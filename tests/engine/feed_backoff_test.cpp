@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "service/answer_error.h"
 #include "tests/support/engine_fixture.h"
 
 namespace orvella::test {
@@ -93,6 +94,22 @@ TEST_F(FeedBackoffTest, FailedFeedIsAskedOncePerBatchThenAfterDoublingWaits) {
   }
   EXPECT_EQ(engine.feeds[0].retries, 8);
   EXPECT_TRUE(host.Logged(L"Refresh 0: lastTm=0, retries=7"));
+}
+
+// An answer of the wrong shape ends the pass with an error, and the worker's loop starts
+// again a second later; the feed still waits its turn.
+TEST_F(FeedBackoffTest, AnAnswerOfTheWrongShapeBacksOffToo) {
+  SetFeeds({kFeedTypeWallpapers});
+  art.SetArtAnswer(1, [] { return Reply(200, R"({"art":[{"wall_url":5}]})"); });
+  const uint64_t failedAt = tick;
+  EXPECT_THROW(engine.Refresh(), CServiceAnswerError);
+  tick += 1000;  // the restart's pause
+  engine.Refresh();
+  EXPECT_EQ(art.ArtRequests(1), 1);
+  tick = failedAt + 30000;
+  EXPECT_THROW(engine.Refresh(), CServiceAnswerError);
+  EXPECT_EQ(art.ArtRequests(1), 2);
+  EXPECT_EQ(engine.feeds[0].retries, 0);  // the counters stay as they were
 }
 
 // The first wait is 30 seconds; the doubling stops at the interval when that is shorter

@@ -130,18 +130,27 @@ TEST_F(WorkerTest, NewWorkerAsksAFailedFeedAtOnce) {
   }
 }
 
-TEST_F(WorkerTest, JsonErrorsGetTheGenericLine) {
+// The error of an answer of the wrong shape restarts the loop with the generic line; the
+// feed then waits its turn like any failed one instead of being asked at each restart.
+TEST_F(WorkerTest, JsonErrorsGetTheGenericLineAndTheFeedWaitsItsTurn) {
+  std::atomic<uint64_t> tick{5000};
+  engine.tickCount = [&] { return tick.load(); };
   std::atomic<int> answers{0};
   art.SetArtAnswer(1, [&] {
     return answers++ == 0 ? Reply(200, R"({"art":[{"name":"a","wall_url":["x"]}]})")
                           : Reply(200, art.Catalog(1, {"a.jpg"}));
   });
-  Start(quickRestart);
-  WaitForLog(L"Download complete");
+  Start({milliseconds(10), milliseconds(20000), milliseconds(10)});
+  // The restarted loop's passes leave the feed alone until its 30 seconds have passed.
+  WaitUntil([&] { return host.CountLogs(L"Refresh 0:") >= 3; });
+  EXPECT_EQ(art.ArtRequests(1), 1);
+  tick += 30000;
+  WaitUntil([&] { return std::filesystem::exists(dir / "a.jpg"); });
   worker->Stop();
   EXPECT_EQ(host.CountLogs(L"Unknown Exception in COrvellaThread::RunComms()"), 1);
   EXPECT_EQ(host.CountLogs(L"ReadLocalFileList:"), 2);
-  EXPECT_TRUE(std::filesystem::exists(dir / "a.jpg"));  // the later good answer was served
+  EXPECT_EQ(art.ArtRequests(1), 2);
+  EXPECT_EQ(dir.Read("a.jpg"), PatternBytes(3000));  // the later good answer was served
 }
 
 TEST_F(WorkerTest, StopDuringTheRestartPauseEndsWithoutAnotherPass) {
