@@ -10,14 +10,24 @@
 namespace orvella {
 namespace {
 
-std::mutex rememberedMutex;
-std::vector<std::pair<std::wstring, HMODULE>> remembered;  // under rememberedMutex
+// The modules remembered by name. Made at first use: other files remember theirs while
+// the module loads, in an order between files that nothing fixes.
+struct RememberedModules {
+  std::mutex mutex;
+  std::vector<std::pair<std::wstring, HMODULE>> modules;  // under mutex
+};
+
+RememberedModules& Remembered() {
+  static RememberedModules remembered;
+  return remembered;
+}
 
 HMODULE MessageModule(const wchar_t* library) {
   if (library == nullptr) return nullptr;
   {
-    std::lock_guard<std::mutex> guard(rememberedMutex);
-    for (const auto& [name, module] : remembered)
+    RememberedModules& remembered = Remembered();
+    std::lock_guard<std::mutex> guard(remembered.mutex);
+    for (const auto& [name, module] : remembered.modules)
       if (name == library) return module;
   }
   return ::GetModuleHandleW(library);
@@ -27,10 +37,11 @@ HMODULE MessageModule(const wchar_t* library) {
 
 void RememberMessageModule(const wchar_t* library, void* module) {
   if (library == nullptr || module == nullptr) return;
-  std::lock_guard<std::mutex> guard(rememberedMutex);
-  for (const auto& entry : remembered)
+  RememberedModules& remembered = Remembered();
+  std::lock_guard<std::mutex> guard(remembered.mutex);
+  for (const auto& entry : remembered.modules)
     if (entry.first == library) return;
-  remembered.emplace_back(library, static_cast<HMODULE>(module));
+  remembered.modules.emplace_back(library, static_cast<HMODULE>(module));
 }
 
 std::wstring SystemErrorText(int32_t code, const wchar_t* library) {

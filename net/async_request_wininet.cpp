@@ -23,18 +23,21 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
   ::SetEvent(completion->done);
 }
 
-void KeepWinInetLoaded() {
-  static const bool pinned = [] {
-    HMODULE module = nullptr;
-    if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"wininet.dll", &module) == 0) {
-      return false;
-    }
-    // Its error texts are then found without the loader, which an unload holds.
-    RememberMessageModule(L"wininet.dll", module);
-    return true;
-  }();
-  (void)pinned;
+// Returns whether WinINet is kept loaded for good: its own threads may still call back
+// into a request's notice routine after this module is gone.
+bool KeepWinInetLoaded() {
+  HMODULE module = nullptr;
+  if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"wininet.dll", &module) == 0) {
+    return false;
+  }
+  // Its error texts are then found without the loader, which an unload holds.
+  RememberMessageModule(L"wininet.dll", module);
+  return true;
 }
+
+// Done while the module loads, on the loading thread, not on the worker: the loader's
+// lookups take the lock that an unload holds while it waits for the worker.
+[[maybe_unused]] const bool kWinInetKept = KeepWinInetLoaded();
 
 }  // namespace
 
@@ -42,7 +45,6 @@ HINTERNET OpenAsyncSession(const wchar_t* agent) {
   HINTERNET session =
       ::InternetOpenW(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, INTERNET_FLAG_ASYNC);
   if (session == nullptr) return nullptr;
-  KeepWinInetLoaded();
   DWORD timeout = kConnectTimeoutMs;
   ::InternetSetOptionW(session, INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
   // Handles made from the session inherit the routine.

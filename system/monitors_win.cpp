@@ -20,15 +20,24 @@ using SetThreadDpiContext = DpiContext(WINAPI*)(DpiContext);
 const DpiContext kPerMonitorAwareV2 = reinterpret_cast<DpiContext>(-4);
 const DpiContext kPerMonitorAware = reinterpret_cast<DpiContext>(-3);
 
+// Returns the system's SetThreadDpiAwarenessContext, or null where it has none.
+SetThreadDpiContext LookUpSetThreadDpiContext() {
+  const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+  if (user32 == nullptr) return nullptr;
+  return reinterpret_cast<SetThreadDpiContext>(
+      reinterpret_cast<void*>(::GetProcAddress(user32, "SetThreadDpiAwarenessContext")));
+}
+
+// Looked up once, while the module loads, on the loading thread: the worker measures the
+// monitors, and the loader's lookups take the lock that an unload holds while it waits for
+// the worker.
+const SetThreadDpiContext kSetThreadDpiContext = LookUpSetThreadDpiContext();
+
 // The calling thread per-monitor DPI aware for the scope's lifetime, where the system
 // can make it so.
 class PerMonitorDpiScope {
  public:
-  PerMonitorDpiScope() {
-    const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-    if (user32 == nullptr) return;
-    set_ = reinterpret_cast<SetThreadDpiContext>(
-        reinterpret_cast<void*>(::GetProcAddress(user32, "SetThreadDpiAwarenessContext")));
+  PerMonitorDpiScope() : set_(kSetThreadDpiContext) {
     if (set_ == nullptr) return;
     previous_ = set_(kPerMonitorAwareV2);
     if (previous_ == nullptr) previous_ = set_(kPerMonitorAware);  // no V2 (Wine 8 too)
