@@ -1,11 +1,12 @@
 // A failing feed backs off, through the real module: its worker runs against a local art
 // service while the test lets minutes and hours pass on the process's clocks
 // (tests/support/boot_clock_fake.h).
+#include <algorithm>
 #include <atomic>
 #include <ctime>
 
-#include "tests/support/module_sync_fixture.h"
 #include "tests/support/boot_clock_fake.h"
+#include "tests/support/module_sync_fixture.h"
 
 namespace orvella::test {
 namespace {
@@ -182,6 +183,48 @@ TEST_F(ModuleBackoffTest, NewSettingsAndANewWorkerAskAtOnce) {
   const int before = server.ArtRequests(1);
   StartModule();
   EXPECT_EQ(server.ArtRequests(1), before + 1);
+}
+
+// An answer of the wrong shape restarts the worker's loop with the generic line. The
+// download before it stays recorded across the restart, and the feed is asked again once
+// its wait has passed, not at each restart.
+TEST_F(ModuleBackoffTest, AWronglyTypedAnswerRestartsTheLoopWithoutLosingDownloads) {
+  // The clock feed is busy until a.jpg was fetched, then answers once with a number where
+  // a text belongs, then properly. The host loads the settings while a.jpg is fetched, so
+  // the pass before the batch's end asks the clock feed again at once.
+  std::atomic<bool> fetched{false};
+  std::atomic<int> bad{0};
+  std::atomic<LoadedModule*> loaded{nullptr};
+  server.SetCatalog(1, {"a.jpg"});
+  server.server.SetHandler("/img/a.jpg", [&](const ReceivedRequest&) {
+    if (!fetched.exchange(true)) {
+      WaitUntil([&] { return loaded.load() != nullptr; });
+      loaded.load()->Send(7);
+    }
+    return Reply(200, "a", "image/jpeg");
+  });
+  server.SetImage("c.jpg", "c");
+  server.SetArtAnswer(2, [&] {
+    if (!fetched) return Reply(503, "busy");
+    if (bad++ == 0) return Reply(200, R"({"art":[{"name":"c","clock_url":42}]})");
+    return Reply(200, server.Catalog(2, {"c.jpg"}));
+  });
+  module = Start();
+  loaded = module.get();
+  WaitUntil([&] { return host.CountLogs(L"Unknown Exception in COrvellaThread::RunComms()") > 0; });
+  WaitUntil([] { return boot_clock::LongWaitsInProgress() > 0; });  // the restarted loop rests
+  EXPECT_EQ(server.ArtRequests(2), 2);  // busy, then the wrong shape: not at the restart
+  const auto logs = host.logs();
+  const auto error =
+      std::find(logs.begin(), logs.end(), L"Unknown Exception in COrvellaThread::RunComms()");
+  EXPECT_NE(std::find(error, logs.end(), L"ReadLocalFileList: file list loaded (1 entries)"),
+            logs.end());
+  EXPECT_FALSE(fs::exists(folder / "c.jpg"));
+  PassAfter(kRest);
+  EXPECT_EQ(server.ArtRequests(2), 3);
+  const std::set<std::pair<std::string, std::string>> both = {{Url("a.jpg"), "a.jpg"},
+                                                              {Url("c.jpg"), "c.jpg"}};
+  EXPECT_EQ(ListedPairs(), both);
 }
 
 // The settings accept intervals up to 9,999,999 minutes; in 32-bit milliseconds anything

@@ -61,42 +61,6 @@ TEST_F(ModuleSyncTest, StopWhileTheBodyStallsLeavesNothingBehind) {
   EXPECT_EQ(CountInFolder(""), 0);
 }
 
-TEST_F(ModuleSyncTest, WronglyTypedAnswerRestartsTheLoopWithoutLosingDownloads) {
-  // The clock feed is busy until a.jpg was fetched, then answers once with a number where
-  // a text belongs, then properly. The host loads the settings while a.jpg is fetched, so
-  // the pass before the batch's end asks the clock feed again at once.
-  std::atomic<bool> fetched{false};
-  std::atomic<int> bad{0};
-  std::atomic<LoadedModule*> loaded{nullptr};
-  server.SetCatalog(1, {"a.jpg"});
-  server.server.SetHandler("/img/a.jpg", [&](const ReceivedRequest&) {
-    if (!fetched.exchange(true)) {
-      WaitUntil([&] { return loaded.load() != nullptr; });
-      loaded.load()->Send(7);
-    }
-    return Reply(200, "a", "image/jpeg");
-  });
-  server.SetArtAnswer(2, [&] {
-    if (!fetched) return Reply(503, "busy");
-    if (bad++ == 0) return Reply(200, R"({"art":[{"name":"c","clock_url":42}]})");
-    return Reply(200, server.Catalog(2, {"c.jpg"}));
-  });
-  auto module = Start();
-  loaded = module.get();
-  WaitUntil([&] { return fs::exists(folder / "c.jpg"); });
-  WaitForBatches(1);
-  module->Send(10, 0, 1);
-  const auto logs = host.logs();
-  const auto error =
-      std::find(logs.begin(), logs.end(), L"Unknown Exception in COrvellaThread::RunComms()");
-  ASSERT_NE(error, logs.end());
-  EXPECT_NE(std::find(error, logs.end(), L"ReadLocalFileList: file list loaded (1 entries)"),
-            logs.end());
-  const std::set<std::pair<std::string, std::string>> both = {{Url("a.jpg"), "a.jpg"},
-                                                              {Url("c.jpg"), "c.jpg"}};
-  EXPECT_EQ(ListedPairs(), both);
-}
-
 // One sync sent 201 queries of a feed answering 503 while another offered 200 pictures:
 // the pass before each download asked it again. The batch asks it once.
 TEST_F(ModuleSyncTest, FailingFeedIsAskedOncePerBatch) {
