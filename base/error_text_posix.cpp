@@ -7,13 +7,11 @@
 
 namespace orvella {
 
-std::wstring SystemErrorText(int32_t code, const wchar_t*) {
+std::wstring SystemErrorText(int32_t code, const void*) {
   char buffer[256] = {};
   const char* text = ::strerror_r(code, buffer, sizeof buffer);  // the GNU form
   if (text == nullptr || *text == '\0') return L"error " + std::to_wstring(code);
   return Utf8ToWide(text);
 }
-
-void RememberMessageModule(const wchar_t*, void*) {}
 
 }  // namespace orvella

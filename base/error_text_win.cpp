@@ -3,49 +3,12 @@
 
 #include <windows.h>
 
-#include <mutex>
-#include <utility>
-#include <vector>
-
 namespace orvella {
-namespace {
 
-// The modules remembered by name. Made at first use: other files remember theirs while
-// the module loads, in an order between files that nothing fixes.
-struct RememberedModules {
-  std::mutex mutex;
-  std::vector<std::pair<std::wstring, HMODULE>> modules;  // under mutex
-};
-
-RememberedModules& Remembered() {
-  static RememberedModules remembered;
-  return remembered;
-}
-
-HMODULE MessageModule(const wchar_t* library) {
-  if (library == nullptr) return nullptr;
-  {
-    RememberedModules& remembered = Remembered();
-    std::lock_guard<std::mutex> guard(remembered.mutex);
-    for (const auto& [name, module] : remembered.modules)
-      if (name == library) return module;
-  }
-  return ::GetModuleHandleW(library);
-}
-
-}  // namespace
-
-void RememberMessageModule(const wchar_t* library, void* module) {
-  if (library == nullptr || module == nullptr) return;
-  RememberedModules& remembered = Remembered();
-  std::lock_guard<std::mutex> guard(remembered.mutex);
-  for (const auto& entry : remembered.modules)
-    if (entry.first == library) return;
-  remembered.modules.emplace_back(library, static_cast<HMODULE>(module));
-}
-
-std::wstring SystemErrorText(int32_t code, const wchar_t* library) {
-  const HMODULE module = MessageModule(library);
+std::wstring SystemErrorText(int32_t code, const void* messages) {
+  // The caller hands the module over: a look-up by name would ask the loader, whose lock
+  // an unloading host holds while it waits for the worker.
+  const auto module = static_cast<HMODULE>(const_cast<void*>(messages));
   DWORD flags =
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
   if (module != nullptr) flags |= FORMAT_MESSAGE_FROM_HMODULE;

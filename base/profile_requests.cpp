@@ -27,19 +27,19 @@ int32_t ReadProfileInt(const ProfileSender& send, const wchar_t* section, const 
 
 std::wstring ReadProfileString(const ProfileSender& send, const wchar_t* section,
                                const wchar_t* key, const wchar_t* defaultValue) {
-  wchar_t buffer[1024];
+  wchar_t buffer[kProfileTextCapacity + 1];
   buffer[0] = L'\0';
-  buffer[1023] = L'\0';
+  buffer[kProfileTextCapacity] = L'\0';
   ProfileRequest request = Request(section, key, kProfileString);
   request.value = reinterpret_cast<intptr_t>(buffer);
   request.defaultValue = reinterpret_cast<intptr_t>(defaultValue);
-  request.capacity = 1023;
+  request.capacity = kProfileTextCapacity;
   send(kHostOpProfileRead, request);
   const auto* text = reinterpret_cast<const wchar_t*>(request.value);
   if (text == nullptr) return {};
   // No more than the capacity, wherever the host left the text: a host that wrote no
   // terminator must not make the plug-in read on through its memory.
-  return std::wstring(text, wcsnlen(text, 1023));
+  return std::wstring(text, wcsnlen(text, kProfileTextCapacity));
 }
 
 void WriteProfileInt(const ProfileSender& send, const wchar_t* section, const wchar_t* key,

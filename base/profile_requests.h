@@ -10,6 +10,10 @@
 
 namespace orvella {
 
+/// The most characters a text read takes, the terminator not counted (its buffer's
+/// capacity): longer values do not come back whole.
+inline constexpr int32_t kProfileTextCapacity = 1023;
+
 /// Hands one request to the host: kHostOpProfileRead or kHostOpProfileWrite.
 using ProfileSender = std::function<void(HostOp op, ProfileRequest& request)>;
 

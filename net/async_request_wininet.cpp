@@ -1,7 +1,6 @@
 // WinINet requests in asynchronous mode, waited for in short slices.
 #include "net/async_request_wininet.h"
 
-#include "base/error_text.h"
 #include "net/content_length_wininet.h"
 
 namespace orvella {
@@ -23,23 +22,24 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID info, 
   ::SetEvent(completion->done);
 }
 
-// Returns whether WinINet is kept loaded for good: its own threads may still call back
-// into a request's notice routine after this module is gone.
-bool KeepWinInetLoaded() {
+// Returns WinINet's module, kept loaded for good (its own threads may still call back
+// into a request's notice routine after this module is gone), or null.
+HMODULE KeepWinInetLoaded() {
   HMODULE module = nullptr;
-  if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"wininet.dll", &module) == 0) {
-    return false;
-  }
-  // Its error texts are then found without the loader, which an unload holds.
-  RememberMessageModule(L"wininet.dll", module);
-  return true;
+  return ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"wininet.dll", &module) != 0
+             ? module
+             : nullptr;
 }
 
 // Done while the module loads, on the loading thread, not on the worker: the loader's
 // lookups take the lock that an unload holds while it waits for the worker.
-[[maybe_unused]] const bool kWinInetKept = KeepWinInetLoaded();
+const HMODULE kWinInet = KeepWinInetLoaded();
 
 }  // namespace
+
+HMODULE WinInetModule() {
+  return kWinInet;
+}
 
 HINTERNET OpenAsyncSession(const wchar_t* agent) {
   HINTERNET session =

@@ -41,10 +41,14 @@ struct AsyncWatch {
 
 /// Opens a root session in asynchronous mode (agent `agent`, the system's proxy settings,
 /// a 60-second connect time-out) whose handles report to this file's completion routine.
-/// Also keeps wininet.dll loaded for the rest of the process: an abandoned operation may
-/// still run on WinINet's threads after this module is gone. Returns null, with the
-/// platform's last error, when WinINet cannot open one. Any thread.
+/// Returns null, with the platform's last error, when WinINet cannot open one. Any thread.
 HINTERNET OpenAsyncSession(const wchar_t* agent);
+
+/// Returns WinINet's module, or null. It is found and kept loaded for the rest of the
+/// process while this module loads: an abandoned operation may still run on WinINet's
+/// threads after this module is gone, and its error texts are in its own message table.
+/// Any thread.
+HMODULE WinInetModule();
 /// Unhooks the completion routine and closes the session. The session's thread.
 void CloseAsyncSession(HINTERNET session);
 

@@ -28,7 +28,7 @@ constexpr wchar_t kHeaders[] =
 
 ImageFetchResult Failure(DWORD code) {
   const auto number = static_cast<int32_t>(code);
-  return ImageFetchResult::Failure(number, SystemErrorText(number, L"wininet.dll"));
+  return ImageFetchResult::Failure(number, SystemErrorText(number, WinInetModule()));
 }
 
 ImageFetchResult Unfinished(DWORD error) {

@@ -5,15 +5,13 @@
 #include <optional>
 
 #include "base/path_text.h"
+#include "base/profile_requests.h"
 #include "base/text_utf8.h"
 #include "system/measured_size.h"
 #include "ui/integer_field.h"
 
 namespace orvella::host {
 namespace {
-
-// What the plug-in reads back of a profile string (its read buffer's capacity).
-constexpr std::size_t kMaxProfileText = 1023;
 
 SettingChange Refused(Setting what, std::string why, bool usage = false) {
   SettingChange change;
@@ -33,8 +31,8 @@ bool HoldsControlCharacter(const std::wstring& text) {
 // "" when `text` can be stored as a profile string and read back whole, else why not.
 std::string TextProblem(const std::wstring& text, const char* what) {
   if (HoldsControlCharacter(text)) return std::string(what) + " hold a control character";
-  if (text.size() > kMaxProfileText) {
-    return std::string(what) + " are longer than the " + std::to_string(kMaxProfileText) +
+  if (text.size() > static_cast<std::size_t>(kProfileTextCapacity)) {
+    return std::string(what) + " are longer than the " + std::to_string(kProfileTextCapacity) +
            " characters the plug-in reads back";
   }
   return "";
