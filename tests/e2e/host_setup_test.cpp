@@ -297,6 +297,19 @@ TEST_F(HostSetupTest, SignInIsDecidedByTheServicesAnswer) {
   EXPECT_EQ(host->out(), "not signed in; nothing to forget\n");
 }
 
+// A sign-in whose account cannot be stored whole names why, and leaves the account that
+// was stored before it.
+TEST_F(HostSetupTest, AnAccountThatCannotBeStoredLeavesThePreviousOne) {
+  std::filesystem::create_directories(Account() / "UserRVT" / "in-the-way");
+  std::ofstream(Account() / "TokenRVT", std::ios::binary) << "earlier-token";
+  EXPECT_EQ(Run({"--password-stdin", "sign-in", "demo@orvella.test"}, "demo\n"), 1);
+  EXPECT_TRUE(Has(host->err(), "the account could not be stored: cannot replace " +
+                                   (Account() / "UserRVT").string() + ": " + std::strerror(EISDIR) +
+                                   "; not signed in"))
+      << host->err();
+  EXPECT_EQ(AccountValue("TokenRVT"), "earlier-token");
+}
+
 // Without a terminal nothing can be asked: a usage error, not a hang.
 TEST_F(HostSetupTest, SignInWithoutATerminalNeedsItsAnswersGiven) {
   EXPECT_EQ(Run({"sign-in"}), 2);

@@ -57,11 +57,22 @@ std::string Credentials(const SignInOptions& options, std::string& email, std::s
 }
 
 // The token and user name stored for `flavour`; false when either write failed.
-bool StoreAccount(int flavour, const std::wstring& token, const std::wstring& user) {
+// Returns whether both values were written; else `reason` says why the first one failed.
+bool StoreAccount(int flavour, const std::wstring& token, const std::wstring& user,
+                  std::wstring& reason) {
   const auto [tokenName, userName] = AccountValueNames(flavour);
   const bool tokenWritten =
-      WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, tokenName, token);
-  return WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, userName, user) && tokenWritten;
+      WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, tokenName, token, &reason);
+  std::wstring userReason;
+  const bool userWritten =
+      WriteRegString(RegRoot::kCurrentUser, kAccountKeyPath, userName, user, &userReason);
+  if (tokenWritten && !userWritten) reason = userReason;
+  return tokenWritten && userWritten;
+}
+
+// ": REASON", or "" when there is none.
+std::string Because(const std::wstring& reason) {
+  return reason.empty() ? "" : ": " + WideToUtf8(reason);
 }
 
 std::wstring StoredValue(const wchar_t* name) {
@@ -162,13 +173,17 @@ int CommandSignIn(HostSession& session, const SignInOptions& options) {
                  "nothing was stored\n");
     return 1;
   }
-  errno = 0;
-  if (!StoreAccount(session.options().flavour, client.token, client.userName)) {
-    const int reason = errno;
-    // Half an account would be signed in under another name.
-    StoreAccount(session.options().flavour, L"", L"");
-    std::fprintf(stderr, "orvella-host: the account could not be stored%s%s; not signed in\n",
-                 reason != 0 ? ": " : "", reason != 0 ? std::strerror(reason) : "");
+  const int flavour = session.options().flavour;
+  const auto [tokenName, userName] = AccountValueNames(flavour);
+  const std::wstring previousToken = StoredValue(tokenName);
+  const std::wstring previousUser = StoredValue(userName);
+  std::wstring reason;
+  if (!StoreAccount(flavour, client.token, client.userName, reason)) {
+    // Half an account would be signed in under another name: the previous one is put back.
+    std::wstring ignored;
+    StoreAccount(flavour, previousToken, previousUser, ignored);
+    std::fprintf(stderr, "orvella-host: the account could not be stored%s; not signed in\n",
+                 Because(reason).c_str());
     return 1;
   }
   std::printf("signed in as %s\n", WideToUtf8(client.userName).c_str());
@@ -182,11 +197,10 @@ int CommandSignOut(HostSession& session) {
     return 0;
   }
   const std::wstring user = StoredValue(userName);
-  errno = 0;
-  if (!StoreAccount(session.options().flavour, L"", L"")) {
-    const int reason = errno;
-    std::fprintf(stderr, "orvella-host: the account could not be forgotten%s%s\n",
-                 reason != 0 ? ": " : "", reason != 0 ? std::strerror(reason) : "");
+  std::wstring reason;
+  if (!StoreAccount(session.options().flavour, L"", L"", reason)) {
+    std::fprintf(stderr, "orvella-host: the account could not be forgotten%s\n",
+                 Because(reason).c_str());
     return 1;
   }
   std::printf("signed out; the account of %s is forgotten\n", WideToUtf8(user).c_str());

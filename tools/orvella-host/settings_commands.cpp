@@ -1,9 +1,7 @@
 // The settings set from a terminal, through the plug-in's own load and save.
 #include "tools/orvella-host/settings_commands.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "base/text_utf8.h"
 #include "host/config_store.h"
@@ -88,11 +86,10 @@ int CommandSetSize(const std::vector<std::string>& arguments) {
     std::fprintf(stderr, "orvella-host: %s\n", refusal.c_str());
     return 2;
   }
-  errno = 0;
-  if (!StoreMeasuredSize(size)) {
-    const int reason = errno;
+  std::wstring reason;
+  if (!StoreMeasuredSize(size, &reason)) {
     std::fprintf(stderr, "orvella-host: the size could not be stored with the account%s%s\n",
-                 reason != 0 ? ": " : "", reason != 0 ? std::strerror(reason) : "");
+                 reason.empty() ? "" : ": ", WideToUtf8(reason).c_str());
     return 1;
   }
   std::printf("picture size without a monitor %dx%d\n", size.width, size.height);
