@@ -28,11 +28,13 @@ bool COrvellaEngine::BuildLocalName(const ParsedUrl& parsed, const std::wstring&
   }
   path = full;
   name = bare;
-  // The folder the records are in, or one opened for the look alone.
+  // A download's name is proved in the folder its batch opened, even once the path names
+  // another folder; a look alone, in the folder the path names now.
   FolderHandle own;
   std::wstring problem;
   const FolderHandle* handle = &imageFolder.Handle();
-  if (!imageFolder.OpenedAt(folder)) handle = own.Open(FsPath(folder), problem) ? &own : nullptr;
+  if (keep == nullptr && !imageFolder.OpenedAt(folder))
+    handle = own.Open(FsPath(folder), problem) ? &own : nullptr;
   if (bare.empty() || (handle != nullptr && handle->Look(bare).kind != EntryKind::kNone)) {
     WriteLog(L"File already exits: %s", full);
     return false;
@@ -44,7 +46,7 @@ bool COrvellaEngine::BuildLocalName(const ParsedUrl& parsed, const std::wstring&
       handle != nullptr ? handle->CreateExclusive(bare, probe, &problem) : CreateOutcome::kFailed;
   switch (outcome) {
     case CreateOutcome::kCreated:
-      if (keep != nullptr && handle != &own) {
+      if (keep != nullptr) {
         keep->Swap(probe);
         return true;
       }

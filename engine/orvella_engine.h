@@ -63,8 +63,8 @@ class COrvellaEngine : public COrvellaConfig {
   /// false, with one log line, otherwise (the outputs are set when it exists).
   bool BuildLocalName(const std::wstring& url, std::wstring& path, std::wstring& name);
   /// BuildLocalName of a parsed URL in `folder`: the download step parses each URL once.
-  /// With `keep`, in the folder of the batch, the file that proved the name is left open
-  /// in `keep` for the download to take over (closed and removed otherwise).
+  /// With `keep`, always in the folder the batch opened (the worker holds it), the file
+  /// that proved the name is left open in `keep` for the download to take over.
   bool BuildLocalName(const ParsedUrl& parsed, const std::wstring& folder, std::wstring& path,
                       std::wstring& name, WorkFile* keep = nullptr);
   /// DownloadImage (engine/download_image.h) through this engine's session opener.

@@ -133,6 +133,7 @@ TEST_F(FolderAttackTest, AFolderSwappedForALinkMidBatchReceivesNothingOfIt) {
   const std::string otherList = kHead + "1\r\nhttp://h/mine.jpg\r\nmine.jpg\r\n";
   other.Write(kList, otherList);
   other.Write("mine.jpg", "the other folder's");
+  other.Write("d.jpg", "the other folder's d");  // no reason to leave d.jpg out of the batch
   Reply slow(200, PatternBytes(50000, 'a'), "image/jpeg");
   slow.stallAfter = 1000;
   server.SetImage("a.jpg", slow);
@@ -153,8 +154,11 @@ TEST_F(FolderAttackTest, AFolderSwappedForALinkMidBatchReceivesNothingOfIt) {
   EXPECT_EQ(other.Read("mine.jpg"), "the other folder's");
   std::size_t others = 0;
   for (const auto& entry : fs::directory_iterator(other.path())) others += entry.exists();
-  EXPECT_EQ(others, 2u);
-  EXPECT_TRUE(fs::exists(moved / "b.jpg") && fs::exists(moved / "d.jpg"));
+  EXPECT_EQ(others, 3u);
+  EXPECT_EQ(other.Read("d.jpg"), "the other folder's d");
+  EXPECT_TRUE(fs::exists(moved / "b.jpg"));
+  std::ifstream d(moved / "d.jpg", std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(d)), {}), "d");
   std::ifstream list(moved / kList, std::ios::binary);
   const std::string written((std::istreambuf_iterator<char>(list)), {});
   EXPECT_NE(written.find("d.jpg"), std::string::npos);
