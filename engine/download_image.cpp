@@ -116,8 +116,7 @@ int32_t Fetch(ImageSession& session, const std::wstring& url, const ParsedUrl& p
   }
   // What stands at the target and is not the caller's to replace stays as it is: the
   // download fails.
-  std::wstring reason;
-  switch (target.create(file, reason)) {
+  switch (target.create(file)) {
     case CreateOutcome::kCreated:
       break;
     case CreateOutcome::kTaken:
@@ -162,9 +161,8 @@ int32_t DownloadImage(const std::wstring& url, const std::wstring& target,
   // A regular file at the target is a leftover of an earlier run and goes; a link or
   // anything else there is not ours and stays as it is.
   const std::filesystem::path path = FsPath(target);
-  const DownloadTarget at{
-      target, [&path](WorkFile& file, std::wstring&) { return CreateWorkFile(file, path); },
-      [&path] { RemoveRegularFile(path); }};
+  const DownloadTarget at{target, [&path](WorkFile& file) { return CreateWorkFile(file, path); },
+                          [&path] { RemoveRegularFile(path); }};
   WorkFile file;
   const int32_t result = Fetch(*session, url, parsed, at, file, stop);
   if (result == kDownloadOk && !file.Close()) {

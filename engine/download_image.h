@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
+#include "engine/content_digest.h"
 #include "net/image_session.h"
 #include "net/url_parse.h"
-#include "engine/content_digest.h"
 #include "system/safe_files.h"
 
 namespace orvella {
@@ -27,7 +27,7 @@ inline constexpr int32_t kDownloadStopped = -3;  // the stop flag ended it
 struct DownloadTarget {
   std::wstring text;  // the target's path, for log lines
   /// Creates the target file, open for writing; kTaken and kFailed end the download.
-  std::function<CreateOutcome(WorkFile& file, std::wstring& reason)> create;
+  std::function<CreateOutcome(WorkFile& file)> create;
   /// Removes what create made, after the download failed.
   std::function<void()> remove;
   /// Takes the digest of the body as it is written, when given.

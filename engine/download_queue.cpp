@@ -92,8 +92,8 @@ void COrvellaEngine::FetchItem(const std::wstring& folder, const std::wstring& u
   imageFolder.AdoptProbe(probe, name, work);
   ContentDigest digest;
   DownloadTarget target{JoinFolder(folder, work),
-                        [this, &work, &probe](WorkFile& file, std::wstring& reason) {
-                          if (!probe.IsOpen()) return imageFolder.CreateWork(work, file, reason);
+                        [this, &work, &probe](WorkFile& file) {
+                          if (!probe.IsOpen()) return imageFolder.CreateWork(work, file);
                           file.Swap(probe);
                           return CreateOutcome::kCreated;
                         },
@@ -107,10 +107,8 @@ void COrvellaEngine::FetchItem(const std::wstring& folder, const std::wstring& u
   }
   if (result != kDownloadOk) return;
   uint64_t size = 0;
-  uint64_t volume = 0;
-  uint64_t index = 0;
   // Some file systems report a write that did not reach them only when the file closes.
-  if (!file.Describe(size, volume, index) || !file.Close()) {
+  if (!file.Size(size) || !file.Close()) {
     WriteLog(L"DownloadImage(), can't write file %s", target.text);
     imageFolder.DropWork(work);
     return;

@@ -95,8 +95,8 @@ FolderRecordState LoadFolderRecord(const FolderHandle& folder, CFileMap& files,
 FolderRecordState LoadFolderRecord(const std::wstring& folder, CFileMap& files) {
   FolderHandle handle;
   FolderRecordState state;
-  if (!handle.Open(FsPath(folder), state.folderProblem)) {
-    state.folderMissing = true;
+  std::wstring problem;
+  if (!handle.Open(FsPath(folder), problem)) {  // nothing to read: no records
     ForgetListedFiles(files);
     return state;
   }

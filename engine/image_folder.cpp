@@ -359,9 +359,8 @@ const CImageFolder::Intent* CImageFolder::IntentFor(const std::wstring& url) con
   return found == intents_.end() ? nullptr : &found->second;
 }
 
-CreateOutcome CImageFolder::CreateWork(std::wstring_view work, WorkFile& file,
-                                       std::wstring& reason) const {
-  return handle_.CreateExclusive(work, file, &reason);
+CreateOutcome CImageFolder::CreateWork(std::wstring_view work, WorkFile& file) const {
+  return handle_.CreateExclusive(work, file, nullptr);
 }
 
 bool CImageFolder::AdoptProbe(WorkFile& probe, std::wstring_view name,

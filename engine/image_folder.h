@@ -66,9 +66,6 @@ struct FolderRecordState {
   JournalReplay replay;
   /// The list's new copy is there, left by a crash during a list write.
   bool listTempLeft = false;
-  /// The folder could not be opened (nothing read); its reason.
-  bool folderMissing = false;
-  std::wstring folderProblem;
   /// The stop flag ended the read: the records are incomplete and must not be written.
   bool stopped = false;
 };
@@ -168,7 +165,7 @@ class CImageFolder {
   /// The intent journaled for `url` and not yet downloaded; null when there is none.
   const Intent* IntentFor(const std::wstring& url) const;
   /// Creates the work file `work` for the download to fill.
-  CreateOutcome CreateWork(std::wstring_view work, WorkFile& file, std::wstring& reason) const;
+  CreateOutcome CreateWork(std::wstring_view work, WorkFile& file) const;
   /// Moves the test file `probe` holds open at `name` to the work name `work`, where the
   /// download goes on in it: one file made per download, not a test file and a work file.
   /// When `work` is taken meanwhile the test file is closed and removed. Returns whether

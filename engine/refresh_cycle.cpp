@@ -27,7 +27,6 @@ namespace {
 
 // One feed's turn as read under the lock.
 struct FeedTurn {
-  bool exists = false;
   bool enabled = false;
   bool due = false;
   uint32_t lastTm = 0;

@@ -26,7 +26,6 @@ struct EntryInfo {
   EntryKind kind = EntryKind::kNone;
   uint64_t size = 0;
   uint64_t links = 0;
-  FileIdentity id;
   /// The file belongs to this process's user (always true where the system has no owner
   /// the plug-in could check).
   bool ownedByUs = false;
@@ -53,8 +52,6 @@ class FolderHandle {
   bool Open(const std::filesystem::path& folder, std::wstring& reason);
   void Close();
   bool IsOpen() const { return handle_ != kClosed; }
-  /// Which folder it holds.
-  FileIdentity Identity() const { return identity_; }
   /// True when `folder` still names the folder this handle holds.
   bool StillAt(const std::filesystem::path& folder) const;
 

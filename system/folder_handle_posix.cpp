@@ -90,7 +90,6 @@ EntryInfo FolderHandle::Look(std::wstring_view name) const {
   entry.kind = S_ISREG(info.st_mode) ? EntryKind::kRegular : EntryKind::kOther;
   entry.size = static_cast<uint64_t>(info.st_size);
   entry.links = static_cast<uint64_t>(info.st_nlink);
-  entry.id = IdentityOf(info);
   entry.ownedByUs = info.st_uid == ::geteuid();
   entry.writtenAt = static_cast<int64_t>(info.st_mtime);
   return entry;

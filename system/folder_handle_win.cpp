@@ -152,7 +152,6 @@ EntryInfo FolderHandle::Look(std::wstring_view name) const {
   entry.kind = plain ? EntryKind::kRegular : EntryKind::kOther;
   entry.size = Join(info.nFileSizeHigh, info.nFileSizeLow);
   entry.links = info.nNumberOfLinks;
-  entry.id = {info.dwVolumeSerialNumber, Join(info.nFileIndexHigh, info.nFileIndexLow)};
   entry.ownedByUs = true;
   entry.writtenAt = UnixSeconds(info.ftLastWriteTime);
   return entry;

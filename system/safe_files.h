@@ -48,8 +48,8 @@ class WorkFile {
   bool Write(std::string_view data);
   /// Flushes what was written to the disk; false when the system reports an error.
   bool Flush();
-  /// The file's size and identity as the open file says; false when it cannot tell.
-  bool Describe(uint64_t& size, uint64_t& volume, uint64_t& index) const;
+  /// The file's size as the open file says; false when it cannot tell.
+  bool Size(uint64_t& size) const;
   /// Closes the file; false when it was not open or closing reported an error.
   bool Close();
   bool IsOpen() const { return handle_ != kClosed; }
@@ -97,10 +97,6 @@ class AppendFile {
   AppendFile(const AppendFile&) = delete;
   AppendFile& operator=(const AppendFile&) = delete;
 
-  /// Opens the regular file at `path` for appending, creating it when missing, never
-  /// through a link and never blocking on what stands there. Returns false when it
-  /// cannot (the file stays closed). Any thread.
-  bool Open(const std::filesystem::path& path);
   /// Appends all of `bytes`. They reach the system (they survive the process), not
   /// necessarily the disk. Returns false when it is not open or anything failed; what a
   /// failed append wrote of them is cut off again where the system allows, and
@@ -125,17 +121,5 @@ class AppendFile {
 /// Removes `path` when a regular file stands there; a link is never followed. Returns
 /// true when it removed one. Any thread.
 bool RemoveRegularFile(const std::filesystem::path& path);
-
-/// Moves `from` to `to` only when nothing stands at `to`, in one step where the file
-/// system allows. Returns false when it did not move. Any thread.
-bool MoveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
-
-/// Moves `from` over `to` in one step, replacing the file there. Returns false when it
-/// did not move. Any thread.
-bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
-
-/// Asks the system to put the folder's entries (names created, moved, removed) on disk.
-/// Best effort: failures are ignored. Any thread.
-void FlushFolder(const std::filesystem::path& folder);
 
 }  // namespace orvella

@@ -71,12 +71,10 @@ bool WorkFile::Flush() {
   return IsOpen() && ::fsync(Descriptor(handle_)) == 0;
 }
 
-bool WorkFile::Describe(uint64_t& size, uint64_t& volume, uint64_t& index) const {
+bool WorkFile::Size(uint64_t& size) const {
   struct stat info {};
   if (!IsOpen() || ::fstat(Descriptor(handle_), &info) != 0) return false;
   size = static_cast<uint64_t>(info.st_size);
-  volume = static_cast<uint64_t>(info.st_dev);
-  index = static_cast<uint64_t>(info.st_ino);
   return true;
 }
 
@@ -101,15 +99,6 @@ ReadOutcome ReadRegularFile(const std::filesystem::path& path, bool followLinks,
 
 AppendFile::~AppendFile() {
   Close();
-}
-
-bool AppendFile::Open(const std::filesystem::path& path) {
-  Close();
-  bool notRegular = false;
-  const int fd = OpenRegular(path, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW, notRegular);
-  if (fd < 0) return false;
-  handle_ = fd;
-  return true;
 }
 
 bool AppendFile::Append(std::string_view bytes, bool* leftPartial) {
@@ -143,33 +132,6 @@ void AppendFile::Close() {
 bool RemoveRegularFile(const std::filesystem::path& path) {
   if (KindOf(path) != EntryKind::kRegular) return false;
   return ::unlink(path.c_str()) == 0;  // unlink never follows a link
-}
-
-bool MoveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  // File systems without the flag: a second name, made only when the target is free,
-  // then the first one dropped.
-  if (::link(from.c_str(), to.c_str()) == 0) {
-    ::unlink(from.c_str());
-    return true;
-  }
-  if (errno == EEXIST) return false;
-  // No hard links either (FAT, some network shares): look, then move.
-  struct stat info {};
-  if (::lstat(to.c_str(), &info) == 0 || errno != ENOENT) return false;
-  return ::rename(from.c_str(), to.c_str()) == 0;
-}
-
-bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-  return ::rename(from.c_str(), to.c_str()) == 0;
-}
-
-void FlushFolder(const std::filesystem::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
 }
 
 }  // namespace orvella

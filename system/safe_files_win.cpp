@@ -69,12 +69,10 @@ bool WorkFile::Flush() {
   return IsOpen() && ::FlushFileBuffers(AsHandle(handle_));
 }
 
-bool WorkFile::Describe(uint64_t& size, uint64_t& volume, uint64_t& index) const {
+bool WorkFile::Size(uint64_t& size) const {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!IsOpen() || !::GetFileInformationByHandle(AsHandle(handle_), &info)) return false;
   size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  volume = info.dwVolumeSerialNumber;
-  index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   return true;
 }
 
@@ -130,21 +128,6 @@ AppendFile::~AppendFile() {
   Close();
 }
 
-bool AppendFile::Open(const std::filesystem::path& path) {
-  Close();
-  // Without FILE_SHARE_DELETE nobody can delete or rename the file while it is open.
-  const HANDLE file =
-      ::CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  if (!IsPlainDiskFile(file)) {
-    ::CloseHandle(file);
-    return false;
-  }
-  handle_ = reinterpret_cast<intptr_t>(file);
-  return true;
-}
-
 bool AppendFile::Append(std::string_view bytes, bool* leftPartial) {
   if (leftPartial != nullptr) *leftPartial = false;
   if (!IsOpen()) return false;
@@ -179,26 +162,6 @@ void AppendFile::Close() {
 bool RemoveRegularFile(const std::filesystem::path& path) {
   if (KindOf(path) != EntryKind::kRegular) return false;
   return ::DeleteFileW(path.c_str()) != 0;
-}
-
-bool MoveNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
-  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-  return ::MoveFileExW(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
-void FlushFolder(const std::filesystem::path& folder) {
-  // A folder opens only with backup semantics; flushing it needs write access, which
-  // not every file system grants for folders: then nothing is done.
-  const HANDLE handle = ::CreateFileW(folder.c_str(), GENERIC_WRITE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return;
-  ::FlushFileBuffers(handle);
-  ::CloseHandle(handle);
 }
 
 }  // namespace orvella
