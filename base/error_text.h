@@ -14,4 +14,9 @@ namespace orvella {
 /// Never throws but for memory. Any thread.
 std::wstring SystemErrorText(int32_t code, const void* messages = nullptr);
 
+/// Returns SystemErrorText(code) without its closing full stop, for the end of a sentence
+/// of ours ("cannot create ...: Access is denied"). Never throws but for memory. Any
+/// thread.
+std::wstring SystemErrorPhrase(int32_t code);
+
 }  // namespace orvella

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <string>
 
+#include "base/error_text.h"
+
 namespace orvella {
 namespace {
 
@@ -23,17 +25,7 @@ HANDLE AsHandle(intptr_t handle) {
 }
 
 std::wstring SystemText(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring result = n > 0 && text != nullptr ? std::wstring(text, n) : L"";
-  if (text != nullptr) ::LocalFree(text);
-  while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' ||
-                             result.back() == L' ' || result.back() == L'.')) {
-    result.pop_back();
-  }
-  return result.empty() ? L"error " + std::to_wstring(error) : result;
+  return SystemErrorPhrase(static_cast<int32_t>(error));
 }
 
 std::wstring FinalPath(HANDLE handle) {

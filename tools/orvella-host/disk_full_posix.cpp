@@ -2,14 +2,13 @@
 #include "tools/orvella-host/disk_full.h"
 
 #include <cerrno>
-#include <cstring>
 
-#include "base/text_utf8.h"
+#include "base/error_text.h"
 
 namespace orvella::host {
 
 std::vector<std::wstring> DiskFullReasons() {
-  return {Utf8ToWide(std::strerror(ENOSPC)), Utf8ToWide(std::strerror(EDQUOT))};
+  return {SystemErrorText(ENOSPC), SystemErrorText(EDQUOT)};
 }
 
 }  // namespace orvella::host

@@ -3,16 +3,14 @@
 
 #include <windows.h>
 
-#include "tools/orvella-host/system_message.h"
+#include "base/error_text.h"
 
 namespace orvella::host {
 
 std::vector<std::wstring> DiskFullReasons() {
   std::vector<std::wstring> reasons;
   for (const DWORD code : {DWORD{ERROR_DISK_FULL}, DWORD{ERROR_HANDLE_DISK_FULL}}) {
-    std::wstring text = SystemMessage(code);
-    while (!text.empty() && (text.back() == L'.' || text.back() == L' ')) text.pop_back();
-    if (!text.empty()) reasons.push_back(std::move(text));
+    reasons.push_back(SystemErrorPhrase(static_cast<int32_t>(code)));
   }
   return reasons;
 }

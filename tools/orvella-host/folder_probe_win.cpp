@@ -4,17 +4,15 @@
 
 #include <windows.h>
 
+#include "base/error_text.h"
 #include "base/text_utf8.h"
-#include "tools/orvella-host/system_message.h"
 
 namespace orvella::host {
 namespace {
 
 // The system's message without its closing full stop, as it ends one of our sentences.
 std::string ErrorText(DWORD code) {
-  std::wstring message = SystemMessage(code);
-  while (!message.empty() && (message.back() == L' ' || message.back() == L'.')) message.pop_back();
-  return message.empty() ? "error " + std::to_string(code) : WideToUtf8(message);
+  return WideToUtf8(SystemErrorPhrase(static_cast<int32_t>(code)));
 }
 
 }  // namespace

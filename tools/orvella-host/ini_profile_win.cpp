@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "base/ansi_codepage.h"
+#include "base/error_text.h"
 #include "base/text_utf8.h"
 #include "tools/orvella-host/ini_text.h"
 #include "tools/orvella-host/profile_answer.h"
 #include "tools/orvella-host/profile_limits.h"
-#include "tools/orvella-host/system_message.h"
 
 namespace orvella::host {
 namespace {
@@ -36,8 +36,7 @@ std::wstring FullPath(const std::string& path) {
 }
 
 std::string ErrorText(DWORD code) {
-  const std::wstring message = SystemMessage(code);
-  return message.empty() ? "error " + std::to_string(code) : WideToAnsi(message);
+  return WideToAnsi(SystemErrorText(static_cast<int32_t>(code)));
 }
 
 // Returns the value stored under section/key, or false when there is none.

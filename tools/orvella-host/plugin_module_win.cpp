@@ -7,15 +7,17 @@
 #include <string>
 
 #include "base/ansi_codepage.h"
-#include "tools/orvella-host/system_message.h"
+#include "base/error_text.h"
 
 namespace orvella::host {
 namespace {
 
 std::string ErrorText(DWORD code) {
-  const std::wstring message = SystemMessage(code);
-  return "error " + std::to_string(code) +
-         (message.empty() ? "" : " (" + WideToAnsi(message) + ")");
+  const std::string number = "error " + std::to_string(code);
+  const std::wstring message = SystemErrorText(static_cast<int32_t>(code));
+  // The text is the bare number when the system has none.
+  return message == L"error " + std::to_wstring(code) ? number
+                                                      : number + " (" + WideToAnsi(message) + ")";
 }
 
 }  // namespace
