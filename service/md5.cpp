@@ -93,16 +93,6 @@ void cMD5::Final(unsigned char digest[16]) {
   std::memset(block, 0, sizeof block);
 }
 
-std::string DigestText(const unsigned char digest[16]) {
-  static constexpr char kHexDigits[] = "0123456789ABCDEF";
-  std::string text(32, '0');
-  for (int i = 0; i < 16; ++i) {
-    text[static_cast<std::size_t>(2 * i)] = kHexDigits[digest[i] >> 4];
-    text[static_cast<std::size_t>(2 * i + 1)] = kHexDigits[digest[i] & 0x0F];
-  }
-  return text;
-}
-
 const char* cMD5::DigestString(const char* text) {
   Init();
   // Update counts in 32 bits; a longer text goes in several pieces.
@@ -115,8 +105,11 @@ const char* cMD5::DigestString(const char* text) {
   }
   unsigned char digest[16];
   Final(digest);
-  const std::string hex = DigestText(digest);
-  hex.copy(digestText, 32);
+  static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  for (int i = 0; i < 16; ++i) {
+    digestText[2 * i] = kHexDigits[digest[i] >> 4];
+    digestText[2 * i + 1] = kHexDigits[digest[i] & 0x0F];
+  }
   digestText[32] = '\0';
   return digestText;
 }

@@ -3,12 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace orvella {
-
-/// Returns the 16 bytes of a digest as 32 upper-case hexadecimal digits. Any thread.
-std::string DigestText(const unsigned char digest[16]);
 
 class cMD5 {
  public:

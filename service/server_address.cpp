@@ -67,17 +67,8 @@ void LogAddressRefusal(const ServerAddress& address) {
   for (wchar_t& c : shown) {
     if (c < L' ' || (c >= 0x7F && c <= 0x9F)) c = L'?';
   }
-  if (address.fromEnvironment) {
-    WriteLog(
-        L"ServerBaseUrl: ORVELLA_SERVER_URL \"%s\" is not an http or https URL, "
-        L"no request sent",
-        shown);
-  } else {
-    WriteLog(
-        L"ServerBaseUrl: the compiled-in address \"%s\" is not an http or https URL, "
-        L"no request sent",
-        shown);
-  }
+  WriteLog(L"ServerBaseUrl: %s \"%s\" is not an http or https URL, no request sent",
+           address.fromEnvironment ? L"ORVELLA_SERVER_URL" : L"the compiled-in address", shown);
 }
 
 }  // namespace orvella

@@ -24,8 +24,6 @@ namespace {
 
 // A password longer than any a person types is a file given by mistake.
 constexpr std::size_t kMaxPasswordBytes = 4096;
-// After this long without an answer the user is told what the sign-in waits for.
-constexpr std::chrono::seconds kQuietWait{5};
 
 // Reads the password from standard input: up to its first line end or its end.
 // Returns "" or why it could not be read.
@@ -89,7 +87,7 @@ int AwaitAnswer(CSignInRequest& request, StopSignal& stop, int verbosity) {
       request.Cancel();
       return stop.exitStatus();
     }
-    if (!told && verbosity >= 1 && std::chrono::steady_clock::now() - started >= kQuietWait) {
+    if (!told && verbosity >= 1 && std::chrono::steady_clock::now() - started >= kQuietNotice) {
       std::fprintf(stderr,
                    "orvella-host: still waiting for the art service at %s (Ctrl-C gives up)\n",
                    WideToUtf8(ServerBaseUrl()).c_str());
@@ -146,9 +144,7 @@ int CommandSignIn(HostSession& session, const SignInOptions& options) {
   std::atomic<bool> unreachable{false};
   session.ListenToLinkedCode();
   const ObserverScope observing(session, [&unreachable](const std::wstring& line) {
-    if (line.starts_with(L"InternetOpenUrl() failed") || line.starts_with(L"InternetOpen()")) {
-      unreachable = true;
-    }
+    if (IsUnreachableLine(line)) unreachable = true;
   });
   const int verbosity = session.options().verbosity;
   if (verbosity >= 1) {

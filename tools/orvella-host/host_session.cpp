@@ -177,4 +177,8 @@ void HostSession::OnLog(const wchar_t* source, const wchar_t* line) {
   if (observer_) observer_(text);
 }
 
+bool IsUnreachableLine(const std::wstring& line) {
+  return line.starts_with(L"InternetOpenUrl() failed") || line.starts_with(L"InternetOpen()");
+}
+
 }  // namespace orvella::host

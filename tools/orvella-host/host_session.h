@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -82,5 +83,13 @@ class HostSession {
 
 /// Returns "HH:MM:SS.mmm" of the current local time.
 std::string TimeStamp();
+
+/// How long a wait for the service goes without a word before orvella-host says what it
+/// waits for.
+inline constexpr std::chrono::seconds kQuietNotice{5};
+
+/// Returns whether `line`, a line of the plug-in's log, says that a request reached no
+/// service. Any thread.
+bool IsUnreachableLine(const std::wstring& line);
 
 }  // namespace orvella::host

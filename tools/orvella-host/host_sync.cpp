@@ -11,6 +11,7 @@
 #include "base/path_text.h"
 #include "base/text_utf8.h"
 #include "engine/image_folder.h"
+#include "model/orvella_model.h"
 #include "service/server_address.h"
 #include "system/folder_handle.h"
 #include "system/folder_lock.h"
@@ -62,7 +63,7 @@ int EnabledFeeds(const std::vector<ProfileRead>& reads) {
   int enabled = 0;
   for (const ProfileRead& read : reads) {
     if (read.key.starts_with("Feed") && read.key.ends_with("_Flg")) {
-      enabled += (std::strtol(read.value.c_str(), nullptr, 10) & 1) != 0;
+      enabled += (std::strtol(read.value.c_str(), nullptr, 10) & kFeedEnabled) != 0;
     }
   }
   return enabled;
@@ -85,7 +86,6 @@ void ShowFolderInUse(const std::string& folder) {
 
 // What a silent worker waits for is said after kQuietNotice without a line, and then
 // every kQuietRepeat.
-constexpr std::chrono::steady_clock::duration kQuietNotice = std::chrono::seconds(5);
 constexpr std::chrono::steady_clock::duration kQuietRepeat = std::chrono::seconds(30);
 void ShowWaiting(const SyncProgress& progress, std::chrono::steady_clock::duration& nextNotice) {
   std::chrono::steady_clock::duration quiet{};
@@ -206,7 +206,7 @@ void SyncProgress::Count(const std::wstring& line) {
     current_.status =
         static_cast<int>(std::wcstol(line.c_str() + std::wcslen(kServerStatusLine), nullptr, 10));
     waitingFor_.clear();
-  } else if (StartsWith(line, L"InternetOpenUrl() failed") || StartsWith(line, L"InternetOpen()")) {
+  } else if (IsUnreachableLine(line)) {
     current_.unreachable = true;
     waitingFor_.clear();
   } else if (StartsWith(line, L"     ") && line.ends_with(L" Items found")) {
