@@ -264,7 +264,10 @@ void CImageFolder::DropFailedJournal() {
 }
 
 bool CImageFolder::Journal(const JournalEntry& entry) {
-  if (!MayChange()) return false;
+  return MayChange() && AppendJournal(entry);
+}
+
+bool CImageFolder::AppendJournal(const JournalEntry& entry) {
   std::string bytes = journalCut_ ? "\r\n" : "";  // ends the line a crash cut short
   if (!EncodeJournalEntry(entry, bytes)) return false;
   // The journal stays open for the batch: two entries per download would otherwise each
@@ -343,10 +346,11 @@ std::wstring CImageFolder::ChooseWorkName(std::wstring_view name,
 
 bool CImageFolder::Intend(const std::vector<Intent>& intents) {
   if (intents.empty()) return true;
+  if (!MayChange()) return false;
   for (const Intent& intent : intents) {
     JournalEntry entry(JournalKind::kStarted, intent.url, intent.name);
     entry.work = intent.work;
-    if (!Journal(entry)) return false;
+    if (!AppendJournal(entry)) return false;
   }
   // Not one work file is made before the entries that name them are on the disk.
   if (!FlushJournal()) return false;
@@ -430,7 +434,7 @@ int32_t CImageFolder::CommitDownloads() {
     JournalEntry entry(JournalKind::kStored, download.intent.url, download.intent.name);
     entry.size = download.size;
     entry.digest = download.digest;
-    ready = Journal(entry);
+    ready = AppendJournal(entry);
   }
   ready = ready && FlushJournal();
   int32_t stored = 0;
@@ -478,7 +482,7 @@ bool CImageFolder::RemoveRecordedFile(const CFileData& record) {
   // Journaled first, or a crash could keep a record of a deleted file; a full disk that
   // refuses the entry must not keep the cleanup that frees it from running (a crash then
   // leaves a record whose file is gone, which counts as absent).
-  Journal({JournalKind::kRemoved, record.url, record.localName});
+  AppendJournal({JournalKind::kRemoved, record.url, record.localName});
   // The companion first: a crash between the two leaves the file, and its record.
   handle_.Remove(CompanionName(record.localName), RemoveRule::kAnyFile);
   handle_.Remove(record.localName, RemoveRule::kAnyFile);

@@ -210,7 +210,11 @@ class CImageFolder {
   /// True while the lock is still this worker's; a lock file deleted or replaced since is
   /// noticed here, once, and from then on nothing more is changed.
   bool MayChange();
+  /// Appends `entry` to the journal while the folder is still this worker's; false when
+  /// it is not or the entry could not be written (logged once).
   bool Journal(const JournalEntry& entry);
+  /// Journal within a step that has just checked MayChange: a step checks once.
+  bool AppendJournal(const JournalEntry& entry);
   /// Puts the journal's entries on disk; false when it cannot.
   bool FlushJournal();
   /// Removes the downloads in hand without storing them (the folder is let go).
