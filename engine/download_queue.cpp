@@ -133,16 +133,12 @@ void COrvellaEngine::PlanDownloads(const std::wstring& folder) {
     }
     // A record whose file is gone, or empty, will be fetched again.
     if (const CFileData* record = files.Find(url); record != nullptr) {
-      const EntryInfo file = imageFolder.Look(record->localName);
-      if (file.kind != EntryKind::kNone && !(file.kind == EntryKind::kRegular && file.size == 0))
-        continue;
+      if (!imageFolder.Look(record->localName).IsFreeOrEmpty()) continue;
     }
     ParsedUrl parsed;
     if (!ParseUrl(url, parsed)) continue;
     const std::wstring name = BareNameOf(parsed);
-    const EntryInfo standing = imageFolder.Look(name);
-    const bool free = standing.kind == EntryKind::kNone ||
-                      (standing.kind == EntryKind::kRegular && standing.size == 0);
+    const bool free = imageFolder.Look(name).IsFreeOrEmpty();
     if (!IsUsableLocalName(name) || !free || !names.insert(FoldedName(name)).second ||
         imageFolder.IsNameInHand(name)) {
       continue;

@@ -176,9 +176,7 @@ void CImageFolder::ClearLeftovers(const FolderRecordState& state) {
     // leaves when a crash comes between making and removing it: what the journal
     // announced, unless a record holds the name.
     if (recorded.count(FoldedName(work)) == 0) handle_.Remove(work, RemoveRule::kOwnFile);
-    const EntryInfo probe = handle_.Look(name);
-    if (recorded.count(FoldedName(name)) == 0 && probe.kind == EntryKind::kRegular &&
-        probe.size == 0) {
+    if (recorded.count(FoldedName(name)) == 0 && handle_.Look(name).IsEmptyFile()) {
       handle_.Remove(name, RemoveRule::kOwnFile);
     }
   }
@@ -491,7 +489,7 @@ bool CImageFolder::RemoveRecordedFile(const CFileData& record) {
 
 bool CImageFolder::KeepIfPresent(const CFileData& record, int32_t& modified) {
   const EntryInfo present = handle_.Look(record.localName);
-  const bool empty = present.kind == EntryKind::kRegular && present.size == 0;
+  const bool empty = present.IsEmptyFile();
   if (present.kind != EntryKind::kNone && !empty) return true;
   // Gone from the folder: a record kept would one day delete whatever else takes the
   // name, perhaps the user's own file. An empty file under a recorded name is a picture
@@ -511,8 +509,8 @@ bool CImageFolder::KeepIfPresent(const CFileData& record, int32_t& modified) {
 
 bool CImageFolder::ClearEmptyFile(std::wstring_view name) {
   const EntryInfo present = handle_.Look(name);
-  if (present.kind != EntryKind::kRegular || present.size != 0 || !present.ownedByUs ||
-      present.links != 1 || IsRecordedName(name) || !MayChange()) {
+  if (!present.IsEmptyFile() || !present.ownedByUs || present.links != 1 || IsRecordedName(name) ||
+      !MayChange()) {
     return false;
   }
   return handle_.Remove(name, RemoveRule::kOwnFile);

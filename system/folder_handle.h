@@ -31,6 +31,11 @@ struct EntryInfo {
   bool ownedByUs = false;
   /// Seconds since 1970 of the last change of the file's data.
   int64_t writtenAt = 0;
+
+  /// True for an empty regular file.
+  bool IsEmptyFile() const { return kind == EntryKind::kRegular && size == 0; }
+  /// True when nothing stands there or only an empty regular file does.
+  bool IsFreeOrEmpty() const { return kind == EntryKind::kNone || IsEmptyFile(); }
 };
 
 /// Which files a removal may take.
